@@ -1,0 +1,44 @@
+# Patchlens: `make run` starts the viewer on the bundled samples, `make test` builds and runs
+# every test. Both install the Debian packages they need first (apt-get; sudo when not root).
+
+PRESET ?= default
+BUILD_DIR := build/$(PRESET)
+PATCHLENS := $(BUILD_DIR)/src/app/patchlens
+
+DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
+	qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
+	fonts-liberation
+
+.PHONY: all deps configure build test run bench clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for package in $(DEBIAN_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' $$package 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$package"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing missing Debian packages:$$missing"; \
+	  if [ "$$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi; \
+	  $$sudo apt-get update && DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	cmake --preset $(PRESET)
+
+build: configure
+	cmake --build --preset $(PRESET)
+
+test: build
+	ctest --preset $(PRESET)
+
+run: build
+	@echo "No window in this build yet: printing the bundled sample patches as text."
+	$(PATCHLENS) --dump samples/*.rp350p
+
+bench: build
+	$(BUILD_DIR)/bench/decode_bench
+
+clean:
+	rm -rf build

@@ -1,0 +1,71 @@
+#pragma once
+// The fifteen module panels as data: each a lamp (the module's on/off state) and a panel list.
+// The window mirrors them; the library, the printed sheet and the command line read them.
+
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+#include "panels/panel_list.h"
+#include "patch/patch_text.h"
+#include "vocabulary/model_catalogue.h"
+
+namespace patchlens {
+
+// The modules in decoding order.
+enum class Module {
+    Pickup,
+    Wah,
+    Compressor,
+    Distortion,
+    AmplifierA,
+    EqualizerA,
+    NoiseGate,
+    ChorusFx,
+    Delay,
+    Reverb,
+    Expression,
+    AmplifierB,
+    EqualizerB,
+    Lfo1,
+    Lfo2,
+};
+inline constexpr std::size_t kModuleCount = 15;
+
+struct ModuleInfo {
+    Module module;
+    std::string_view name;    // as users read it: "Amplifier A", "Chorus/Fx", "LFO 1"
+    std::string_view context; // as lookups and tables name it: "Amp A", "ChorusFx", "LFO1"
+    std::string_view caption; // the lamp's caption: "AMPLIFIER A", "Chorus/Fx", "LFO 1"
+};
+
+// The fifteen modules in decoding order.
+std::span<const ModuleInfo> Modules();
+const ModuleInfo &InfoOf(Module module);
+constexpr std::size_t IndexOf(Module module) {
+    return static_cast<std::size_t>(module);
+}
+
+struct ModulePanel {
+    bool lampOn = false; // the lamp shows the on colour; every lamp is off at start
+    PanelList list;      // created empty and enabled
+};
+
+using ModulePanels = std::array<ModulePanel, kModuleCount>;
+
+// The module pass for one module other than the Pickup: model line, knob list, knob lines,
+// then the on/off state.
+void ShowModule(PatchText &text, Module module, ModulePanels &panels);
+
+// Sets the lamp (and, for some modules, the list's enabling) from the activity parameter named
+// by the knob list. Without an activity parameter, or when the patch lacks it, nothing changes:
+// the lamp keeps what the previous patch left.
+void ShowModuleState(PatchText &text, Module module, const KnobList &knobs, ModulePanels &panels);
+
+// The closing pass after the last module: enabling by lamp for the Pickup, the amplifiers, the
+// equalizers and the noise gate; the acoustic and direct amplifier rule; Expression and LFO
+// lists greyed when unassigned ("NOLINK").
+void FinishPanels(ModulePanels &panels);
+
+} // namespace patchlens

@@ -1,0 +1,32 @@
+#pragma once
+// Helpers over 8-bit byte texts shared by every part of the core.
+// Texts are never converted: every function works on bytes as they are.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace patchlens {
+
+inline constexpr std::string_view kCrLf = "\r\n";
+
+// Removes blanks (byte 32) and tabs (byte 9) at both ends; nothing else counts as blank.
+std::string_view TrimBlanks(std::string_view text);
+
+// Every occurrence of `what` replaced by `with`, scanning left to right without overlap.
+// An empty `what` leaves the text unchanged.
+std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with);
+
+// The number of CR LF pairs in the text, that is the number of items of a CR LF text list.
+std::size_t CountCrLf(std::string_view text);
+
+// Item `index` (0-based) of a CR LF text list: the bytes after the index-th CR LF (for item 0,
+// from the start) up to the next CR LF, or to the end when none follows. An item past the last
+// CR LF-terminated one reads as the text after the last CR LF, and past that as empty.
+std::string_view ItemOf(std::string_view list, std::size_t index);
+
+// Field `number` (1-based) of a text split at `delimiter`: the bytes between the (number-1)-th
+// and the number-th delimiter. A field beyond the last reads as empty.
+std::string_view FieldOf(std::string_view text, char delimiter, std::size_t number);
+
+} // namespace patchlens

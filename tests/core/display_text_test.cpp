@@ -1,0 +1,42 @@
+// Bytes to characters for display: UTF-8 when valid, else Windows-1252; and typed text back.
+
+#include <gtest/gtest.h>
+
+#include "text/display_text.h"
+
+namespace patchlens {
+namespace {
+
+TEST(DisplayText, ValidUtf8IsShownAsItIs) {
+    EXPECT_EQ(ToDisplayUtf8("Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB8"),
+              "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB8");
+}
+
+TEST(DisplayText, AnythingElseIsWindows1252) {
+    EXPECT_EQ(ToDisplayUtf8("'65 Twin\xAE"), "'65 Twin\xC2\xAE");
+    EXPECT_EQ(ToDisplayUtf8("\x80\x9F"), "\xE2\x82\xAC\xC5\xB8");
+    // The five undefined bytes become the C1 controls of the same number.
+    EXPECT_EQ(ToDisplayUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
+}
+
+TEST(DisplayText, MalformedUtf8IsNotTakenForUtf8) {
+    for (const char *bad :
+         {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC3", "\xE2\x82"}) {
+        EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+    }
+    EXPECT_TRUE(IsValidUtf8(std::string("a\0b", 3)));
+}
+
+TEST(DisplayText, TypedTextBackToWindows1252) {
+    EXPECT_EQ(Utf8ToWindows1252("Caf\xC3\xA9 \xE2\x82\xAC"), "Caf\xE9 \x80");
+    EXPECT_EQ(Utf8ToWindows1252("\xC2\x81"), "\x81");
+    EXPECT_FALSE(Utf8ToWindows1252("\xCE\xA9")); // Greek capital omega has no Windows-1252 byte
+    EXPECT_FALSE(Utf8ToWindows1252("\xFF"));
+    for (int b = 1; b < 256; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        EXPECT_EQ(Utf8ToWindows1252(Windows1252ToUtf8(byte)), byte) << b;
+    }
+}
+
+} // namespace
+} // namespace patchlens
