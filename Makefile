@@ -9,7 +9,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
 	qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
 	fonts-liberation
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench screenshot clean
 
 all: build
 
@@ -33,12 +33,20 @@ build: configure
 test: build
 	ctest --preset $(PRESET)
 
+# The viewer on the bundled samples, the first one loaded. Without a display it prints them as
+# text and says why.
 run: build
-	@echo "No window in this build yet: printing the bundled sample patches as text."
-	$(PATCHLENS) --dump samples/*.rp350p
+	$(PATCHLENS) samples
 
 bench: build
 	$(BUILD_DIR)/bench/decode_bench
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/ui_bench
+
+# The main window with a sample loaded, rendered offscreen to screenshots/main-window.png.
+screenshot: build
+	mkdir -p screenshots
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/tests/patchlens_screenshot screenshots/main-window.png \
+		samples "samples/Clean Lead.rp350p"
 
 clean:
 	rm -rf build

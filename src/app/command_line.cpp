@@ -1,6 +1,11 @@
 #include "command_line.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <system_error>
+
 #include "patch/decode.h"
+#include "patch/patch_folder.h"
 #include "patch_dump.h"
 
 namespace patchlens {
@@ -44,12 +49,14 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
 }
 
 std::string UsageText() {
-    return "Usage: patchlens [FILE | FOLDER]\n"
+    return "Usage: patchlens [FOLDER] [FILE]\n"
            "       patchlens --dump [--json] FILE...\n"
            "\n"
            "Patchlens shows DigiTech RP350 patch files (.rp350p) as the processor's front panel does.\n"
            "\n"
-           "  FILE, FOLDER     start the viewer with the patch loaded, or the folder listed\n"
+           "  FOLDER, FILE     start the viewer with the folder's patches listed and the file\n"
+           "                   loaded (a folder alone: its first patch); without a display,\n"
+           "                   print them as text instead\n"
            "  --dump FILE...   decode the files in order, as stepping through them in the viewer\n"
            "                   would, and print what the viewer shows after each\n"
            "  --json           with --dump: one JSON object per file, in a JSON array\n"
@@ -88,6 +95,42 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err) {
         out << "]\n";
     out.flush();
     return status;
+}
+
+bool HasDisplay() {
+#if defined(_WIN32) || defined(__APPLE__)
+    return true;
+#else
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char *value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+#endif
+}
+
+int RunViewerWithoutDisplay(const CommandLine &command, std::ostream &out, std::ostream &err) {
+    CommandLine dump = command;
+    dump.mode = CommandLine::Mode::Dump;
+    dump.files.clear();
+    for (const std::string &arg : command.files) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(arg, ec)) {
+            dump.files.push_back(arg);
+            continue;
+        }
+        std::vector<std::string> names;
+        for (const std::filesystem::path &name : ListPatchFiles(arg)) names.push_back(name.string());
+        std::sort(names.begin(), names.end());
+        for (const std::string &name : names) dump.files.push_back((std::filesystem::path(arg) / name).string());
+    }
+    out << "No display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), so the viewer window "
+           "cannot open: printing the patches as text instead.\n\n";
+    if (dump.files.empty()) {
+        out << "No patch files were given.\n";
+        return 0;
+    }
+    return RunDump(dump, out, err);
 }
 
 int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream &err) {

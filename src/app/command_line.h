@@ -27,6 +27,13 @@ std::string UsageText();
 // Returns 0 when every file was read and accepted, 1 when any was refused or unreadable.
 int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err);
 
+// The viewer's arguments where there is no display: every patch file given, and every patch file
+// of every folder given, printed as text after a note saying why.
+int RunViewerWithoutDisplay(const CommandLine &command, std::ostream &out, std::ostream &err);
+
+// True when a window can be shown: a display server is named, or a Qt platform is chosen.
+bool HasDisplay();
+
 // Runs a mode that needs no window (everything but Viewer); returns the exit status.
 int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream &err);
 

@@ -144,7 +144,7 @@ TEST(KnobLines, ReverbMissingEarlierValueLosesTheInsertedValuesAfterIt) {
 TEST(KnobLines, AppendingModulesMoveLaterLinesUpWhenAValueIsMissing) {
     PatchBuilder patch;
     patch.Param("2432", "Dist Type", "Screamer").Param("2436", "Dist Level", "70");
-    // Drive and tone are missing: the empty slots 3 and 4 and the level move up by two lines.
+    // Drive and tone are missing: the empty knobSlots 3 and 4 and the level move up by two lines.
     EXPECT_EQ(Show(patch, "Distortion").lines, (Lines{"SCREAM", "", "", "LEVEL_= 70"}));
 }
 

@@ -14,7 +14,7 @@ namespace {
 
 std::vector<std::string> Entries(const KnobList &list) {
     std::vector<std::string> out;
-    for (const KnobSlot &slot : list.slots)
+    for (const KnobSlot &slot : list.knobSlots)
         out.emplace_back(slot.entry);
     return out;
 }
@@ -58,10 +58,10 @@ TEST(KnobList, TremoloVariantsShareSpeedAndDepthButNotSlot4) {
     const KnobList tremolo = BuildKnobList("ChorusFx", "Tremolo");
     for (const char *variant : {"Opto Tremolo", "Bias Tremolo"}) {
         const KnobList list = BuildKnobList("ChorusFx", variant);
-        EXPECT_EQ(list.slots[1].entry, tremolo.slots[1].entry);
-        EXPECT_EQ(list.slots[2].entry, tremolo.slots[2].entry);
-        EXPECT_TRUE(list.slots[3].empty());
-        EXPECT_FALSE(tremolo.slots[3].empty());
+        EXPECT_EQ(list.knobSlots[1].entry, tremolo.knobSlots[1].entry);
+        EXPECT_EQ(list.knobSlots[2].entry, tremolo.knobSlots[2].entry);
+        EXPECT_TRUE(list.knobSlots[3].empty());
+        EXPECT_FALSE(tremolo.knobSlots[3].empty());
     }
 }
 

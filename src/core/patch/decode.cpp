@@ -19,7 +19,7 @@ std::vector<std::string_view> CollectDecodedIds() {
         ids.push_back(entry.activityId);
         ids.push_back(ModelParameterId(entry.context));
         for (const CatalogueModel &model : entry.models)
-            for (const std::string_view slot : model.slots)
+            for (const std::string_view slot : model.knobSlots)
                 if (!slot.empty())
                     ids.push_back(KnobSlot{slot}.id());
     }

@@ -191,8 +191,8 @@ void ShowKnobLines(PatchText &text, std::string_view context, const KnobList &kn
     const bool expression = context == "Expression";
     const bool lfo = context == "LFO1" || context == "LFO2";
 
-    for (std::size_t slotNumber = 1; slotNumber <= knobs.slots.size(); ++slotNumber) {
-        const KnobSlot &slot = knobs.slots[slotNumber - 1];
+    for (std::size_t slotNumber = 1; slotNumber <= knobs.knobSlots.size(); ++slotNumber) {
+        const KnobSlot &slot = knobs.knobSlots[slotNumber - 1];
         if ((expression || lfo) && LineAt(list, 0) == "NOLINK") {
             if (lfo)
                 SelectLine(list, 0);

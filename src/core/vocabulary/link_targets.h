@@ -23,7 +23,7 @@ std::span<const LinkTarget> LinkTargetTable();
 // `text` itself when no row names it.
 std::string_view LookupLinkTarget(std::string_view text);
 
-// Adds the knob lines of the module's five slots to its panel: LABEL "= " value, with the
+// Adds the knob lines of the module's five knobSlots to its panel: LABEL "= " value, with the
 // module's value edits and placement (appended, or for Reverb and the LFOs inserted at the
 // slot's line, which is refused when an earlier line is missing). Expression also gets its
 // "PEDAL MIN" and "PEDAL MAX" headings; Expression and the LFOs stop at once when line 0 is

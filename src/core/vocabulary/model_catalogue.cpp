@@ -120,8 +120,8 @@ constexpr CatalogueEntry kCatalogue[] = {
 KnobList ListOf(const CatalogueEntry &entry, const CatalogueModel &model) {
     KnobList list;
     list.activityId = entry.activityId;
-    for (std::size_t i = 0; i < model.slots.size(); ++i)
-        list.slots[i] = KnobSlot{model.slots[i]};
+    for (std::size_t i = 0; i < model.knobSlots.size(); ++i)
+        list.knobSlots[i] = KnobSlot{model.knobSlots[i]};
     return list;
 }
 

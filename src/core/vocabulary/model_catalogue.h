@@ -22,12 +22,12 @@ struct KnobSlot {
 
 struct KnobList {
     std::string_view activityId; // empty: no activity parameter (the empty knob list)
-    std::array<KnobSlot, 5> slots{};
+    std::array<KnobSlot, 5> knobSlots{};
 };
 
 struct CatalogueModel {
     std::string_view name; // as the patch file writes it in the model parameter's value text
-    std::array<std::string_view, 5> slots;
+    std::array<std::string_view, 5> knobSlots;
 };
 
 struct CatalogueEntry {

@@ -1,0 +1,47 @@
+#pragma once
+// Every dialog, message box and outside program the windows use goes through this one small
+// interface, so that tests can replace it with a recorder and never block on a modal window.
+
+#include <QString>
+#include <QtGlobal>
+
+class QWidget;
+
+namespace patchlens {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A message box captioned "Patchlens" with an OK button only, owned by `owner` and raised.
+    // The text is shown as plain text, never as rich text.
+    virtual void ShowMessage(QWidget *owner, const QString &text) = 0;
+
+    // The open dialog for one patch file, starting in `startFolder` (the system's choice when
+    // empty). The chosen full path, or the empty text when cancelled.
+    virtual QString ChoosePatchFile(QWidget *owner, const QString &startFolder) = 0;
+
+    // The folder picker. The chosen folder, or the empty text when cancelled.
+    virtual QString PickFolder(QWidget *owner, const QString &title, const QString &startFolder) = 0;
+
+    // Opens a document with the system's handler (the help file).
+    virtual void OpenDocument(const QString &path) = 0;
+
+    // Shows the built-in help window.
+    virtual void ShowBuiltInHelp(QWidget *owner) = 0;
+};
+
+// The real dialogs of Qt and the desktop.
+class QtDialogs : public Dialogs {
+public:
+    QtDialogs() = default;
+    Q_DISABLE_COPY(QtDialogs)
+
+    void ShowMessage(QWidget *owner, const QString &text) override;
+    QString ChoosePatchFile(QWidget *owner, const QString &startFolder) override;
+    QString PickFolder(QWidget *owner, const QString &title, const QString &startFolder) override;
+    void OpenDocument(const QString &path) override;
+    void ShowBuiltInHelp(QWidget *owner) override;
+};
+
+}  // namespace patchlens

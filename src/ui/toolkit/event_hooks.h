@@ -1,0 +1,26 @@
+#pragma once
+// Handlers that run on a control's mouse-button or key release, in a stated order against the
+// control's own handling. In a list, the press (or the arrow key) has already moved the
+// selection when the release handler runs.
+
+#include <QObject>
+#include <functional>
+
+class QWidget;
+
+namespace patchlens {
+
+enum class HookOrder {
+    BeforeControl,  // the handler runs first, then the control sees the release
+    AfterControl,   // the handler runs once the control has finished with the release
+};
+
+// Runs `handler` when the left or right mouse button is released over `widget` (for a list,
+// over its viewport). The hook belongs to the widget.
+void OnMouseUp(QWidget *widget, HookOrder order, std::function<void()> handler);
+
+// Runs `handler` when a key is released while `widget` has the focus (auto-repeat aside: a held
+// key is released once).
+void OnKeyUp(QWidget *widget, std::function<void()> handler);
+
+}  // namespace patchlens

@@ -1,0 +1,54 @@
+#include "toolkit/text_conversion.h"
+
+#include <QFile>
+
+#include "text/display_text.h"
+
+namespace patchlens {
+
+QString ToQString(std::string_view bytes) {
+    const std::string utf8 = ToDisplayUtf8(bytes);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QString MessageText(std::string_view bytes) {
+    QString text = ToQString(bytes);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+std::string PathBytes(const std::filesystem::path &path) {
+#ifdef _WIN32
+    return path.string();
+#else
+    return path.native();
+#endif
+}
+
+std::filesystem::path PathFromBytes(std::string_view bytes) { return std::filesystem::path(std::string(bytes)); }
+
+QString PathToQString(const std::filesystem::path &path) {
+#ifdef _WIN32
+    return QString::fromStdWString(path.native());
+#else
+    return ToQString(path.native());
+#endif
+}
+
+QString PathForDialog(const std::filesystem::path &path) {
+#ifdef _WIN32
+    return QString::fromStdWString(path.native());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
+}
+
+std::filesystem::path PathFromQString(const QString &text) {
+#ifdef _WIN32
+    return std::filesystem::path(text.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(text).toStdString());
+#endif
+}
+
+}  // namespace patchlens

@@ -1,0 +1,97 @@
+// The commands that bring a patch into the viewer, the patch list and default.ini.
+
+#include <QListWidget>
+#include <algorithm>
+
+#include "patch/patch_folder.h"
+#include "toolkit/dialogs.h"
+#include "toolkit/text_conversion.h"
+#include "toolkit/whole_file.h"
+#include "viewer/main_window.h"
+
+namespace patchlens {
+
+namespace {
+
+constexpr int kFileNameRole = Qt::UserRole;  // the entry's real file name, as native bytes
+
+std::filesystem::path SettingsPath(const ProgramPaths &paths) { return paths.dataFolder / kSettingsFileName; }
+
+}  // namespace
+
+void MainWindow::LoadPatch() {
+    const QString start = m_settings.lastPatchFolder.empty() ? QString()
+                                                              : PathForDialog(PathFromBytes(m_settings.lastPatchFolder));
+    const QString chosen = m_dialogs.ChoosePatchFile(this, start);
+    if (chosen.isEmpty()) return;
+    OpenPath(PathFromQString(chosen));
+}
+
+void MainWindow::LoadPatchFolder() {
+    const std::filesystem::path start =
+        m_settings.patchFolder.empty() ? m_paths.programFolder : PathFromBytes(m_settings.patchFolder);
+    const QString picked = m_dialogs.PickFolder(this, QStringLiteral("Select Patch Folder..."), PathForDialog(start));
+    // Cancelling keeps the folder the list shows, so that its entries still load.
+    if (picked.isEmpty()) return;
+    ListPatchFolder(PathFromQString(picked));
+}
+
+void MainWindow::ListPatchFolder(const std::filesystem::path &folder) {
+    m_settings.patchFolder = PathBytes(folder);
+    struct Entry {
+        QString shown;
+        std::string bytes;
+    };
+    std::vector<Entry> entries;
+    for (const std::filesystem::path &name : ListPatchFiles(folder))
+        entries.push_back({PathToQString(name), PathBytes(name)});
+    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        const int order = a.shown.compare(b.shown, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a.bytes < b.bytes;
+    });
+    m_patchList->clear();
+    for (const Entry &entry : entries) {
+        auto *item = new QListWidgetItem(entry.shown, m_patchList);
+        item->setData(kFileNameRole, QByteArray::fromStdString(entry.bytes));
+    }
+    WriteSettings();
+}
+
+void MainWindow::LoadSelectedPatch() {
+    const QList<QListWidgetItem *> selected = m_patchList->selectedItems();
+    const std::string name = selected.isEmpty() ? std::string() : selected.front()->data(kFileNameRole).toByteArray().toStdString();
+    LoadPatchFile(PathFromBytes(m_settings.patchFolder) / PathFromBytes(name));
+}
+
+void MainWindow::LoadFirstListedPatch() {
+    if (m_patchList->count() == 0) return;
+    m_patchList->setCurrentRow(0);
+    LoadSelectedPatch();
+}
+
+void MainWindow::OpenPath(const std::filesystem::path &path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        ListPatchFolder(path);
+        return;
+    }
+    std::string folder;
+    if (FolderOfChosenFile(PathBytes(path), folder)) m_settings.lastPatchFolder = folder;
+    WriteSettings();
+    LoadPatchFile(path);
+    // When the list shows the file's folder, its entry becomes the selected one.
+    if (path.has_parent_path() && PathBytes(path.parent_path()) == m_settings.patchFolder) {
+        const QByteArray name = QByteArray::fromStdString(PathBytes(path.filename()));
+        for (int row = 0; row < m_patchList->count(); ++row)
+            if (m_patchList->item(row)->data(kFileNameRole).toByteArray() == name) m_patchList->setCurrentRow(row);
+    }
+}
+
+void MainWindow::ReadSettings() {
+    const FileBytes file = ReadWholeFile(SettingsPath(m_paths));
+    if (file.ok) m_settings = ParseSettings(file.bytes);
+}
+
+void MainWindow::WriteSettings() { WriteWholeFile(SettingsPath(m_paths), FormatSettings(m_settings)); }
+
+}  // namespace patchlens

@@ -1,0 +1,182 @@
+#include "viewer/main_window.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+
+#include "toolkit/dialogs.h"
+#include "toolkit/event_hooks.h"
+#include "toolkit/fonts.h"
+#include "toolkit/help_key_filter.h"
+#include "toolkit/text_conversion.h"
+#include "viewer/module_panel_views.h"
+
+namespace patchlens {
+
+namespace {
+
+constexpr QSize kOuterSize(800, 580);
+const QColor kNameColour(0, 217, 0);
+
+QPushButton *MakeButton(const QString &text, const char *objectName, const QRect &bounds, QWidget *parent) {
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setFont(Fonts().standard);
+    button->setAutoDefault(false);
+    button->setGeometry(bounds);
+    return button;
+}
+
+QFrame *MakeStrip(const QRect &bounds, QWidget *parent) {
+    auto *strip = new QFrame(parent);
+    strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    strip->setLineWidth(2);
+    strip->setGeometry(bounds);
+    return strip;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_paths(std::move(paths)) {
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QString::fromLatin1(kWindowTitle));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(kOuterSize);
+    setAcceptDrops(true);
+    CreateControls();
+    m_helpKeys = new HelpKeyFilter([this] { OpenHelp(); }, this);
+    qApp->installEventFilter(m_helpKeys);
+    ReadSettings();
+}
+
+MainWindow::~MainWindow() { qApp->removeEventFilter(m_helpKeys); }
+
+void MainWindow::CreateControls() {
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    const UiFonts &fonts = Fonts();
+
+    m_loadPatchButton = MakeButton(QStringLiteral("Load Patch"), "loadPatchButton", {595, 10, 80, 20}, client);
+    OnMouseUp(m_loadPatchButton, HookOrder::AfterControl, [this] { LoadPatch(); });
+
+    m_loadFolderButton =
+        MakeButton(QStringLiteral("Load Patch Folder"), "loadPatchFolderButton", {685, 10, 100, 20}, client);
+    connect(m_loadFolderButton, &QPushButton::clicked, this, &MainWindow::LoadPatchFolder);
+
+    MakeStrip({185, 10, 295, 20}, client)->setObjectName(QStringLiteral("nameStrip"));
+
+    m_searchButton = MakeButton(QStringLiteral("Search Patch"), "searchPatchButton", {10, 10, 168, 20}, client);
+
+    m_nameField = new QLabel(ToQString(m_patch.name), client);
+    m_nameField->setObjectName(QStringLiteral("patchNameField"));
+    m_nameField->setFont(fonts.name);
+    m_nameField->setTextFormat(Qt::PlainText);
+    m_nameField->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_nameField->setAutoFillBackground(true);
+    QPalette namePalette = m_nameField->palette();
+    namePalette.setColor(QPalette::Window, Qt::black);
+    namePalette.setColor(QPalette::WindowText, kNameColour);
+    m_nameField->setPalette(namePalette);
+    m_nameField->setGeometry(290, 10, 80, 20);
+
+    for (const int top : {40, 180, 320}) MakeStrip({10, top, 575, 20}, client);
+
+    m_printButton = MakeButton(QStringLiteral("Print Patch"), "printPatchButton", {485, 10, 60, 20}, client);
+
+    m_numberField = new QLineEdit(QStringLiteral("01"), client);
+    m_numberField->setObjectName(QStringLiteral("patchNumberField"));
+    m_numberField->setFont(fonts.control);
+    m_numberField->setMaxLength(2);
+    m_numberField->setTextMargins(0, 0, 0, 0);
+    m_numberField->setToolTip(QStringLiteral("Enter Number used in RP350 -> Only for your reference"));
+    m_numberField->setGeometry(550, 10, 23, 20);
+
+    auto *patchGroup = new QGroupBox(QStringLiteral("[ Patches ]"), client);
+    patchGroup->setObjectName(QStringLiteral("patchGroup"));
+    patchGroup->setFont(fonts.standard);
+    patchGroup->setGeometry(595, 35, 190, 490);
+
+    m_patchList = new QListWidget(client);
+    m_patchList->setObjectName(QStringLiteral("patchList"));
+    m_patchList->setFont(fonts.standard);
+    StyleLineList(m_patchList, QFontMetrics(fonts.standard).height());
+    m_patchList->setGeometry(602, 55, 175, 462);
+    OnMouseUp(m_patchList, HookOrder::BeforeControl, [this] { LoadSelectedPatch(); });
+    OnKeyUp(m_patchList, [this] { LoadSelectedPatch(); });
+
+    m_panels = std::make_unique<ModulePanelViews>(client);
+
+    statusBar()->setSizeGripEnabled(false);
+    m_patchLabel = new QLabel(statusBar());
+    m_patchLabel->setObjectName(QStringLiteral("patchLabel"));
+    m_patchLabel->setTextFormat(Qt::PlainText);
+    statusBar()->addWidget(m_patchLabel, 1);
+}
+
+void MainWindow::ShowPatch() {
+    m_nameField->setText(ToQString(m_patch.name));
+    m_nameField->setToolTip(ToQString(m_patch.name));
+    m_panels->Show(m_patch.panels);
+}
+
+void MainWindow::LoadPatchFile(const std::filesystem::path &path) {
+    const LoadOutcome outcome = patchlens::LoadPatchFile(m_patch, path);
+    m_patchLabel->setText(QStringLiteral("Patch: ") + PathToQString(path));
+    ShowPatch();
+    if (!outcome.decode.accepted) m_dialogs.ShowMessage(this, MessageText(outcome.decode.message));
+}
+
+void MainWindow::OpenHelp() {
+    const std::filesystem::path helpFile = m_paths.programFolder / kHelpFileName;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(helpFile, ec))
+        m_dialogs.OpenDocument(PathForDialog(helpFile));
+    else
+        m_dialogs.ShowBuiltInHelp(this);
+}
+
+void MainWindow::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        FitOuterSize();
+    }
+}
+
+// The window's outer size, frame included, is 800 x 580, cut to the screen; it is centred.
+void MainWindow::FitOuterSize() {
+    const QSize frame = frameGeometry().size() - geometry().size();
+    QSize outer = kOuterSize;
+    if (const QScreen *screen = this->screen()) outer = outer.boundedTo(screen->availableGeometry().size());
+    setFixedSize(outer - frame);
+    if (const QScreen *screen = this->screen()) {
+        const QRect available = screen->availableGeometry();
+        move(available.x() + (available.width() - outer.width()) / 2,
+             available.y() + (available.height() - outer.height()) / 2);
+    }
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event) {
+    if (event->mimeData()->hasUrls() && event->mimeData()->urls().front().isLocalFile()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+    event->acceptProposedAction();
+    OpenPath(PathFromQString(urls.front().toLocalFile()));
+}
+
+}  // namespace patchlens

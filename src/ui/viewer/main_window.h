@@ -1,0 +1,93 @@
+#pragma once
+// The main window: the command buttons, the fifteen module panels, the patch list and the
+// status bar. It owns the one Patch of the run and mirrors it into its widgets.
+
+#include <QMainWindow>
+#include <filesystem>
+#include <memory>
+
+#include "patch/decode.h"
+#include "settings/settings_file.h"
+#include "toolkit/program_folder.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace patchlens {
+
+class Dialogs;
+class HelpKeyFilter;
+class ModulePanelViews;
+
+inline constexpr const char *kWindowTitle = "Patchlens [ Version: 1.21 ]";
+inline constexpr const char *kHelpFileName = "RP350Help.chm";
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Builds every control, then reads default.ini from the data folder. Nothing is loaded.
+    MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent = nullptr);
+    ~MainWindow() override;
+    Q_DISABLE_COPY(MainWindow)
+
+    // The load sequence of every route: read, show the path, decode, mark loaded; a refused
+    // schema version shows its message and keeps the previous patch on screen.
+    void LoadPatchFile(const std::filesystem::path &path);
+
+    // "Load Patch": the open dialog, then the chosen file (remembering its folder).
+    void LoadPatch();
+    // "Load Patch Folder": the folder picker, then the folder's patch files in the list.
+    void LoadPatchFolder();
+    // The patch list's selected entry, loaded from the listed folder.
+    void LoadSelectedPatch();
+    // Lists the folder's patch files and remembers it as the patch folder (written at once).
+    void ListPatchFolder(const std::filesystem::path &folder);
+    // A dropped or given file is loaded as if chosen in the open dialog; a folder is listed.
+    void OpenPath(const std::filesystem::path &path);
+    // Selects the patch list's first entry and loads it; nothing when the list is empty.
+    void LoadFirstListedPatch();
+
+    // F1: the help file in the program folder when there is one, else the built-in help.
+    void OpenHelp();
+
+    void ReadSettings();
+    void WriteSettings();
+
+    const Patch &patch() const { return m_patch; }
+    const ViewerSettings &settings() const { return m_settings; }
+    const ProgramPaths &paths() const { return m_paths; }
+    ModulePanelViews &panelViews() const { return *m_panels; }
+    QLabel *patchLabel() const { return m_patchLabel; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void CreateControls();
+    void ShowPatch();
+    void FitOuterSize();
+
+    Dialogs &m_dialogs;
+    ProgramPaths m_paths;
+    Patch m_patch;
+    ViewerSettings m_settings;
+    bool m_placed = false;
+
+    QPushButton *m_loadPatchButton = nullptr;
+    QPushButton *m_loadFolderButton = nullptr;
+    QPushButton *m_searchButton = nullptr;
+    QPushButton *m_printButton = nullptr;
+    QLabel *m_nameField = nullptr;
+    QLineEdit *m_numberField = nullptr;
+    QListWidget *m_patchList = nullptr;
+    QLabel *m_patchLabel = nullptr;
+    std::unique_ptr<ModulePanelViews> m_panels;
+    HelpKeyFilter *m_helpKeys = nullptr;
+};
+
+}  // namespace patchlens

@@ -1,0 +1,47 @@
+// default.ini and the folder remembered from a chosen file.
+
+#include <gtest/gtest.h>
+
+#include "patch/patch_folder.h"
+#include "settings/settings_file.h"
+
+namespace patchlens {
+namespace {
+
+TEST(SettingsFile, ThreeCrLfLinesBothWays) {
+    const ViewerSettings settings{"/a b", "", "/c\xE9"};
+    EXPECT_EQ(FormatSettings(settings), "/a b\r\n\r\n/c\xE9\r\n");
+    const ViewerSettings read = ParseSettings(FormatSettings(settings));
+    EXPECT_EQ(read.lastPatchFolder, "/a b");
+    EXPECT_EQ(read.patchFolder, "");
+    EXPECT_EQ(read.searchFolder, "/c\xE9");
+}
+
+TEST(SettingsFile, MissingLinesReadAsEmpty) {
+    EXPECT_EQ(ParseSettings("").lastPatchFolder, "");
+    EXPECT_EQ(ParseSettings("only\r\n").patchFolder, "");
+    EXPECT_EQ(ParseSettings("a\nb\r\nc").lastPatchFolder, "a\nb");  // only CR LF ends a line
+    EXPECT_EQ(ParseSettings("a\r\nb\r\nc\r\nd\r\n").searchFolder, "c");
+}
+
+TEST(SettingsFile, FolderOfAChosenFile) {
+    std::string folder = "kept";
+    EXPECT_FALSE(FolderOfChosenFile("no-separator.rp350p", folder));
+    EXPECT_EQ(folder, "kept");
+    EXPECT_TRUE(FolderOfChosenFile("/home/me/patches/live/a.rp350p", folder));
+    EXPECT_EQ(folder, "/home/me/patches/live");
+    EXPECT_TRUE(FolderOfChosenFile("/a.rp350p", folder));
+    EXPECT_EQ(folder, "/");
+}
+
+TEST(PatchFolder, ExtensionInAnyLetterCase) {
+    EXPECT_TRUE(HasPatchExtension("a.rp350p"));
+    EXPECT_TRUE(HasPatchExtension("A.RP350P"));
+    EXPECT_TRUE(HasPatchExtension(".rp350p"));
+    EXPECT_FALSE(HasPatchExtension("a.rp350p.bak"));
+    EXPECT_FALSE(HasPatchExtension("a.rp250p"));
+    EXPECT_FALSE(HasPatchExtension("rp350p"));
+}
+
+}  // namespace
+}  // namespace patchlens

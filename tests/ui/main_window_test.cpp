@@ -1,0 +1,360 @@
+// The main window driven by real mouse and key events on the offscreen platform, with the
+// dialogs replaced by a recorder.
+
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "recording_dialogs.h"
+#include "toolkit/text_conversion.h"
+#include "viewer/main_window.h"
+#include "viewer/module_panel_views.h"
+
+namespace patchlens {
+namespace {
+
+std::string ReadBytes(const std::filesystem::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteBytes(const std::filesystem::path &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+const std::filesystem::path kSamples = PATCHLENS_SAMPLES;
+
+// A patch file with the given schema version and name and the Pickup switched off.
+std::string SmallPatch(const std::string &version, const std::string &name) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<RP350Preset SchemaVersion=\"" + version +
+           "\">\r\n  <Name>" + name + "</Name>\r\n<ID>65</ID>\r\n1\r\n2\r\nPickup Enable\r\n<Text>Off</Text>\r\n";
+}
+
+// Counts the F1 presses that reach a widget.
+class KeySpy : public QObject {
+public:
+    int f1Presses = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_F1) ++f1Presses;
+        return false;
+    }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<QTemporaryDir> m_data;
+    std::unique_ptr<test::RecordingDialogs> m_dialogs;
+    std::unique_ptr<MainWindow> m_window;
+
+    std::filesystem::path DataFolder() const { return PathFromQString(m_data->path()); }
+    std::filesystem::path ProgramFolder() const { return PathFromQString(m_program->path()); }
+
+    MainWindow &Window() {
+        if (!m_window) {
+            m_window = std::make_unique<MainWindow>(*m_dialogs, ProgramPaths{ProgramFolder(), DataFolder()});
+            m_window->show();
+            if (!QTest::qWaitForWindowExposed(m_window.get())) qFatal("window not exposed");
+        }
+        return *m_window;
+    }
+
+    template <typename T> T *Find(const char *name) {
+        T *found = Window().findChild<T *>(QString::fromLatin1(name));
+        if (found == nullptr) qFatal("no control named %s", name);
+        return found;
+    }
+
+    QListWidget *PatchList() { return Find<QListWidget>("patchList"); }
+
+    void ClickRow(QListWidget *list, int row) {
+        const QRect rect = list->visualItemRect(list->item(row));
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    std::string NameShown() { return Find<QLabel>("patchNameField")->text().toStdString(); }
+
+private slots:
+    void init() {
+        m_program = std::make_unique<QTemporaryDir>();
+        m_data = std::make_unique<QTemporaryDir>();
+        m_dialogs = std::make_unique<test::RecordingDialogs>();
+    }
+    void cleanup() { m_window.reset(); }
+
+    void startsEmptyAndLaidOutAsTheFrontPanel() {
+        MainWindow &window = Window();
+        QCOMPARE(window.windowTitle(), QStringLiteral("Patchlens [ Version: 1.21 ]"));
+        QCOMPARE(window.frameGeometry().size(), QSize(800, 580));
+        QCOMPARE(window.minimumSize(), window.maximumSize());
+        QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(NameShown(), std::string("------"));
+        QCOMPARE(Find<QLineEdit>("patchNumberField")->text(), QStringLiteral("01"));
+        QCOMPARE(Find<QLineEdit>("patchNumberField")->maxLength(), 2);
+        QCOMPARE(Find<QLineEdit>("patchNumberField")->toolTip(),
+                 QStringLiteral("Enter Number used in RP350 -> Only for your reference"));
+        QCOMPARE(Find<QPushButton>("loadPatchButton")->geometry(), QRect(595, 10, 80, 20));
+        QCOMPARE(Find<QPushButton>("loadPatchFolderButton")->geometry(), QRect(685, 10, 100, 20));
+        QCOMPARE(PatchList()->geometry(), QRect(602, 55, 175, 462));
+        QCOMPARE(Find<QListWidget>("panel.LFO 2")->geometry(), QRect(485, 340, 93, 100));
+        QCOMPARE(Find<QLabel>("lamp.Chorus/Fx")->geometry(), QRect(185, 180, 93, 20));
+        QCOMPARE(Find<QLabel>("lamp.Chorus/Fx")->text(), QStringLiteral("Chorus/Fx"));
+        for (const ModuleInfo &info : Modules()) {
+            QLabel *lamp = window.panelViews().lamp(info.module);
+            QCOMPARE(lamp->palette().color(QPalette::WindowText), kLampOffColour);
+            QCOMPARE(lamp->palette().color(QPalette::Window), QColor(Qt::black));
+            QCOMPARE(window.panelViews().list(info.module)->count(), 0);
+            QVERIFY(window.panelViews().list(info.module)->isEnabled());
+        }
+    }
+
+    void panelsMirrorTheCoreStateAndShowSixLinesWithoutScrolling() {
+        MainWindow &window = Window();
+        window.LoadPatchFile(kSamples / "Clean Lead.rp350p");
+        QCOMPARE(NameShown(), std::string("Clean Lead"));
+        for (const ModuleInfo &info : Modules()) {
+            const ModulePanel &panel = window.patch().panels[IndexOf(info.module)];
+            QListWidget *list = window.panelViews().list(info.module);
+            QCOMPARE(list->count(), static_cast<int>(panel.list.lines.size()));
+            for (int row = 0; row < list->count(); ++row)
+                QCOMPARE(list->item(row)->text(), ToQString(panel.list.lines[static_cast<std::size_t>(row)]));
+            QCOMPARE(list->currentRow(), panel.list.selected);
+            QCOMPARE(list->isEnabled(), panel.list.enabled);
+            QCOMPARE(window.panelViews().lamp(info.module)->palette().color(QPalette::WindowText),
+                     panel.lampOn ? kLampOnColour : kLampOffColour);
+        }
+        // The amplifier shows its six lines in its 100 pixels.
+        QListWidget *amp = window.panelViews().list(Module::AmplifierA);
+        QCOMPARE(amp->count(), 6);
+        QVERIFY(!amp->verticalScrollBar()->isVisible());
+        QVERIFY(amp->visualItemRect(amp->item(5)).bottom() < amp->viewport()->height());
+        QVERIFY(!window.panelViews().list(Module::Distortion)->isEnabled());  // Distortion is off
+    }
+
+    void loadPatchRunsOnLeftOrRightReleaseButNotFromTheKeyboard() {
+        MainWindow &window = Window();
+        const QString sample = PathForDialog(kSamples / "Octave Fuzz.rp350p");
+        m_dialogs->openAnswers = {sample, sample};
+        auto *button = Find<QPushButton>("loadPatchButton");
+        QTest::mouseRelease(button, Qt::RightButton, {}, QPoint(10, 10));
+        QTRY_COMPARE(m_dialogs->openRequests.size(), 1);
+        QCOMPARE(NameShown(), std::string("Octave Fuzz"));
+        QCOMPARE(window.patchLabel()->text(), QStringLiteral("Patch: ") + sample);
+
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        QTest::keyClick(button, Qt::Key_Return);
+        QApplication::processEvents();
+        QCOMPARE(m_dialogs->openRequests.size(), 1);
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_COMPARE(m_dialogs->openRequests.size(), 2);
+        // The second dialog starts in the folder of the file opened first.
+        QCOMPARE(m_dialogs->openRequests.at(1), PathForDialog(kSamples));
+    }
+
+    void choosingAFileRemembersItsFolderInDefaultIni() {
+        Window();
+        m_dialogs->openAnswers = {PathForDialog(kSamples / "Clean Lead.rp350p")};
+        QTest::mouseClick(Find<QPushButton>("loadPatchButton"), Qt::LeftButton);
+        QTRY_COMPARE(m_dialogs->openRequests.size(), 1);
+        QCOMPARE(ReadBytes(DataFolder() / "default.ini"), PathBytes(kSamples) + "\r\n\r\n\r\n");
+    }
+
+    void cancellingTheOpenDialogChangesNothing() {
+        Window();
+        QTest::mouseClick(Find<QPushButton>("loadPatchButton"), Qt::LeftButton);
+        QTRY_COMPARE(m_dialogs->openRequests.size(), 1);
+        QVERIFY(!std::filesystem::exists(DataFolder() / "default.ini"));
+        QCOMPARE(NameShown(), std::string("------"));
+        QVERIFY(!Window().patch().loaded);
+    }
+
+    void settingsAreReadAtStartAndLine3IsKept() {
+        WriteBytes(DataFolder() / "default.ini", "/first/folder\r\n" + PathBytes(kSamples) + "\r\n/search \xE9 here\r\n");
+        Window();
+        QTest::mouseClick(Find<QPushButton>("loadPatchButton"), Qt::LeftButton);
+        QTRY_COMPARE(m_dialogs->openRequests.size(), 1);
+        QCOMPARE(m_dialogs->openRequests.front(), QStringLiteral("/first/folder"));
+
+        m_dialogs->folderAnswers = {PathForDialog(kSamples)};
+        QTest::mouseClick(Find<QPushButton>("loadPatchFolderButton"), Qt::LeftButton);
+        QCOMPARE(m_dialogs->folderRequests.size(), std::size_t{1});
+        QCOMPARE(m_dialogs->folderRequests.front().title, QStringLiteral("Select Patch Folder..."));
+        QCOMPARE(m_dialogs->folderRequests.front().startFolder, PathForDialog(kSamples));
+        QCOMPARE(ReadBytes(DataFolder() / "default.ini"),
+                 "/first/folder\r\n" + PathBytes(kSamples) + "\r\n/search \xE9 here\r\n");
+    }
+
+    void folderPickerStartsInTheProgramFolderAndCancelKeepsTheList() {
+        Window();
+        m_dialogs->folderAnswers = {PathForDialog(kSamples)};
+        QTest::mouseClick(Find<QPushButton>("loadPatchFolderButton"), Qt::LeftButton);
+        QCOMPARE(m_dialogs->folderRequests.front().startFolder, PathForDialog(ProgramFolder()));
+        QCOMPARE(PatchList()->count(), 8);
+        QTest::mouseClick(Find<QPushButton>("loadPatchFolderButton"), Qt::LeftButton);  // cancelled
+        QCOMPARE(PatchList()->count(), 8);
+        QCOMPARE(Window().settings().patchFolder, PathBytes(kSamples));
+        ClickRow(PatchList(), 2);
+        QCOMPARE(NameShown(), std::string("Direct Whammy"));
+    }
+
+    void patchListLoadsOnMouseReleaseAndOnKeyRelease() {
+        MainWindow &window = Window();
+        window.ListPatchFolder(kSamples);
+        QListWidget *list = PatchList();
+        QCOMPARE(list->item(0)->text(), QStringLiteral("Acoustic Strum.rp350p"));
+        ClickRow(list, 0);
+        QCOMPARE(NameShown(), std::string("Acoustic Strum"));
+
+        list->setFocus();
+        QTest::keyPress(list, Qt::Key_Down);
+        QCOMPARE(list->currentRow(), 1);
+        QCOMPARE(NameShown(), std::string("Acoustic Strum"));  // not before the key is released
+        QTest::keyRelease(list, Qt::Key_Down);
+        QCOMPARE(NameShown(), std::string("Clean Lead"));
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(NameShown(), std::string("Direct Whammy"));
+        QCOMPARE(window.patchLabel()->text(), QStringLiteral("Patch: ") + PathToQString(kSamples / "Direct Whammy.rp350p"));
+    }
+
+    void releaseOnTheListWithoutSelectionLoadsTheFolderItself() {
+        MainWindow &window = Window();
+        window.ListPatchFolder(kSamples);
+        QTest::mouseRelease(PatchList()->viewport(), Qt::LeftButton, {}, QPoint(50, 400));
+        QCOMPARE(window.patchLabel()->text(), QStringLiteral("Patch: ") + PathToQString(kSamples / ""));
+        QCOMPARE(NameShown(), std::string(""));
+        QCOMPARE(window.panelViews().list(Module::Pickup)->item(0)->text(), QStringLiteral("NOTFND"));
+    }
+
+    void theListHoldsPatchFilesOfAnyCaseSortedWithoutRegardToCase() {
+        QTemporaryDir folder;
+        const auto root = PathFromQString(folder.path());
+        for (const char *name : {"b.RP350P", ".hidden.rp350p", "A.rp350p", "c.rp350p.bak", "notes.txt", "a2.Rp350p"})
+            WriteBytes(root / name, SmallPatch("1.2", name));
+        std::filesystem::create_directory(root / "folder.rp350p");
+        Window().ListPatchFolder(root);
+        QStringList shown;
+        for (int row = 0; row < PatchList()->count(); ++row) shown << PatchList()->item(row)->text();
+        QCOMPARE(shown, (QStringList{".hidden.rp350p", "A.rp350p", "a2.Rp350p", "b.RP350P"}));
+        QCOMPARE(ReadBytes(DataFolder() / "default.ini"), "\r\n" + PathBytes(root) + "\r\n\r\n");
+    }
+
+    void aRefusedFileKeepsThePreviousPatchOnScreen() {
+        MainWindow &window = Window();
+        window.LoadPatchFile(kSamples / "Metal Rhythm.rp350p");
+        const QStringList distortion = [&] {
+            QStringList lines;
+            QListWidget *list = window.panelViews().list(Module::Distortion);
+            for (int row = 0; row < list->count(); ++row) lines << list->item(row)->text();
+            return lines;
+        }();
+        QTemporaryDir folder;
+        const auto newer = PathFromQString(folder.path()) / "newer.rp350p";
+        WriteBytes(newer, SmallPatch("1.3", "<b>x</b>"));
+        window.LoadPatchFile(newer);
+        QCOMPARE(m_dialogs->messages,
+                 QStringList{"Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New Version."});
+        QCOMPARE(NameShown(), std::string("Metal Rhythm"));
+        QCOMPARE(window.panelViews().list(Module::Distortion)->item(0)->text(), distortion.front());
+        QCOMPARE(window.panelViews().list(Module::Distortion)->count(), distortion.size());
+        QCOMPARE(window.patchLabel()->text(), QStringLiteral("Patch: ") + PathToQString(newer));
+    }
+
+    void textFromAFileIsShownAsPlainText() {
+        QTemporaryDir folder;
+        const auto file = PathFromQString(folder.path()) / "rich.rp350p";
+        WriteBytes(file, SmallPatch("1.2", "<b>x</b>"));
+        Window().LoadPatchFile(file);
+        QCOMPARE(NameShown(), std::string("<b>x</b>"));
+        QCOMPARE(Find<QLabel>("patchNameField")->textFormat(), Qt::PlainText);
+        QCOMPARE(Window().patchLabel()->textFormat(), Qt::PlainText);
+    }
+
+    void f1OpensTheHelpUnlessShiftCtrlOrAltIsHeld() {
+        Window();
+        auto *field = Find<QLineEdit>("patchNumberField");
+        field->setFocus();
+        KeySpy spy;
+        field->installEventFilter(&spy);
+        QTest::keyClick(field, Qt::Key_F1);
+        QCOMPARE(m_dialogs->builtInHelpShown, 1);
+        QCOMPARE(spy.f1Presses, 0);  // F1 never reaches the focused control
+
+        QTest::keyPress(field, Qt::Key_Shift);
+        QTest::keyClick(field, Qt::Key_F1, Qt::ShiftModifier);
+        QCOMPARE(m_dialogs->builtInHelpShown, 1);
+        QTest::keyRelease(field, Qt::Key_Shift);
+        QTest::keyClick(field, Qt::Key_F1);
+        QCOMPARE(m_dialogs->builtInHelpShown, 2);
+
+        QTest::keyPress(field, Qt::Key_Control);
+        QTest::keyPress(field, Qt::Key_Control);  // auto-repeat raises the count; one release resets it
+        QTest::keyClick(field, Qt::Key_F1, Qt::ControlModifier);
+        QTest::keyRelease(field, Qt::Key_Control);
+        QTest::keyClick(field, Qt::Key_F1, Qt::AltModifier);
+        QCOMPARE(m_dialogs->builtInHelpShown, 2);
+        QTest::keyClick(field, Qt::Key_F1);
+        QCOMPARE(m_dialogs->builtInHelpShown, 3);
+        QCOMPARE(spy.f1Presses, 0);
+        QCOMPARE(field->text(), QStringLiteral("01"));
+    }
+
+    void f1OpensTheHelpFileWhenTheProgramFolderHasOne() {
+        WriteBytes(ProgramFolder() / "RP350Help.chm", "ITSF");
+        Window();
+        QTest::keyClick(&Window(), Qt::Key_F1);
+        QCOMPARE(m_dialogs->openedDocuments, QStringList{PathForDialog(ProgramFolder() / "RP350Help.chm")});
+        QCOMPARE(m_dialogs->builtInHelpShown, 0);
+    }
+
+    void droppingAFileLoadsItAndAFolderListsIt() {
+        MainWindow &window = Window();
+        auto drop = [&](const std::filesystem::path &path) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(PathForDialog(path))});
+            QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&window, &enter);
+            QDropEvent event(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&window, &event);
+        };
+        drop(kSamples);
+        QCOMPARE(PatchList()->count(), 8);
+        drop(kSamples / "Rotary Organ.rp350p");
+        QCOMPARE(NameShown(), std::string("Rotary Organ"));
+        QCOMPARE(PatchList()->currentItem()->text(), QStringLiteral("Rotary Organ.rp350p"));
+    }
+};
+
+}  // namespace patchlens
+
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    patchlens::MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_window_test.moc"

@@ -1,0 +1,48 @@
+#pragma once
+// Dialogs that never open: they record what was asked and answer from a script.
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+
+#include "toolkit/dialogs.h"
+
+namespace patchlens::test {
+
+class RecordingDialogs : public Dialogs {
+public:
+    struct FolderRequest {
+        QString title;
+        QString startFolder;
+    };
+
+    QStringList messages;                  // every message box text, in order
+    QStringList openRequests;              // the start folder of every open dialog
+    std::deque<QString> openAnswers;       // what the open dialog answers (empty: cancel)
+    std::vector<FolderRequest> folderRequests;
+    std::deque<QString> folderAnswers;     // what the folder picker answers (empty: cancel)
+    QStringList openedDocuments;
+    int builtInHelpShown = 0;
+
+    void ShowMessage(QWidget *, const QString &text) override { messages << text; }
+    QString ChoosePatchFile(QWidget *, const QString &startFolder) override {
+        openRequests << startFolder;
+        return Next(openAnswers);
+    }
+    QString PickFolder(QWidget *, const QString &title, const QString &startFolder) override {
+        folderRequests.push_back({title, startFolder});
+        return Next(folderAnswers);
+    }
+    void OpenDocument(const QString &path) override { openedDocuments << path; }
+    void ShowBuiltInHelp(QWidget *) override { ++builtInHelpShown; }
+
+private:
+    static QString Next(std::deque<QString> &answers) {
+        if (answers.empty()) return {};
+        QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+}  // namespace patchlens::test
