@@ -2,10 +2,14 @@
 // decode, update the fifteen panels), and building and showing the main window.
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fstream>
 
+#include "library/library_commands.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/text_conversion.h"
 #include "viewer/main_window.h"
@@ -15,6 +19,7 @@ namespace patchlens {
 class NoDialogs : public Dialogs {
 public:
     void ShowMessage(QWidget *, const QString &) override {}
+    bool AskOkCancel(QWidget *, const QString &, const QString &) override { return true; }
     QString ChoosePatchFile(QWidget *, const QString &) override { return {}; }
     QString PickFolder(QWidget *, const QString &, const QString &) override { return {}; }
     void OpenDocument(const QString &) override {}
@@ -42,6 +47,39 @@ private slots:
         }
     }
 
+    // A library of 10,000 entries, all of one module: choosing that module, and adding an entry.
+    void libraryOf10000Entries_data() {
+        QTest::addColumn<bool>("adding");
+        QTest::newRow("choose module") << false;
+        QTest::newRow("add entry") << true;
+    }
+    void libraryOf10000Entries() {
+        QFETCH(bool, adding);
+        QTemporaryDir data;
+        const auto folder = PathFromQString(data.path());
+        std::string library;
+        for (int i = 0; i < 10000; ++i)
+            library += "Delay,Setting " + std::to_string(i) + ",ALGDLY,= 450 ms,REPEAT= 8,,,DLYLVL= 35,\r\n";
+        std::ofstream(folder / "LibraryRP350.dat", std::ios::binary) << library;
+        NoDialogs dialogs;
+        MainWindow window(dialogs, {folder, folder});
+        window.show();
+        window.LoadPatchFile(std::filesystem::path(PATCHLENS_SAMPLES) / "Clean Lead.rp350p");
+        auto *selector = window.findChild<QComboBox *>(QStringLiteral("libraryModuleSelector"));
+        auto *name = window.findChild<QLineEdit *>(QStringLiteral("libraryNameField"));
+        selector->setCurrentIndex(selector->findText(QStringLiteral("Delay")));
+        window.library().ReloadNames();
+        int added = 0;
+        QBENCHMARK {
+            if (adding) {
+                name->setText(QStringLiteral("New %1").arg(++added));
+                window.library().AddSetting();
+            } else {
+                window.library().ReloadNames();
+            }
+        }
+    }
+
     void constructAndShowMainWindow() {
         QTemporaryDir data;
         NoDialogs dialogs;
@@ -54,7 +92,7 @@ private slots:
     }
 };
 
-}  // namespace patchlens
+} // namespace patchlens
 
 int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

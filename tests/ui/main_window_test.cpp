@@ -4,43 +4,27 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyleFactory>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QUrl>
-#include <fstream>
-#include <memory>
-#include <sstream>
 
-#include "recording_dialogs.h"
-#include "toolkit/text_conversion.h"
-#include "viewer/main_window.h"
+#include "ui_test_support.h"
 #include "viewer/module_panel_views.h"
 
 namespace patchlens {
 namespace {
 
-std::string ReadBytes(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void WriteBytes(const std::filesystem::path &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-const std::filesystem::path kSamples = PATCHLENS_SAMPLES;
+using test::ClickRow;
+using test::kSamples;
+using test::ReadBytes;
+using test::WriteBytes;
 
 // A patch file with the given schema version and name and the Pickup switched off.
 std::string SmallPatch(const std::string &version, const std::string &name) {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<RP350Preset SchemaVersion=\"" + version +
-           "\">\r\n  <Name>" + name + "</Name>\r\n<ID>65</ID>\r\n1\r\n2\r\nPickup Enable\r\n<Text>Off</Text>\r\n";
+           "\">\r\n  <Name>" + name +
+           "</Name>\r\n<ID>65</ID>\r\n1\r\n2\r\nPickup Enable\r\n<Text>Off</Text>\r\n";
 }
 
 // Counts the F1 presses that reach a widget.
@@ -50,57 +34,35 @@ public:
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override {
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_F1) ++f1Presses;
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_F1)
+            ++f1Presses;
         return false;
     }
 };
 
-}  // namespace
+} // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_program;
-    std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<test::RecordingDialogs> m_dialogs;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<test::WindowFixture> m_fixture;
+    test::RecordingDialogs *m_dialogs = nullptr;
 
-    std::filesystem::path DataFolder() const { return PathFromQString(m_data->path()); }
-    std::filesystem::path ProgramFolder() const { return PathFromQString(m_program->path()); }
-
-    MainWindow &Window() {
-        if (!m_window) {
-            m_window = std::make_unique<MainWindow>(*m_dialogs, ProgramPaths{ProgramFolder(), DataFolder()});
-            m_window->show();
-            if (!QTest::qWaitForWindowExposed(m_window.get())) qFatal("window not exposed");
-        }
-        return *m_window;
-    }
-
-    template <typename T> T *Find(const char *name) {
-        T *found = Window().findChild<T *>(QString::fromLatin1(name));
-        if (found == nullptr) qFatal("no control named %s", name);
-        return found;
-    }
-
+    std::filesystem::path DataFolder() const { return m_fixture->DataFolder(); }
+    std::filesystem::path ProgramFolder() const { return m_fixture->ProgramFolder(); }
+    MainWindow &Window() { return m_fixture->Window(); }
+    template <typename T> T *Find(const char *name) { return m_fixture->Find<T>(name); }
     QListWidget *PatchList() { return Find<QListWidget>("patchList"); }
-
-    void ClickRow(QListWidget *list, int row) {
-        const QRect rect = list->visualItemRect(list->item(row));
-        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, rect.center());
-        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rect.center());
-    }
 
     std::string NameShown() { return Find<QLabel>("patchNameField")->text().toStdString(); }
 
 private slots:
     void init() {
-        m_program = std::make_unique<QTemporaryDir>();
-        m_data = std::make_unique<QTemporaryDir>();
-        m_dialogs = std::make_unique<test::RecordingDialogs>();
+        m_fixture = std::make_unique<test::WindowFixture>();
+        m_dialogs = &m_fixture->dialogs;
     }
-    void cleanup() { m_window.reset(); }
+    void cleanup() { m_fixture.reset(); }
 
     void startsEmptyAndLaidOutAsTheFrontPanel() {
         MainWindow &window = Window();
@@ -149,7 +111,7 @@ private slots:
         QCOMPARE(amp->count(), 6);
         QVERIFY(!amp->verticalScrollBar()->isVisible());
         QVERIFY(amp->visualItemRect(amp->item(5)).bottom() < amp->viewport()->height());
-        QVERIFY(!window.panelViews().list(Module::Distortion)->isEnabled());  // Distortion is off
+        QVERIFY(!window.panelViews().list(Module::Distortion)->isEnabled()); // Distortion is off
     }
 
     void loadPatchRunsOnLeftOrRightReleaseButNotFromTheKeyboard() {
@@ -192,7 +154,8 @@ private slots:
     }
 
     void settingsAreReadAtStartAndLine3IsKept() {
-        WriteBytes(DataFolder() / "default.ini", "/first/folder\r\n" + PathBytes(kSamples) + "\r\n/search \xE9 here\r\n");
+        WriteBytes(DataFolder() / "default.ini",
+                   "/first/folder\r\n" + PathBytes(kSamples) + "\r\n/search \xE9 here\r\n");
         Window();
         QTest::mouseClick(Find<QPushButton>("loadPatchButton"), Qt::LeftButton);
         QTRY_COMPARE(m_dialogs->openRequests.size(), 1);
@@ -213,7 +176,7 @@ private slots:
         QTest::mouseClick(Find<QPushButton>("loadPatchFolderButton"), Qt::LeftButton);
         QCOMPARE(m_dialogs->folderRequests.front().startFolder, PathForDialog(ProgramFolder()));
         QCOMPARE(PatchList()->count(), 8);
-        QTest::mouseClick(Find<QPushButton>("loadPatchFolderButton"), Qt::LeftButton);  // cancelled
+        QTest::mouseClick(Find<QPushButton>("loadPatchFolderButton"), Qt::LeftButton); // cancelled
         QCOMPARE(PatchList()->count(), 8);
         QCOMPARE(Window().settings().patchFolder, PathBytes(kSamples));
         ClickRow(PatchList(), 2);
@@ -231,12 +194,13 @@ private slots:
         list->setFocus();
         QTest::keyPress(list, Qt::Key_Down);
         QCOMPARE(list->currentRow(), 1);
-        QCOMPARE(NameShown(), std::string("Acoustic Strum"));  // not before the key is released
+        QCOMPARE(NameShown(), std::string("Acoustic Strum")); // not before the key is released
         QTest::keyRelease(list, Qt::Key_Down);
         QCOMPARE(NameShown(), std::string("Clean Lead"));
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(NameShown(), std::string("Direct Whammy"));
-        QCOMPARE(window.patchLabel()->text(), QStringLiteral("Patch: ") + PathToQString(kSamples / "Direct Whammy.rp350p"));
+        QCOMPARE(window.patchLabel()->text(),
+                 QStringLiteral("Patch: ") + PathToQString(kSamples / "Direct Whammy.rp350p"));
     }
 
     void releaseOnTheListWithoutSelectionLoadsTheFolderItself() {
@@ -251,12 +215,14 @@ private slots:
     void theListHoldsPatchFilesOfAnyCaseSortedWithoutRegardToCase() {
         QTemporaryDir folder;
         const auto root = PathFromQString(folder.path());
-        for (const char *name : {"b.RP350P", ".hidden.rp350p", "A.rp350p", "c.rp350p.bak", "notes.txt", "a2.Rp350p"})
+        for (const char *name :
+             {"b.RP350P", ".hidden.rp350p", "A.rp350p", "c.rp350p.bak", "notes.txt", "a2.Rp350p"})
             WriteBytes(root / name, SmallPatch("1.2", name));
         std::filesystem::create_directory(root / "folder.rp350p");
         Window().ListPatchFolder(root);
         QStringList shown;
-        for (int row = 0; row < PatchList()->count(); ++row) shown << PatchList()->item(row)->text();
+        for (int row = 0; row < PatchList()->count(); ++row)
+            shown << PatchList()->item(row)->text();
         QCOMPARE(shown, (QStringList{".hidden.rp350p", "A.rp350p", "a2.Rp350p", "b.RP350P"}));
         QCOMPARE(ReadBytes(DataFolder() / "default.ini"), "\r\n" + PathBytes(root) + "\r\n\r\n");
     }
@@ -267,15 +233,17 @@ private slots:
         const QStringList distortion = [&] {
             QStringList lines;
             QListWidget *list = window.panelViews().list(Module::Distortion);
-            for (int row = 0; row < list->count(); ++row) lines << list->item(row)->text();
+            for (int row = 0; row < list->count(); ++row)
+                lines << list->item(row)->text();
             return lines;
         }();
         QTemporaryDir folder;
         const auto newer = PathFromQString(folder.path()) / "newer.rp350p";
         WriteBytes(newer, SmallPatch("1.3", "<b>x</b>"));
         window.LoadPatchFile(newer);
-        QCOMPARE(m_dialogs->messages,
-                 QStringList{"Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New Version."});
+        QCOMPARE(
+            m_dialogs->messages,
+            QStringList{"Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New Version."});
         QCOMPARE(NameShown(), std::string("Metal Rhythm"));
         QCOMPARE(window.panelViews().list(Module::Distortion)->item(0)->text(), distortion.front());
         QCOMPARE(window.panelViews().list(Module::Distortion)->count(), distortion.size());
@@ -300,7 +268,7 @@ private slots:
         field->installEventFilter(&spy);
         QTest::keyClick(field, Qt::Key_F1);
         QCOMPARE(m_dialogs->builtInHelpShown, 1);
-        QCOMPARE(spy.f1Presses, 0);  // F1 never reaches the focused control
+        QCOMPARE(spy.f1Presses, 0); // F1 never reaches the focused control
 
         QTest::keyPress(field, Qt::Key_Shift);
         QTest::keyClick(field, Qt::Key_F1, Qt::ShiftModifier);
@@ -310,7 +278,7 @@ private slots:
         QCOMPARE(m_dialogs->builtInHelpShown, 2);
 
         QTest::keyPress(field, Qt::Key_Control);
-        QTest::keyPress(field, Qt::Key_Control);  // auto-repeat raises the count; one release resets it
+        QTest::keyPress(field, Qt::Key_Control); // auto-repeat raises the count; one release resets it
         QTest::keyClick(field, Qt::Key_F1, Qt::ControlModifier);
         QTest::keyRelease(field, Qt::Key_Control);
         QTest::keyClick(field, Qt::Key_F1, Qt::AltModifier);
@@ -347,14 +315,10 @@ private slots:
     }
 };
 
-}  // namespace patchlens
+} // namespace patchlens
 
 int main(int argc, char **argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    patchlens::MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return patchlens::test::RunOffscreen<patchlens::MainWindowTest>(argc, argv);
 }
 
 #include "main_window_test.moc"

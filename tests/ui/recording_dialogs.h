@@ -16,15 +16,25 @@ public:
         QString startFolder;
     };
 
-    QStringList messages;                  // every message box text, in order
-    QStringList openRequests;              // the start folder of every open dialog
-    std::deque<QString> openAnswers;       // what the open dialog answers (empty: cancel)
+    QStringList messages;             // every message box text, in order
+    QStringList questions;            // every OK/Cancel question: caption, then text
+    std::deque<bool> questionAnswers; // what the questions answer (none left: Cancel)
+    QStringList openRequests;         // the start folder of every open dialog
+    std::deque<QString> openAnswers;  // what the open dialog answers (empty: cancel)
     std::vector<FolderRequest> folderRequests;
-    std::deque<QString> folderAnswers;     // what the folder picker answers (empty: cancel)
+    std::deque<QString> folderAnswers; // what the folder picker answers (empty: cancel)
     QStringList openedDocuments;
     int builtInHelpShown = 0;
 
     void ShowMessage(QWidget *, const QString &text) override { messages << text; }
+    bool AskOkCancel(QWidget *, const QString &caption, const QString &text) override {
+        questions << caption << text;
+        if (questionAnswers.empty())
+            return false;
+        const bool answer = questionAnswers.front();
+        questionAnswers.pop_front();
+        return answer;
+    }
     QString ChoosePatchFile(QWidget *, const QString &startFolder) override {
         openRequests << startFolder;
         return Next(openAnswers);
@@ -38,11 +48,12 @@ public:
 
 private:
     static QString Next(std::deque<QString> &answers) {
-        if (answers.empty()) return {};
+        if (answers.empty())
+            return {};
         QString answer = answers.front();
         answers.pop_front();
         return answer;
     }
 };
 
-}  // namespace patchlens::test
+} // namespace patchlens::test

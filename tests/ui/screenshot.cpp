@@ -25,7 +25,8 @@ int main(int argc, char **argv) {
     const auto folder = patchlens::PathFromQString(data.path());
     patchlens::MainWindow window(dialogs, {folder, folder});
     window.show();
-    for (int i = 2; i < argc; ++i) window.OpenPath(patchlens::PathFromBytes(argv[i]));
+    for (int i = 2; i < argc; ++i)
+        window.OpenPath(patchlens::PathFromBytes(argv[i]));
     QApplication::processEvents();
     const QPixmap shot = window.grab();
     if (!shot.save(QString::fromLocal8Bit(argv[1]))) {

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
-#include <new>
-#include <system_error>
 
+#include "files/whole_file.h"
 #include "text/byte_text.h"
 
 namespace patchlens {
@@ -79,7 +77,8 @@ std::string MakeKey(std::string_view id) {
 // Where "<ID>" next occurs at or after `from`. Patch text is dense with '<', so this looks for
 // the rarer 'I' first and checks the bytes around it.
 std::size_t FindIdOpen(std::string_view bytes, std::size_t from) {
-    if (bytes.size() < 4 || from > bytes.size() - 4) return std::string_view::npos;
+    if (bytes.size() < 4 || from > bytes.size() - 4)
+        return std::string_view::npos;
     const char *const begin = bytes.data();
     const char *const end = begin + bytes.size();
     const char *p = begin + from + 1;
@@ -167,39 +166,13 @@ PatchText MakePatchText(std::string bytes) {
 }
 
 PatchText ReadPatchFile(const std::filesystem::path &path, std::string *error) {
-    auto fail = [&](std::string reason) {
+    FileBytes file = ReadWholeFile(path);
+    if (!file.ok) {
         if (error != nullptr)
-            *error = std::move(reason);
+            *error = file.exists ? file.error : "no such file";
         return PatchText{};
-    };
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status))
-        return fail("no such file");
-    if (std::filesystem::is_directory(status))
-        return fail("is a folder");
-    if (!std::filesystem::is_regular_file(status))
-        return fail("not a regular file");
-
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return fail("cannot be opened");
-    try {
-        std::string bytes;
-        in.seekg(0, std::ios::end);
-        const auto size = in.tellg();
-        in.seekg(0, std::ios::beg);
-        if (size > 0)
-            bytes.reserve(static_cast<std::size_t>(size));
-        char buffer[1 << 16];
-        while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-            bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (in.bad())
-            return fail("read error");
-        return MakePatchText(std::move(bytes));
-    } catch (const std::bad_alloc &) {
-        return fail("too large to hold in memory");
     }
+    return MakePatchText(std::move(file.bytes));
 }
 
 std::string_view Line(std::string_view bytes, std::size_t n) {

@@ -17,16 +17,28 @@ void QtDialogs::ShowMessage(QWidget *owner, const QString &text) {
     box.exec();
 }
 
+bool QtDialogs::AskOkCancel(QWidget *owner, const QString &caption, const QString &text) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setEscapeButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
 QString QtDialogs::ChoosePatchFile(QWidget *owner, const QString &startFolder) {
-    return QFileDialog::getOpenFileName(owner, QString(), startFolder, QStringLiteral("RP350 Patch (*.rp350p)"));
+    return QFileDialog::getOpenFileName(owner, QString(), startFolder,
+                                        QStringLiteral("RP350 Patch (*.rp350p)"));
 }
 
 QString QtDialogs::PickFolder(QWidget *owner, const QString &title, const QString &startFolder) {
     return QFileDialog::getExistingDirectory(owner, title, startFolder);
 }
 
-void QtDialogs::OpenDocument(const QString &path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+void QtDialogs::OpenDocument(const QString &path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
-void QtDialogs::ShowBuiltInHelp(QWidget *owner) { HelpWindow::ShowFor(owner); }
+void QtDialogs::ShowBuiltInHelp(QWidget *owner) {
+    HelpWindow::ShowFor(owner);
+}
 
-}  // namespace patchlens
+} // namespace patchlens

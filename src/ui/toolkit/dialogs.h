@@ -17,6 +17,10 @@ public:
     // The text is shown as plain text, never as rich text.
     virtual void ShowMessage(QWidget *owner, const QString &text) = 0;
 
+    // A question with OK and Cancel, captioned `caption`, no icon. True for OK; Cancel and
+    // closing the box give false.
+    virtual bool AskOkCancel(QWidget *owner, const QString &caption, const QString &text) = 0;
+
     // The open dialog for one patch file, starting in `startFolder` (the system's choice when
     // empty). The chosen full path, or the empty text when cancelled.
     virtual QString ChoosePatchFile(QWidget *owner, const QString &startFolder) = 0;
@@ -38,10 +42,11 @@ public:
     Q_DISABLE_COPY(QtDialogs)
 
     void ShowMessage(QWidget *owner, const QString &text) override;
+    bool AskOkCancel(QWidget *owner, const QString &caption, const QString &text) override;
     QString ChoosePatchFile(QWidget *owner, const QString &startFolder) override;
     QString PickFolder(QWidget *owner, const QString &title, const QString &startFolder) override;
     void OpenDocument(const QString &path) override;
     void ShowBuiltInHelp(QWidget *owner) override;
 };
 
-}  // namespace patchlens
+} // namespace patchlens

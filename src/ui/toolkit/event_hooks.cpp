@@ -22,9 +22,11 @@ protected:
             const auto *mouse = static_cast<QMouseEvent *>(event);
             const auto *widget = static_cast<QWidget *>(watched);
             const bool button = mouse->button() == Qt::LeftButton || mouse->button() == Qt::RightButton;
-            if (button && widget->rect().contains(mouse->position().toPoint())) Run();
+            if (button && widget->rect().contains(mouse->position().toPoint()))
+                Run();
         } else if (m_kind == Kind::Key && event->type() == QEvent::KeyRelease) {
-            if (!static_cast<QKeyEvent *>(event)->isAutoRepeat()) Run();
+            if (!static_cast<QKeyEvent *>(event)->isAutoRepeat())
+                Run();
         }
         return false;
     }
@@ -43,11 +45,12 @@ private:
 };
 
 QWidget *MouseTarget(QWidget *widget) {
-    if (auto *area = qobject_cast<QAbstractScrollArea *>(widget)) return area->viewport();
+    if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
+        return area->viewport();
     return widget;
 }
 
-}  // namespace
+} // namespace
 
 void OnMouseUp(QWidget *widget, HookOrder order, std::function<void()> handler) {
     QWidget *target = MouseTarget(widget);
@@ -59,4 +62,4 @@ void OnKeyUp(QWidget *widget, std::function<void()> handler) {
         new ReleaseHook(widget, ReleaseHook::Kind::Key, HookOrder::BeforeControl, std::move(handler)));
 }
 
-}  // namespace patchlens
+} // namespace patchlens

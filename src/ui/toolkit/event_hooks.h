@@ -11,8 +11,8 @@ class QWidget;
 namespace patchlens {
 
 enum class HookOrder {
-    BeforeControl,  // the handler runs first, then the control sees the release
-    AfterControl,   // the handler runs once the control has finished with the release
+    BeforeControl, // the handler runs first, then the control sees the release
+    AfterControl,  // the handler runs once the control has finished with the release
 };
 
 // Runs `handler` when the left or right mouse button is released over `widget` (for a list,
@@ -23,4 +23,4 @@ void OnMouseUp(QWidget *widget, HookOrder order, std::function<void()> handler);
 // key is released once).
 void OnKeyUp(QWidget *widget, std::function<void()> handler);
 
-}  // namespace patchlens
+} // namespace patchlens

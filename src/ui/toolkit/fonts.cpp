@@ -18,7 +18,7 @@ void RegisterSubstitutes() {
                                 QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
 }
 
-}  // namespace
+} // namespace
 
 QFont FontWithCellHeight(const QString &family, int cellHeight) {
     QFont font(family);
@@ -26,7 +26,8 @@ QFont FontWithCellHeight(const QString &family, int cellHeight) {
     font.setStyleHint(family.startsWith(QStringLiteral("Courier")) ? QFont::TypeWriter : QFont::SansSerif);
     for (int pixels = cellHeight; pixels > 1; --pixels) {
         font.setPixelSize(pixels);
-        if (QFontMetrics(font).height() <= cellHeight) break;
+        if (QFontMetrics(font).height() <= cellHeight)
+            break;
     }
     return font;
 }
@@ -44,4 +45,4 @@ const UiFonts &Fonts() {
     return fonts;
 }
 
-}  // namespace patchlens
+} // namespace patchlens

@@ -21,4 +21,4 @@ const UiFonts &Fonts();
 // A font of the family whose line height is exactly (or at most) `cellHeight` pixels.
 QFont FontWithCellHeight(const QString &family, int cellHeight);
 
-}  // namespace patchlens
+} // namespace patchlens

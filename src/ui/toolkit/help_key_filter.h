@@ -26,4 +26,4 @@ private:
     int m_ctrlCount = 0;
 };
 
-}  // namespace patchlens
+} // namespace patchlens

@@ -23,4 +23,4 @@ ProgramPaths FindProgramPaths() {
     return paths;
 }
 
-}  // namespace patchlens
+} // namespace patchlens

@@ -6,8 +6,9 @@
 namespace patchlens {
 
 struct ProgramPaths {
-    std::filesystem::path programFolder;  // the executable's folder: the help file, the folder picker's default
-    std::filesystem::path dataFolder;     // default.ini and LibraryRP350.dat
+    std::filesystem::path
+        programFolder;                // the executable's folder: the help file, the folder picker's default
+    std::filesystem::path dataFolder; // default.ini and LibraryRP350.dat
 };
 
 // The program folder when it is writable, so that an existing installation's files are used as
@@ -15,4 +16,4 @@ struct ProgramPaths {
 // data folder, created when needed. Needs a QCoreApplication.
 ProgramPaths FindProgramPaths();
 
-}  // namespace patchlens
+} // namespace patchlens

@@ -25,7 +25,9 @@ std::string PathBytes(const std::filesystem::path &path) {
 #endif
 }
 
-std::filesystem::path PathFromBytes(std::string_view bytes) { return std::filesystem::path(std::string(bytes)); }
+std::filesystem::path PathFromBytes(std::string_view bytes) {
+    return std::filesystem::path(std::string(bytes));
+}
 
 QString PathToQString(const std::filesystem::path &path) {
 #ifdef _WIN32
@@ -51,4 +53,4 @@ std::filesystem::path PathFromQString(const QString &text) {
 #endif
 }
 
-}  // namespace patchlens
+} // namespace patchlens

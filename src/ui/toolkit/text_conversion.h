@@ -26,4 +26,4 @@ std::filesystem::path PathFromBytes(std::string_view bytes);
 // A path as the file dialogs take it.
 QString PathForDialog(const std::filesystem::path &path);
 
-}  // namespace patchlens
+} // namespace patchlens

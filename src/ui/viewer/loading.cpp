@@ -3,36 +3,42 @@
 #include <QListWidget>
 #include <algorithm>
 
+#include "files/whole_file.h"
 #include "patch/patch_folder.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/text_conversion.h"
-#include "toolkit/whole_file.h"
 #include "viewer/main_window.h"
 
 namespace patchlens {
 
 namespace {
 
-constexpr int kFileNameRole = Qt::UserRole;  // the entry's real file name, as native bytes
+constexpr int kFileNameRole = Qt::UserRole; // the entry's real file name, as native bytes
 
-std::filesystem::path SettingsPath(const ProgramPaths &paths) { return paths.dataFolder / kSettingsFileName; }
+std::filesystem::path SettingsPath(const ProgramPaths &paths) {
+    return paths.dataFolder / kSettingsFileName;
+}
 
-}  // namespace
+} // namespace
 
 void MainWindow::LoadPatch() {
-    const QString start = m_settings.lastPatchFolder.empty() ? QString()
-                                                              : PathForDialog(PathFromBytes(m_settings.lastPatchFolder));
+    const QString start = m_settings.lastPatchFolder.empty()
+                              ? QString()
+                              : PathForDialog(PathFromBytes(m_settings.lastPatchFolder));
     const QString chosen = m_dialogs.ChoosePatchFile(this, start);
-    if (chosen.isEmpty()) return;
+    if (chosen.isEmpty())
+        return;
     OpenPath(PathFromQString(chosen));
 }
 
 void MainWindow::LoadPatchFolder() {
     const std::filesystem::path start =
         m_settings.patchFolder.empty() ? m_paths.programFolder : PathFromBytes(m_settings.patchFolder);
-    const QString picked = m_dialogs.PickFolder(this, QStringLiteral("Select Patch Folder..."), PathForDialog(start));
+    const QString picked =
+        m_dialogs.PickFolder(this, QStringLiteral("Select Patch Folder..."), PathForDialog(start));
     // Cancelling keeps the folder the list shows, so that its entries still load.
-    if (picked.isEmpty()) return;
+    if (picked.isEmpty())
+        return;
     ListPatchFolder(PathFromQString(picked));
 }
 
@@ -59,12 +65,15 @@ void MainWindow::ListPatchFolder(const std::filesystem::path &folder) {
 
 void MainWindow::LoadSelectedPatch() {
     const QList<QListWidgetItem *> selected = m_patchList->selectedItems();
-    const std::string name = selected.isEmpty() ? std::string() : selected.front()->data(kFileNameRole).toByteArray().toStdString();
+    const std::string name = selected.isEmpty()
+                                 ? std::string()
+                                 : selected.front()->data(kFileNameRole).toByteArray().toStdString();
     LoadPatchFile(PathFromBytes(m_settings.patchFolder) / PathFromBytes(name));
 }
 
 void MainWindow::LoadFirstListedPatch() {
-    if (m_patchList->count() == 0) return;
+    if (m_patchList->count() == 0)
+        return;
     m_patchList->setCurrentRow(0);
     LoadSelectedPatch();
 }
@@ -76,22 +85,27 @@ void MainWindow::OpenPath(const std::filesystem::path &path) {
         return;
     }
     std::string folder;
-    if (FolderOfChosenFile(PathBytes(path), folder)) m_settings.lastPatchFolder = folder;
+    if (FolderOfChosenFile(PathBytes(path), folder))
+        m_settings.lastPatchFolder = folder;
     WriteSettings();
     LoadPatchFile(path);
     // When the list shows the file's folder, its entry becomes the selected one.
     if (path.has_parent_path() && PathBytes(path.parent_path()) == m_settings.patchFolder) {
         const QByteArray name = QByteArray::fromStdString(PathBytes(path.filename()));
         for (int row = 0; row < m_patchList->count(); ++row)
-            if (m_patchList->item(row)->data(kFileNameRole).toByteArray() == name) m_patchList->setCurrentRow(row);
+            if (m_patchList->item(row)->data(kFileNameRole).toByteArray() == name)
+                m_patchList->setCurrentRow(row);
     }
 }
 
 void MainWindow::ReadSettings() {
     const FileBytes file = ReadWholeFile(SettingsPath(m_paths));
-    if (file.ok) m_settings = ParseSettings(file.bytes);
+    if (file.ok)
+        m_settings = ParseSettings(file.bytes);
 }
 
-void MainWindow::WriteSettings() { WriteWholeFile(SettingsPath(m_paths), FormatSettings(m_settings)); }
+void MainWindow::WriteSettings() {
+    WriteWholeFile(SettingsPath(m_paths), FormatSettings(m_settings));
+}
 
-}  // namespace patchlens
+} // namespace patchlens

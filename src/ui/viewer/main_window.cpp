@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include "library/library_commands.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/event_hooks.h"
 #include "toolkit/fonts.h"
@@ -44,7 +45,7 @@ QFrame *MakeStrip(const QRect &bounds, QWidget *parent) {
     return strip;
 }
 
-}  // namespace
+} // namespace
 
 MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_paths(std::move(paths)) {
@@ -60,7 +61,9 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
     ReadSettings();
 }
 
-MainWindow::~MainWindow() { qApp->removeEventFilter(m_helpKeys); }
+MainWindow::~MainWindow() {
+    qApp->removeEventFilter(m_helpKeys);
+}
 
 void MainWindow::CreateControls() {
     auto *client = new QWidget(this);
@@ -68,7 +71,8 @@ void MainWindow::CreateControls() {
     setCentralWidget(client);
     const UiFonts &fonts = Fonts();
 
-    m_loadPatchButton = MakeButton(QStringLiteral("Load Patch"), "loadPatchButton", {595, 10, 80, 20}, client);
+    m_loadPatchButton =
+        MakeButton(QStringLiteral("Load Patch"), "loadPatchButton", {595, 10, 80, 20}, client);
     OnMouseUp(m_loadPatchButton, HookOrder::AfterControl, [this] { LoadPatch(); });
 
     m_loadFolderButton =
@@ -77,7 +81,8 @@ void MainWindow::CreateControls() {
 
     MakeStrip({185, 10, 295, 20}, client)->setObjectName(QStringLiteral("nameStrip"));
 
-    m_searchButton = MakeButton(QStringLiteral("Search Patch"), "searchPatchButton", {10, 10, 168, 20}, client);
+    m_searchButton =
+        MakeButton(QStringLiteral("Search Patch"), "searchPatchButton", {10, 10, 168, 20}, client);
 
     m_nameField = new QLabel(ToQString(m_patch.name), client);
     m_nameField->setObjectName(QStringLiteral("patchNameField"));
@@ -91,7 +96,8 @@ void MainWindow::CreateControls() {
     m_nameField->setPalette(namePalette);
     m_nameField->setGeometry(290, 10, 80, 20);
 
-    for (const int top : {40, 180, 320}) MakeStrip({10, top, 575, 20}, client);
+    for (const int top : {40, 180, 320})
+        MakeStrip({10, top, 575, 20}, client);
 
     m_printButton = MakeButton(QStringLiteral("Print Patch"), "printPatchButton", {485, 10, 60, 20}, client);
 
@@ -117,6 +123,7 @@ void MainWindow::CreateControls() {
     OnKeyUp(m_patchList, [this] { LoadSelectedPatch(); });
 
     m_panels = std::make_unique<ModulePanelViews>(client);
+    m_library = new LibraryCommands(client, this, m_dialogs, m_patch, m_paths.dataFolder / kLibraryFileName);
 
     statusBar()->setSizeGripEnabled(false);
     m_patchLabel = new QLabel(statusBar());
@@ -135,7 +142,8 @@ void MainWindow::LoadPatchFile(const std::filesystem::path &path) {
     const LoadOutcome outcome = patchlens::LoadPatchFile(m_patch, path);
     m_patchLabel->setText(QStringLiteral("Patch: ") + PathToQString(path));
     ShowPatch();
-    if (!outcome.decode.accepted) m_dialogs.ShowMessage(this, MessageText(outcome.decode.message));
+    if (!outcome.decode.accepted)
+        m_dialogs.ShowMessage(this, MessageText(outcome.decode.message));
 }
 
 void MainWindow::OpenHelp() {
@@ -159,7 +167,8 @@ void MainWindow::showEvent(QShowEvent *event) {
 void MainWindow::FitOuterSize() {
     const QSize frame = frameGeometry().size() - geometry().size();
     QSize outer = kOuterSize;
-    if (const QScreen *screen = this->screen()) outer = outer.boundedTo(screen->availableGeometry().size());
+    if (const QScreen *screen = this->screen())
+        outer = outer.boundedTo(screen->availableGeometry().size());
     setFixedSize(outer - frame);
     if (const QScreen *screen = this->screen()) {
         const QRect available = screen->availableGeometry();
@@ -169,14 +178,16 @@ void MainWindow::FitOuterSize() {
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event) {
-    if (event->mimeData()->hasUrls() && event->mimeData()->urls().front().isLocalFile()) event->acceptProposedAction();
+    if (event->mimeData()->hasUrls() && event->mimeData()->urls().front().isLocalFile())
+        event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent *event) {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+    if (urls.isEmpty() || !urls.front().isLocalFile())
+        return;
     event->acceptProposedAction();
     OpenPath(PathFromQString(urls.front().toLocalFile()));
 }
 
-}  // namespace patchlens
+} // namespace patchlens

@@ -19,6 +19,7 @@ namespace patchlens {
 
 class Dialogs;
 class HelpKeyFilter;
+class LibraryCommands;
 class ModulePanelViews;
 
 inline constexpr const char *kWindowTitle = "Patchlens [ Version: 1.21 ]";
@@ -61,6 +62,7 @@ public:
     const ProgramPaths &paths() const { return m_paths; }
     ModulePanelViews &panelViews() const { return *m_panels; }
     QLabel *patchLabel() const { return m_patchLabel; }
+    LibraryCommands &library() const { return *m_library; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -88,6 +90,7 @@ private:
     QLabel *m_patchLabel = nullptr;
     std::unique_ptr<ModulePanelViews> m_panels;
     HelpKeyFilter *m_helpKeys = nullptr;
+    LibraryCommands *m_library = nullptr;
 };
 
-}  // namespace patchlens
+} // namespace patchlens

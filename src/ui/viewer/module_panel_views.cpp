@@ -51,7 +51,7 @@ QString ObjectName(const char *kind, Module module) {
     return QString::fromLatin1(kind) + QLatin1Char('.') + ToQString(InfoOf(module).name);
 }
 
-}  // namespace
+} // namespace
 
 void SetLamp(QLabel *lamp, bool on) {
     QPalette palette = lamp->palette();
@@ -100,11 +100,15 @@ ModulePanelViews::ModulePanelViews(QWidget *parent) {
     // The lamps of the first two rows, then their lists; then Amplifier B and Equalizer B, then
     // the LFOs, each pair's lamps before its lists.
     const auto places = std::span(kPlaces);
-    for (const PanelPlace &place : places.subspan(0, 11)) createLamp(place);
-    for (const PanelPlace &place : places.subspan(0, 11)) createList(place);
+    for (const PanelPlace &place : places.subspan(0, 11))
+        createLamp(place);
+    for (const PanelPlace &place : places.subspan(0, 11))
+        createList(place);
     for (const std::size_t first : {11u, 13u}) {
-        for (const PanelPlace &place : places.subspan(first, 2)) createLamp(place);
-        for (const PanelPlace &place : places.subspan(first, 2)) createList(place);
+        for (const PanelPlace &place : places.subspan(first, 2))
+            createLamp(place);
+        for (const PanelPlace &place : places.subspan(first, 2))
+            createList(place);
     }
 }
 
@@ -114,10 +118,11 @@ void ModulePanelViews::Show(const ModulePanels &panels) {
         QListWidget *list = m_lists[i];
         SetLamp(m_lamps[i], panel.lampOn);
         list->clear();
-        for (const std::string &line : panel.list.lines) list->addItem(ToQString(line));
+        for (const std::string &line : panel.list.lines)
+            list->addItem(ToQString(line));
         list->setCurrentRow(panel.list.selected);
         list->setEnabled(panel.list.enabled);
     }
 }
 
-}  // namespace patchlens
+} // namespace patchlens

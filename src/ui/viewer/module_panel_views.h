@@ -42,4 +42,4 @@ void SetLamp(QLabel *lamp, bool on);
 // the font's line height, no eliding, the selection shown also without focus.
 void StyleLineList(QListWidget *list, int rowHeight);
 
-}  // namespace patchlens
+} // namespace patchlens

@@ -1,0 +1,146 @@
+#include "library/library_file.h"
+
+#include <fstream>
+#include <system_error>
+
+#include "files/whole_file.h"
+#include "text/byte_text.h"
+
+namespace patchlens {
+
+namespace {
+
+constexpr std::string_view kModules[] = {
+    "Wah",        "Compressor", "Distortion", "Amplifier A", "Amplifier B", "Equalizer A", "Equalizer B",
+    "Noise Gate", "Chorus/Fx",  "Delay",      "Reverb",      "Expression",  "LFO 1",       "LFO 2",
+};
+
+// Calls `visit(index, line)` for every CR LF-terminated line in order; stops when it returns false.
+template <typename Visit> void ForEachLine(std::string_view text, Visit visit) {
+    std::size_t start = 0;
+    for (std::size_t index = 0;; ++index) {
+        const std::size_t end = text.find(kCrLf, start);
+        if (end == std::string_view::npos)
+            return;
+        if (!visit(index, text.substr(start, end - start)))
+            return;
+        start = end + kCrLf.size();
+    }
+}
+
+bool EqualsIgnoringAtoZCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+        if (upper(a[i]) != upper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::span<const std::string_view> LibraryModules() {
+    return kModules;
+}
+
+LibraryRead ReadLibraryFile(const std::filesystem::path &path) {
+    FileBytes file = ReadWholeFile(path);
+    if (!file.exists) {
+        std::ofstream(path,
+                      std::ios::binary | std::ios::app); // created empty; a failure shows at the next write
+        return {};
+    }
+    if (!file.ok)
+        return {false, {}, file.error};
+    return {true, std::move(file.bytes), {}};
+}
+
+std::string WriteLibraryFile(const std::filesystem::path &path, const LibraryText &text) {
+    return WriteWholeFile(path, text);
+}
+
+std::size_t LineCount(std::string_view text) {
+    return CountCrLf(text);
+}
+
+std::string_view LineAt(std::string_view text, std::size_t index) {
+    std::string_view found;
+    ForEachLine(text, [&](std::size_t i, std::string_view line) {
+        if (i < index)
+            return true;
+        found = line;
+        return false;
+    });
+    return found;
+}
+
+std::vector<std::string> ListNames(std::string_view text, std::string_view module) {
+    std::vector<std::string> names;
+    ForEachLine(text, [&](std::size_t, std::string_view line) {
+        if (FieldOf(line, ',', 1) == module)
+            names.emplace_back(FieldOf(line, ',', 2));
+        return true;
+    });
+    return names;
+}
+
+long FindEntry(std::string_view text, std::string_view module, std::string_view name) {
+    long found = -1;
+    ForEachLine(text, [&](std::size_t index, std::string_view line) {
+        if (FieldOf(line, ',', 1) != module || !EqualsIgnoringAtoZCase(FieldOf(line, ',', 2), name))
+            return true;
+        found = static_cast<long>(index);
+        return false;
+    });
+    return found;
+}
+
+LibraryRows RowsOfLine(std::string_view line) {
+    LibraryRows rows;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = std::string(FieldOf(line, ',', i + 3));
+    return rows;
+}
+
+std::vector<LibraryRows> EntryRows(std::string_view text, std::string_view module, std::string_view name) {
+    std::vector<LibraryRows> groups;
+    ForEachLine(text, [&](std::size_t, std::string_view line) {
+        if (FieldOf(line, ',', 1) == module && FieldOf(line, ',', 2) == name)
+            groups.push_back(RowsOfLine(line));
+        return true;
+    });
+    return groups;
+}
+
+std::string FormatEntry(const LibraryEntry &entry) {
+    std::string line = entry.module + "," + entry.name + ",";
+    for (const std::string &row : entry.rows)
+        line += row + ",";
+    return line;
+}
+
+LibraryText InsertFirst(std::string_view text, std::string_view line) {
+    LibraryText out;
+    out.reserve(line.size() + kCrLf.size() + text.size());
+    out.append(line).append(kCrLf).append(text);
+    return out;
+}
+
+LibraryText DeleteLine(std::string_view text, std::size_t index) {
+    std::size_t start = 0;
+    for (std::size_t i = 0;; ++i) {
+        const std::size_t end = text.find(kCrLf, start);
+        if (end == std::string_view::npos)
+            return LibraryText(text);
+        if (i == index) {
+            LibraryText out(text.substr(0, start));
+            out.append(text.substr(end + kCrLf.size()));
+            return out;
+        }
+        start = end + kCrLf.size();
+    }
+}
+
+} // namespace patchlens

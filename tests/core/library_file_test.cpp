@@ -1,0 +1,262 @@
+// The library text: entries found, listed, added and removed line by line, with every line no
+// command touches kept byte for byte and in place.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <unistd.h>
+
+#include "files/whole_file.h"
+#include "library/library_file.h"
+
+namespace patchlens {
+namespace {
+
+LibraryEntry Entry(std::string module, std::string name, std::string first = "r0") {
+    return {std::move(module), std::move(name), {std::move(first), "r1", "r2", "", "", ""}};
+}
+
+TEST(LibraryFormat, EightFieldsEachFollowedByAComma) {
+    EXPECT_EQ(FormatEntry({"Wah", "Funky", {"r0", "r1", "r2", "r3", "r4", "r5"}}),
+              "Wah,Funky,r0,r1,r2,r3,r4,r5,");
+    EXPECT_EQ(FormatEntry({"Delay", "Empty", {}}), "Delay,Empty,,,,,,,"); // name, then seven commas
+    EXPECT_EQ(InsertFirst("", "a,"), "a,\r\n");
+    EXPECT_EQ(InsertFirst("b\r\ntail", "a,"), "a,\r\nb\r\ntail");
+}
+
+TEST(LibraryLines, OnlyCrLfTerminatedStretchesAreLines) {
+    const std::string text = "Wah,A,\r\n\r\nDelay,B,\r\nWah,unterminated,";
+    EXPECT_EQ(LineCount(text), 3u);
+    EXPECT_EQ(LineAt(text, 2), "Delay,B,");
+    EXPECT_EQ(LineAt(text, 3), "");
+    EXPECT_EQ(ListNames(text, "Wah"), std::vector<std::string>{"A"});
+    EXPECT_EQ(FindEntry(text, "Wah", "unterminated"), -1);
+}
+
+TEST(LibraryLines, DeleteKeepsEverythingElseByteForByte) {
+    const std::string text = "a\r\nb\r\nc\r\ntail";
+    EXPECT_EQ(DeleteLine(text, 0), "b\r\nc\r\ntail");
+    EXPECT_EQ(DeleteLine(text, 2), "a\r\nb\r\ntail");
+    EXPECT_EQ(DeleteLine(text, 3), text); // the unterminated tail is no line
+    EXPECT_EQ(DeleteLine(text, 99), text);
+    EXPECT_EQ(DeleteLine("only\r\n", 0), "");
+    EXPECT_EQ(DeleteLine("a\r\nlast\r\n", 1), "a\r\n");
+    EXPECT_EQ(DeleteLine("x\r\r\n\n", 0), "\n");
+}
+
+TEST(LibraryFind, FindIgnoresTheCaseOfAToZOnlyAndModulesExactly) {
+    const std::string text = FormatEntry(Entry("Wah", "Funky")) + "\r\n" +
+                             FormatEntry(Entry("Delay", "funky")) + "\r\n" +
+                             FormatEntry(Entry("Wah", "\xC9t\xE9")) + "\r\n";
+    EXPECT_EQ(FindEntry(text, "Wah", "funky"), 0);
+    EXPECT_EQ(FindEntry(text, "Wah", "FUNKY"), 0);
+    EXPECT_EQ(FindEntry(text, "Delay", "FUNKY"), 1);
+    EXPECT_EQ(FindEntry(text, "wah", "Funky"), -1);
+    EXPECT_EQ(FindEntry(text, "Wah", "\xC9T\xE9"), 2); // 't' folds, the accented letters do not
+    EXPECT_EQ(FindEntry(text, "Wah", "\xE9T\xE9"), -1);
+    // The rows are looked up by the exact name.
+    EXPECT_TRUE(EntryRows(text, "Wah", "funky").empty());
+    EXPECT_EQ(EntryRows(text, "Wah", "Funky").size(), 1u);
+}
+
+TEST(LibraryFind, DuplicatesDifferingInCaseFindTheNearerOneAndRowsCollectAll) {
+    const std::string text = FormatEntry(Entry("Wah", "a", "first")) + "\r\n" +
+                             FormatEntry(Entry("Wah", "A", "second")) + "\r\n" +
+                             FormatEntry(Entry("Wah", "a", "third")) + "\r\n";
+    EXPECT_EQ(FindEntry(text, "Wah", "A"), 0);
+    EXPECT_EQ(FindEntry(text, "Wah", "a"), 0);
+    const auto groups = EntryRows(text, "Wah", "a");
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0][0], "first");
+    EXPECT_EQ(groups[1][0], "third");
+}
+
+TEST(LibraryFind, ACommaInANameSplitsTheField) {
+    const std::string text = FormatEntry(Entry("Wah", "a,b")) + "\r\n";
+    EXPECT_EQ(ListNames(text, "Wah"), std::vector<std::string>{"a"});
+    EXPECT_EQ(FindEntry(text, "Wah", "a,b"), -1);
+    EXPECT_EQ(FindEntry(text, "Wah", "a"), 0);
+    EXPECT_EQ(EntryRows(text, "Wah", "a").front()[0], "b");
+}
+
+TEST(LibraryFind, ForeignLinesAreNeverListed) {
+    const std::string text = "\r\nGarbage line\r\nAmplifier C,x,\r\n,Wah,\r\nwah,x,\r\n";
+    for (const std::string_view module : LibraryModules())
+        EXPECT_TRUE(ListNames(text, module).empty()) << module;
+    // A bare module name is a line of that module with an empty name.
+    EXPECT_EQ(ListNames("Wah\r\n", "Wah"), std::vector<std::string>{""});
+    EXPECT_EQ(LibraryModules().size(), 14u);
+    EXPECT_EQ(LibraryModules().front(), "Wah");
+    EXPECT_EQ(LibraryModules()[4], "Amplifier B");
+}
+
+// A model of the library as a list of lines, changed the way the commands change the file.
+struct LibraryModel {
+    std::vector<std::string> lines;
+    std::string tail;
+    std::string Text() const {
+        std::string text;
+        for (const std::string &line : lines)
+            text += line + "\r\n";
+        return text + tail;
+    }
+};
+
+TEST(LibraryProperty, AddsRenamesAndRemovesTouchOnlyTheirOwnLines) {
+    std::mt19937 random(42);
+    const std::vector<std::string> names = {"A", "a", "Lead", "lead", "Solo", "x,y", ""};
+    const std::vector<std::string> modules = {"Wah", "Delay", "LFO 1"};
+    auto pick = [&](const std::vector<std::string> &from) { return from[random() % from.size()]; };
+    for (int round = 0; round < 200; ++round) {
+        LibraryModel model;
+        model.lines = {"", "Foreign,line,\xFF", "Delay,Old,r0,,,,,,", "Wah"};
+        model.tail = random() % 2 ? "Wah,unterminated," : "";
+        std::string text = model.Text();
+        for (int step = 0; step < 30; ++step) {
+            const std::string module = pick(modules);
+            const std::string name = pick(names);
+            const long found = FindEntry(text, module, name);
+            // Where the model finds it: the first line of the module whose name matches without a-z case.
+            long expected = -1;
+            for (std::size_t i = 0; i < model.lines.size() && expected < 0; ++i) {
+                std::string lineModule = model.lines[i].substr(0, model.lines[i].find(','));
+                std::string rest = model.lines[i].find(',') == std::string::npos
+                                       ? ""
+                                       : model.lines[i].substr(model.lines[i].find(',') + 1);
+                std::string lineName = rest.substr(0, rest.find(','));
+                auto upper = [](std::string s) {
+                    for (char &c : s)
+                        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+                    return s;
+                };
+                if (lineModule == module && upper(lineName) == upper(name))
+                    expected = static_cast<long>(i);
+            }
+            ASSERT_EQ(found, expected);
+            const std::string line = FormatEntry(Entry(module, name, std::to_string(step)));
+            switch (random() % 3) {
+            case 0: // add, overwriting a match
+                if (found >= 0) {
+                    text = DeleteLine(text, static_cast<std::size_t>(found));
+                    model.lines.erase(model.lines.begin() + found);
+                }
+                text = InsertFirst(text, line);
+                model.lines.insert(model.lines.begin(), line);
+                break;
+            case 1: // remove
+                if (found < 0)
+                    break;
+                text = DeleteLine(text, static_cast<std::size_t>(found));
+                model.lines.erase(model.lines.begin() + found);
+                break;
+            default: // rename to another name, keeping the rows
+                if (found < 0)
+                    break;
+                const std::string renamed = FormatEntry(
+                    {module, pick(names), RowsOfLine(LineAt(text, static_cast<std::size_t>(found)))});
+                text = InsertFirst(DeleteLine(text, static_cast<std::size_t>(found)), renamed);
+                model.lines.erase(model.lines.begin() + found);
+                model.lines.insert(model.lines.begin(), renamed);
+            }
+            ASSERT_EQ(text, model.Text());
+        }
+    }
+}
+
+class LibraryFileTest : public ::testing::Test {
+protected:
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("patchlens-library-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    void SetUp() override {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override {
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add);
+        std::filesystem::remove_all(folder);
+    }
+    std::string Read(const std::filesystem::path &path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+};
+
+TEST_F(LibraryFileTest, AMissingFileIsCreatedEmpty) {
+    const LibraryRead read = ReadLibraryFile(folder / "LibraryRP350.dat");
+    EXPECT_TRUE(read.ok);
+    EXPECT_EQ(read.text, "");
+    EXPECT_TRUE(std::filesystem::exists(folder / "LibraryRP350.dat"));
+    EXPECT_EQ(std::filesystem::file_size(folder / "LibraryRP350.dat"), 0u);
+}
+
+TEST_F(LibraryFileTest, AFolderByThatNameDoesNotReadAsAnEmptyLibrary) {
+    std::filesystem::create_directory(folder / "LibraryRP350.dat");
+    const LibraryRead read = ReadLibraryFile(folder / "LibraryRP350.dat");
+    EXPECT_FALSE(read.ok);
+    EXPECT_FALSE(read.error.empty());
+    EXPECT_FALSE(WriteLibraryFile(folder / "LibraryRP350.dat", "Wah,x,,,,,,,\r\n").empty());
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "LibraryRP350.dat"));
+}
+
+TEST_F(LibraryFileTest, WritesReplaceWholeAndKeepPermissions) {
+    const auto path = folder / "LibraryRP350.dat";
+    std::ofstream(path, std::ios::binary) << "old\r\n";
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write |
+                                           std::filesystem::perms::group_read);
+    EXPECT_EQ(WriteLibraryFile(path, "new\r\ncontent"), "");
+    EXPECT_EQ(Read(path), "new\r\ncontent");
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+    // No temporary file is left behind.
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+}
+
+TEST_F(LibraryFileTest, AWriteThroughALinkReplacesTheTarget) {
+    const auto target = folder / "real.dat";
+    std::ofstream(target, std::ios::binary) << "old\r\n";
+    std::filesystem::create_symlink("real.dat", folder / "LibraryRP350.dat");
+    EXPECT_EQ(WriteLibraryFile(folder / "LibraryRP350.dat", "new\r\n"), "");
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "LibraryRP350.dat"));
+    EXPECT_EQ(Read(target), "new\r\n");
+}
+
+TEST_F(LibraryFileTest, AFailedWriteLeavesTheOldFileWhole) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind root";
+    const auto path = folder / "LibraryRP350.dat";
+    std::ofstream(path, std::ios::binary) << "Wah,keep,,,,,,,\r\n";
+    std::filesystem::permissions(folder,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_FALSE(WriteLibraryFile(path, "").empty());
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
+}
+
+TEST_F(LibraryFileTest, AWriteIntoAMissingFolderFailsWithAReason) {
+    const auto path = folder / "gone" / "LibraryRP350.dat";
+    EXPECT_NE(WriteLibraryFile(path, "Wah,x,,,,,,,\r\n"), "");
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(LibraryFileTest, AReadOnlyFileIsNotReplaced) {
+    const auto path = folder / "LibraryRP350.dat";
+    std::ofstream(path, std::ios::binary) << "Wah,keep,,,,,,,\r\n";
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind root";
+    EXPECT_FALSE(WriteLibraryFile(path, "").empty());
+    EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
+}
+
+} // namespace
+} // namespace patchlens

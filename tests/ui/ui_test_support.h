@@ -1,0 +1,87 @@
+#pragma once
+// Shared pieces of the window tests: files as bytes, and a main window on temporary folders with
+// the dialogs replaced by a recorder.
+
+#include <QApplication>
+#include <QListWidget>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "recording_dialogs.h"
+#include "toolkit/text_conversion.h"
+#include "viewer/main_window.h"
+
+namespace patchlens::test {
+
+inline const std::filesystem::path kSamples = PATCHLENS_SAMPLES;
+
+inline std::string ReadBytes(const std::filesystem::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void WriteBytes(const std::filesystem::path &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A main window over fresh program and data folders, created on first use.
+class WindowFixture {
+public:
+    std::unique_ptr<QTemporaryDir> program = std::make_unique<QTemporaryDir>();
+    std::unique_ptr<QTemporaryDir> data = std::make_unique<QTemporaryDir>();
+    RecordingDialogs dialogs;
+
+    std::filesystem::path ProgramFolder() const { return PathFromQString(program->path()); }
+    std::filesystem::path DataFolder() const { return PathFromQString(data->path()); }
+
+    MainWindow &Window() {
+        if (!m_window) {
+            m_window = std::make_unique<MainWindow>(dialogs, ProgramPaths{ProgramFolder(), DataFolder()});
+            m_window->show();
+            if (!QTest::qWaitForWindowExposed(m_window.get()))
+                qFatal("window not exposed");
+        }
+        return *m_window;
+    }
+
+    template <typename T> T *Find(const char *name) {
+        T *found = Window().findChild<T *>(QString::fromLatin1(name));
+        if (found == nullptr)
+            qFatal("no control named %s", name);
+        return found;
+    }
+
+private:
+    std::unique_ptr<MainWindow> m_window;
+};
+
+inline void ClickRow(QListWidget *list, int row, Qt::MouseButton button = Qt::LeftButton) {
+    const QRect rect = list->visualItemRect(list->item(row));
+    QTest::mousePress(list->viewport(), button, {}, rect.center());
+    QTest::mouseRelease(list->viewport(), button, {}, rect.center());
+}
+
+inline QStringList Texts(const QListWidget *list) {
+    QStringList texts;
+    for (int row = 0; row < list->count(); ++row)
+        texts << list->item(row)->text();
+    return texts;
+}
+
+// Runs a QTest object on the offscreen platform in the style the program uses.
+template <typename Test> int RunOffscreen(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+} // namespace patchlens::test
