@@ -7,9 +7,9 @@ PATCHLENS := $(BUILD_DIR)/src/app/patchlens
 
 DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
 	qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-	fonts-liberation
+	fonts-liberation poppler-utils
 
-.PHONY: all deps configure build test run bench screenshot clean
+.PHONY: all deps configure build test run bench bench-search screenshot clean
 
 all: build
 
@@ -41,6 +41,10 @@ run: build
 bench: build
 	$(BUILD_DIR)/bench/decode_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/ui_bench
+
+# The folder-tree search against ripgrep (hyperfine) on 20,000 generated patch files.
+bench-search: build
+	PATCHLENS=$(PATCHLENS) bench/search_bench.sh
 
 # The main window with a sample loaded, rendered offscreen to screenshots/main-window.png.
 screenshot: build

@@ -7,6 +7,7 @@
 #include "patch/decode.h"
 #include "patch/patch_folder.h"
 #include "patch_dump.h"
+#include "search/patch_search.h"
 
 namespace patchlens {
 
@@ -18,8 +19,12 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
         return command;
     };
     bool dump = false;
+    bool search = false;
+    bool sheet = false;
+    bool numberGiven = false;
     bool optionsEnded = false;
-    for (const std::string &arg : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
         if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
             command.files.push_back(arg);
         } else if (arg == "--") {
@@ -34,12 +39,68 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
             dump = true;
         } else if (arg == "--json") {
             command.json = true;
+        } else if (arg == "--sheet-pdf" || arg == "--number") {
+            if (i + 1 == args.size())
+                return usageError(arg + " needs a value");
+            (arg == "--sheet-pdf" ? command.sheetPdf : command.patchNumber) = args[++i];
+            if (arg == "--number" && command.patchNumber.size() > 2)
+                return usageError("--number takes at most two characters");
+            if (arg == "--sheet-pdf")
+                sheet = true;
+            numberGiven = numberGiven || arg == "--number";
+        } else if (arg == "--search" || arg == "--module" || arg == "--model") {
+            // The value is the next argument as it stands, even when it begins with '-'.
+            if (i + 1 == args.size())
+                return usageError(arg + " needs a value");
+            const std::string &value = args[++i];
+            if (arg == "--search") {
+                search = true;
+                command.searchFolder = value;
+            } else if (arg == "--module") {
+                command.searchModule = value;
+            } else {
+                command.searchModel = value;
+            }
         } else {
             return usageError("unknown option " + arg);
         }
     }
     if (command.json && !dump)
         return usageError("--json goes with --dump");
+    if ((command.searchModule || command.searchModel) && !search)
+        return usageError("--module and --model go with --search");
+    if (numberGiven && !sheet)
+        return usageError("--number goes with --sheet-pdf");
+    if (sheet) {
+        if (dump || search || command.json)
+            return usageError("--sheet-pdf cannot be combined with --dump or --search");
+        if (command.sheetPdf.empty())
+            return usageError("--sheet-pdf needs the name of the PDF to write");
+        if (command.files.size() != 1)
+            return usageError("--sheet-pdf takes exactly one patch file");
+        command.mode = CommandLine::Mode::SheetPdf;
+        return command;
+    }
+    if (search) {
+        if (dump)
+            return usageError("--search and --dump cannot be combined");
+        if (!command.files.empty())
+            return usageError("--search takes one folder; unexpected " + command.files.front());
+        const SearchModule *module = nullptr;
+        if (command.searchModule && *command.searchModule != kSelectModelEntry) {
+            module = FindSearchModule(*command.searchModule);
+            if (module == nullptr)
+                return usageError("--module " + *command.searchModule +
+                                  ": not a searchable module (see the list below)");
+        }
+        if (module != nullptr && command.searchModel && *command.searchModel != kSelectTypeEntry &&
+            std::find(module->models.begin(), module->models.end(), *command.searchModel) ==
+                module->models.end())
+            return usageError("--model " + *command.searchModel + ": not a model of " +
+                              std::string(module->entry) + " (see the list below)");
+        command.mode = CommandLine::Mode::Search;
+        return command;
+    }
     if (dump) {
         if (command.files.empty())
             return usageError("--dump needs at least one patch file");
@@ -48,23 +109,68 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     return command;
 }
 
+namespace {
+
+// "  Module: a, b, c" wrapped at 100 columns, continuation lines indented under the first model.
+std::string ModelListText(const SearchModule &module) {
+    const std::string head = "  " + std::string(module.entry) + ": ";
+    const std::string indent(head.size(), ' ');
+    std::string text = head;
+    std::size_t column = head.size();
+    for (std::size_t i = 0; i < module.models.size(); ++i) {
+        const std::string item = std::string(module.models[i]) + (i + 1 < module.models.size() ? "," : "");
+        if (column > head.size() && column + 1 + item.size() > 100) {
+            text += "\n" + indent;
+            column = indent.size();
+        } else if (column > head.size()) {
+            text += ' ';
+            ++column;
+        }
+        text += item;
+        column += item.size();
+    }
+    return text + "\n";
+}
+
+} // namespace
+
 std::string UsageText() {
-    return "Usage: patchlens [FOLDER] [FILE]\n"
-           "       patchlens --dump [--json] FILE...\n"
-           "\n"
-           "Patchlens shows DigiTech RP350 patch files (.rp350p) as the processor's front panel does.\n"
-           "\n"
-           "  FOLDER, FILE     start the viewer with the folder's patches listed and the file\n"
-           "                   loaded (a folder alone: its first patch); without a display,\n"
-           "                   print them as text instead\n"
-           "  --dump FILE...   decode the files in order, as stepping through them in the viewer\n"
-           "                   would, and print what the viewer shows after each\n"
-           "  --json           with --dump: one JSON object per file, in a JSON array\n"
-           "  --help           this text\n"
-           "  --version        the program version\n"
-           "\n"
-           "Exit status: 0 when every file was read and accepted, 1 when a file was refused or\n"
-           "could not be read, 2 for a usage error.\n";
+    std::string text =
+        "Usage: patchlens [FOLDER] [FILE]\n"
+        "       patchlens --dump [--json] FILE...\n"
+        "       patchlens --search FOLDER --module MODULE --model MODEL\n"
+        "       patchlens --sheet-pdf OUT.pdf [--number NN] FILE\n"
+        "\n"
+        "Patchlens shows DigiTech RP350 patch files (.rp350p) as the processor's front panel does.\n"
+        "\n"
+        "  FOLDER, FILE     start the viewer with the folder's patches listed and the file\n"
+        "                   loaded (a folder alone: its first patch); without a display,\n"
+        "                   print them as text instead\n"
+        "  --dump FILE...   decode the files in order, as stepping through them in the viewer\n"
+        "                   would, and print what the viewer shows after each\n"
+        "  --json           with --dump: one JSON object per file, in a JSON array\n"
+        "  --search FOLDER  list the patch files (paths holding .rp350p, .rp250p or .rp150p) in\n"
+        "                   FOLDER and every folder below it, level by level, in which MODULE\n"
+        "                   is on and uses MODEL, one path per line; the model only has to be\n"
+        "                   part of the file's model text (Phaser also finds Trig Phaser).\n"
+        "                   The final status goes to stderr\n"
+        "  --module MODULE  with --search: one of the searchable modules below\n"
+        "  --model MODEL    with --search: one of that module's models\n"
+        "  --sheet-pdf OUT.pdf  write FILE's printed patch sheet, as the viewer would print it,\n"
+        "                   to OUT.pdf as one landscape page\n"
+        "  --number NN      with --sheet-pdf: the patch number in the header (default 01)\n"
+        "  --help           this text\n"
+        "  --version        the program version\n"
+        "\n"
+        "Searchable modules and their models:\n";
+    for (const SearchModule &module : SearchModules())
+        text += ModelListText(module);
+    text += "\n"
+            "Exit status: 0 when every file was read and accepted (--search: after any search, with\n"
+            "or without results), 1 when a file was refused or could not be read (--search: when\n"
+            "the search is refused, the reason on stderr; --sheet-pdf: also when the PDF cannot\n"
+            "be written), 2 for a usage error.\n";
+    return text;
 }
 
 int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err) {
@@ -97,13 +203,35 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err) {
     return status;
 }
 
+int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err) {
+    const SearchModule *module = command.searchModule ? FindSearchModule(*command.searchModule) : nullptr;
+    const bool modelChosen = command.searchModel && *command.searchModel != kSelectTypeEntry;
+    const std::filesystem::path folder(command.searchFolder);
+    const SearchRefusal refusal = CheckSearchStart(folder, module != nullptr, modelChosen);
+    if (refusal.refused) {
+        err << refusal.message << '\n';
+        return 1;
+    }
+    SearchObserver observer;
+    observer.onTooManyItems = [&](const std::filesystem::path &overflowing) {
+        err << kTooManyTreeItemsMessage << ": " << PathText(overflowing) << '\n';
+    };
+    observer.onResult = [&](const std::filesystem::path &path) { out << PathText(path) << '\n'; };
+    const SearchOutcome outcome =
+        RunPatchSearch(folder, MakeSearchTarget(*module, *command.searchModel), {}, &observer);
+    out.flush();
+    err << outcome.status << '\n';
+    return 0;
+}
+
 bool HasDisplay() {
 #if defined(_WIN32) || defined(__APPLE__)
     return true;
 #else
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char *value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return true;
+        if (value != nullptr && *value != '\0')
+            return true;
     }
     return false;
 #endif
@@ -120,9 +248,11 @@ int RunViewerWithoutDisplay(const CommandLine &command, std::ostream &out, std::
             continue;
         }
         std::vector<std::string> names;
-        for (const std::filesystem::path &name : ListPatchFiles(arg)) names.push_back(name.string());
+        for (const std::filesystem::path &name : ListPatchFiles(arg))
+            names.push_back(name.string());
         std::sort(names.begin(), names.end());
-        for (const std::string &name : names) dump.files.push_back((std::filesystem::path(arg) / name).string());
+        for (const std::string &name : names)
+            dump.files.push_back((std::filesystem::path(arg) / name).string());
     }
     out << "No display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), so the viewer window "
            "cannot open: printing the patches as text instead.\n\n";
@@ -143,9 +273,12 @@ int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream
         return 0;
     case CommandLine::Mode::Dump:
         return RunDump(command, out, err);
+    case CommandLine::Mode::Search:
+        return RunSearch(command, out, err);
     case CommandLine::Mode::UsageError:
         err << "patchlens: " << command.error << "\n\n" << UsageText();
         return 2;
+    case CommandLine::Mode::SheetPdf:
     case CommandLine::Mode::Viewer:
         break;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The command line: which mode the program starts in, and the modes that need no window.
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,11 +11,21 @@ namespace patchlens {
 inline constexpr const char *kVersionText = "1.21";
 
 struct CommandLine {
-    enum class Mode { Viewer, Dump, Help, Version, UsageError };
+    enum class Mode { Viewer, Dump, Search, SheetPdf, Help, Version, UsageError };
     Mode mode = Mode::Viewer;
     bool json = false;
     std::vector<std::string> files; // as given
     std::string error;              // for UsageError
+    // For Search: the folder as given, and the module and model when given. A module given is
+    // one of the searchable ones or "Select Model"; a model given is one of that module's models
+    // or "Select Type".
+    std::string searchFolder;
+    std::optional<std::string> searchModule;
+    std::optional<std::string> searchModel;
+    // For SheetPdf: the PDF to write and the patch number printed in the header (at most two
+    // characters, as the number field takes); the patch is files[0].
+    std::string sheetPdf;
+    std::string patchNumber = "01";
 };
 
 // Reads the arguments after the program name.
@@ -31,10 +42,18 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err);
 // of every folder given, printed as text after a note saying why.
 int RunViewerWithoutDisplay(const CommandLine &command, std::ostream &out, std::ostream &err);
 
+// Searches the folder tree as the search window does and writes the matching paths (their bytes)
+// to `out`, one per line, in result list order; the final status text, and each "Too Many Tree
+// Items" with its folder, go to `err`. Returns 0 after a search (with or without results) and 1
+// when the search is refused, its message on `err`: a folder ending in the separator or not found,
+// no module ("Select Model"), no model ("Select Type").
+int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err);
+
 // True when a window can be shown: a display server is named, or a Qt platform is chosen.
 bool HasDisplay();
 
-// Runs a mode that needs no window (everything but Viewer); returns the exit status.
+// Runs a mode that needs no window and no Qt (everything but Viewer and SheetPdf); returns the
+// exit status.
 int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream &err);
 
 } // namespace patchlens

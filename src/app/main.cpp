@@ -1,15 +1,17 @@
 #include <QApplication>
+#include <QGuiApplication>
 #include <QStyleFactory>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <system_error>
 #include <iostream>
 #include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "command_line.h"
+#include "print/sheet_printer.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/program_folder.h"
 #include "toolkit/text_conversion.h"
@@ -20,6 +22,38 @@ namespace {
 [[noreturn]] void OutOfMemory() {
     std::fputs("Insufficient memory\n", stderr);
     std::_Exit(3);
+}
+
+// --sheet-pdf: the same sheet the printer gets, as a PDF; no display needed.
+int RunSheetPdf(int argc, char **argv, const patchlens::CommandLine &command) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The platform's chatter (a missing runtime folder, say) is no business of a command's output.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::cerr << message.toStdString() << '\n';
+    });
+    QGuiApplication app(argc, argv);
+    const std::string &file = command.files.front();
+    patchlens::Patch patch;
+    const patchlens::LoadOutcome outcome = patchlens::LoadPatchFile(patch, patchlens::PathFromBytes(file));
+    if (!outcome.readOk) {
+        std::cerr << file << ": cannot read file\n";
+        return 1;
+    }
+    if (!outcome.decode.accepted) {
+        std::cerr << file << ": " << patchlens::MessageText(outcome.decode.message).toStdString() << '\n';
+        return 1;
+    }
+    const std::string path = patchlens::PathBytes(patch.path);
+    const patchlens::PatchSheet sheet =
+        patchlens::BuildPatchSheet({patch.panels, patch.name, command.patchNumber, path});
+    const std::string error = patchlens::WriteSheetPdf(QString::fromStdString(command.sheetPdf), sheet);
+    if (!error.empty()) {
+        std::cerr << command.sheetPdf << ": " << error << '\n';
+        return 1;
+    }
+    return 0;
 }
 
 int RunViewer(int argc, char **argv, const patchlens::CommandLine &command) {
@@ -37,18 +71,22 @@ int RunViewer(int argc, char **argv, const patchlens::CommandLine &command) {
         window.OpenPath(path);
     }
     // A folder alone: its first patch is shown.
-    if (!fileGiven) window.LoadFirstListedPatch();
+    if (!fileGiven)
+        window.LoadFirstListedPatch();
     return QApplication::exec();
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv) {
     std::set_new_handler(OutOfMemory);
     const std::vector<std::string> args(argv + 1, argv + argc);
     const patchlens::CommandLine command = patchlens::ParseCommandLine(args);
+    if (command.mode == patchlens::CommandLine::Mode::SheetPdf)
+        return RunSheetPdf(argc, argv, command);
     if (command.mode != patchlens::CommandLine::Mode::Viewer)
         return patchlens::RunWithoutWindow(command, std::cout, std::cerr);
-    if (!patchlens::HasDisplay()) return patchlens::RunViewerWithoutDisplay(command, std::cout, std::cerr);
+    if (!patchlens::HasDisplay())
+        return patchlens::RunViewerWithoutDisplay(command, std::cout, std::cerr);
     return RunViewer(argc, argv, command);
 }

@@ -9,6 +9,7 @@
 #include "command_line.h"
 #include "patch_builder.h"
 #include "patch_dump.h"
+#include "search/patch_search.h"
 
 namespace patchlens {
 namespace {
@@ -143,6 +144,117 @@ TEST_F(DumpTest, TextSummaryShowsLampsAndLines) {
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);)
         EXPECT_TRUE(line.empty() || line.back() != ' ') << line;
+}
+
+// ---- The search mode ----------------------------------------------------------------------------
+
+TEST(ParseCommandLine, SearchTakesAFolderModuleAndModel) {
+    const CommandLine command =
+        ParseCommandLine({"--search", "-odd folder", "--model", "Phaser", "--module", "Chorus/Fx"});
+    EXPECT_EQ(command.mode, CommandLine::Mode::Search);
+    EXPECT_EQ(command.searchFolder, "-odd folder"); // a value is taken as it stands
+    EXPECT_EQ(command.searchModule, "Chorus/Fx");
+    EXPECT_EQ(command.searchModel, "Phaser");
+    // Nothing chosen is not a usage error: the search refuses it, as the window does.
+    const CommandLine bare = ParseCommandLine({"--search", "x"});
+    EXPECT_EQ(bare.mode, CommandLine::Mode::Search);
+    EXPECT_FALSE(bare.searchModule.has_value());
+    EXPECT_FALSE(bare.searchModel.has_value());
+    EXPECT_EQ(ParseCommandLine({"--search", "x", "--module", "Select Model", "--model", "Select Type"}).mode,
+              CommandLine::Mode::Search);
+}
+
+TEST(ParseCommandLine, SearchUsageErrors) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--search"},
+        {"--search", "x", "--module"},
+        {"--module", "Delay", "--model", "Tape"},
+        {"--search", "x", "--module", "Wah", "--model", "Tape"},
+        {"--search", "x", "--module", "delay", "--model", "Tape"},
+        {"--search", "x", "--module", "Delay", "--model", "Phaser"},
+        {"--search", "x", "--module", "Delay", "--model", "tape"},
+        {"--search", "x", "extra"},
+        {"--search", "x", "--dump", "a"},
+        {"--search", "x", "--json"},
+    };
+    for (const auto &args : cases) {
+        const CommandLine command = ParseCommandLine(args);
+        EXPECT_EQ(command.mode, CommandLine::Mode::UsageError) << ::testing::PrintToString(args);
+        std::ostringstream out, err;
+        EXPECT_EQ(RunWithoutWindow(command, out, err), 2);
+        EXPECT_NE(err.str().find("Usage:"), std::string::npos);
+    }
+}
+
+TEST(UsageText, ListsTheSearchAndEverySearchableModuleWithItsModels) {
+    const std::string text = UsageText();
+    EXPECT_NE(text.find("patchlens --search FOLDER --module MODULE --model MODEL"), std::string::npos);
+    const auto modules = SearchModules();
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        const std::size_t start = text.find("\n  " + std::string(modules[i].entry) + ": ");
+        ASSERT_NE(start, std::string::npos) << modules[i].entry;
+        const std::size_t end = i + 1 < modules.size()
+                                    ? text.find("\n  " + std::string(modules[i + 1].entry) + ": ")
+                                    : text.size();
+        const std::string section = text.substr(start, end - start + 1); // with its closing newline
+        for (std::string_view model : modules[i].models) {
+            const std::string item = " " + std::string(model);
+            EXPECT_TRUE(section.find(item + ",") != std::string::npos ||
+                        section.find(item + "\n") != std::string::npos)
+                << modules[i].entry << ": " << model;
+        }
+    }
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_LE(line.size(), 100u) << line;
+}
+
+std::string DistortionPatch(const char *enable, const char *model) {
+    PatchBuilder builder;
+    builder.Param("2433", "Dist Enable", enable).Param("2432", "Dist Type", model);
+    return builder.Bytes();
+}
+
+TEST_F(DumpTest, SearchPrintsTheMatchingPathsLevelByLevelAndTheStatusOnStderr) {
+    std::filesystem::create_directories(folder / "sub");
+    const std::string top = Write("caf\xe9.rp350p", DistortionPatch("On", "Screamer")); // not UTF-8
+    Write("off.rp350p", DistortionPatch("Off", "Screamer"));
+    const std::string deep = Write("sub/deep.rp350p", DistortionPatch("On", "Screamer"));
+    std::string out, err;
+    EXPECT_EQ(Run({"--search", folder.string(), "--module", "Distortion", "--model", "Screamer"}, out, err),
+              0);
+    EXPECT_EQ(out, top + "\n" + deep + "\n");
+    EXPECT_EQ(err, "Last Patch: 2 -> " + deep + "\n");
+
+    EXPECT_EQ(Run({"--search", folder.string(), "--module", "Distortion", "--model", "Rodent"}, out, err), 0);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "Last Patch: 2 -> " + deep + "\n");
+
+    std::filesystem::create_directories(folder / "empty");
+    EXPECT_EQ(
+        Run({"--search", (folder / "empty").string(), "--module", "Delay", "--model", "Tape"}, out, err), 0);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "No Patches Found!\n");
+}
+
+TEST_F(DumpTest, SearchRefusalsPrintTheirMessageAndExitWith1) {
+    const std::string path = folder.string();
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--search", path + "/", "--module", "Delay", "--model", "Tape"}, "Remove Traling '/' character"},
+        {{"--search", path + "/missing", "--module", "Delay", "--model", "Tape"},
+         "Could not find Search Path!"},
+        {{"--search", "", "--module", "Delay", "--model", "Tape"}, "Could not find Search Path!"},
+        {{"--search", path, "--model", "Tape"}, "Select Model"},
+        {{"--search", path, "--module", "Select Model", "--model", "Tape"}, "Select Model"},
+        {{"--search", path, "--module", "Delay"}, "Select Type"},
+        {{"--search", path, "--module", "Delay", "--model", "Select Type"}, "Select Type"},
+    };
+    for (const auto &[args, message] : cases) {
+        std::string out, err;
+        EXPECT_EQ(Run(args, out, err), 1) << message;
+        EXPECT_EQ(err, message + "\n");
+        EXPECT_EQ(out, "");
+    }
 }
 
 } // namespace

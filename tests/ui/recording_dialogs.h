@@ -1,6 +1,7 @@
 #pragma once
 // Dialogs that never open: they record what was asked and answer from a script.
 
+#include <QPrinter>
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -24,6 +25,8 @@ public:
     std::vector<FolderRequest> folderRequests;
     std::deque<QString> folderAnswers; // what the folder picker answers (empty: cancel)
     QStringList openedDocuments;
+    std::vector<QPrinter *> printDialogs; // the printer each print dialog was shown on
+    std::deque<QString> printAnswers;     // a PDF file to print into, or empty: cancel
     int builtInHelpShown = 0;
 
     void ShowMessage(QWidget *, const QString &text) override { messages << text; }
@@ -42,6 +45,15 @@ public:
     QString PickFolder(QWidget *, const QString &title, const QString &startFolder) override {
         folderRequests.push_back({title, startFolder});
         return Next(folderAnswers);
+    }
+    bool ChoosePrinter(QWidget *, QPrinter &printer) override {
+        printDialogs.push_back(&printer);
+        const QString file = Next(printAnswers);
+        if (file.isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        return true;
     }
     void OpenDocument(const QString &path) override { openedDocuments << path; }
     void ShowBuiltInHelp(QWidget *) override { ++builtInHelpShown; }

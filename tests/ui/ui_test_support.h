@@ -3,6 +3,7 @@
 // the dialogs replaced by a recorder.
 
 #include <QApplication>
+#include <QComboBox>
 #include <QListWidget>
 #include <QStyleFactory>
 #include <QTemporaryDir>
@@ -72,6 +73,13 @@ inline QStringList Texts(const QListWidget *list) {
     QStringList texts;
     for (int row = 0; row < list->count(); ++row)
         texts << list->item(row)->text();
+    return texts;
+}
+
+inline QStringList Texts(const QComboBox *list) {
+    QStringList texts;
+    for (int row = 0; row < list->count(); ++row)
+        texts << list->itemText(row);
     return texts;
 }
 

@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QUrl>
 
 #include "help/help_window.h"
@@ -31,6 +33,11 @@ QString QtDialogs::ChoosePatchFile(QWidget *owner, const QString &startFolder) {
 
 QString QtDialogs::PickFolder(QWidget *owner, const QString &title, const QString &startFolder) {
     return QFileDialog::getExistingDirectory(owner, title, startFolder);
+}
+
+bool QtDialogs::ChoosePrinter(QWidget *owner, QPrinter &printer) {
+    QPrintDialog dialog(&printer, owner);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void QtDialogs::OpenDocument(const QString &path) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 
+class QPrinter;
 class QWidget;
 
 namespace patchlens {
@@ -28,6 +29,10 @@ public:
     // The folder picker. The chosen folder, or the empty text when cancelled.
     virtual QString PickFolder(QWidget *owner, const QString &title, const QString &startFolder) = 0;
 
+    // The print dialog on `printer`, which keeps the choices made in it. True when the user
+    // confirms; false when cancelled.
+    virtual bool ChoosePrinter(QWidget *owner, QPrinter &printer) = 0;
+
     // Opens a document with the system's handler (the help file).
     virtual void OpenDocument(const QString &path) = 0;
 
@@ -45,6 +50,7 @@ public:
     bool AskOkCancel(QWidget *owner, const QString &caption, const QString &text) override;
     QString ChoosePatchFile(QWidget *owner, const QString &startFolder) override;
     QString PickFolder(QWidget *owner, const QString &title, const QString &startFolder) override;
+    bool ChoosePrinter(QWidget *owner, QPrinter &printer) override;
     void OpenDocument(const QString &path) override;
     void ShowBuiltInHelp(QWidget *owner) override;
 };

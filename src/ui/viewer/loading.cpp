@@ -5,6 +5,7 @@
 
 #include "files/whole_file.h"
 #include "patch/patch_folder.h"
+#include "search/search_window.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/text_conversion.h"
 #include "viewer/main_window.h"
@@ -102,9 +103,11 @@ void MainWindow::ReadSettings() {
     const FileBytes file = ReadWholeFile(SettingsPath(m_paths));
     if (file.ok)
         m_settings = ParseSettings(file.bytes);
+    m_search->SetFolderAtStartUp(m_settings.searchFolder);
 }
 
 void MainWindow::WriteSettings() {
+    m_settings.searchFolder = m_search->FolderBytes();
     WriteWholeFile(SettingsPath(m_paths), FormatSettings(m_settings));
 }
 

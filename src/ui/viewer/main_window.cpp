@@ -9,11 +9,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 
 #include "library/library_commands.h"
+#include "print/sheet_printer.h"
+#include "search/search_window.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/event_hooks.h"
 #include "toolkit/fonts.h"
@@ -56,6 +59,9 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
     setFixedSize(kOuterSize);
     setAcceptDrops(true);
     CreateControls();
+    m_search = new SearchWindow(
+        this, m_dialogs, m_paths.programFolder,
+        {[this](const std::filesystem::path &path) { LoadPatchFile(path); }, [this] { WriteSettings(); }});
     m_helpKeys = new HelpKeyFilter([this] { OpenHelp(); }, this);
     qApp->installEventFilter(m_helpKeys);
     ReadSettings();
@@ -83,6 +89,7 @@ void MainWindow::CreateControls() {
 
     m_searchButton =
         MakeButton(QStringLiteral("Search Patch"), "searchPatchButton", {10, 10, 168, 20}, client);
+    connect(m_searchButton, &QPushButton::clicked, this, [this] { m_search->ShowSearchWindow(); });
 
     m_nameField = new QLabel(ToQString(m_patch.name), client);
     m_nameField->setObjectName(QStringLiteral("patchNameField"));
@@ -100,6 +107,7 @@ void MainWindow::CreateControls() {
         MakeStrip({10, top, 575, 20}, client);
 
     m_printButton = MakeButton(QStringLiteral("Print Patch"), "printPatchButton", {485, 10, 60, 20}, client);
+    connect(m_printButton, &QPushButton::clicked, this, &MainWindow::PrintPatch);
 
     m_numberField = new QLineEdit(QStringLiteral("01"), client);
     m_numberField->setObjectName(QStringLiteral("patchNumberField"));
@@ -144,6 +152,24 @@ void MainWindow::LoadPatchFile(const std::filesystem::path &path) {
     ShowPatch();
     if (!outcome.decode.accepted)
         m_dialogs.ShowMessage(this, MessageText(outcome.decode.message));
+}
+
+void MainWindow::PrintPatch() {
+    if (!m_patch.loaded) {
+        m_dialogs.ShowMessage(this, QStringLiteral("No Patch Loaded!"));
+        return;
+    }
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        m_printer->setPageOrientation(QPageLayout::Landscape);
+    }
+    if (!m_dialogs.ChoosePrinter(this, *m_printer))
+        return;
+    const std::string number = m_numberField->text().toStdString();
+    const std::string path = PathBytes(m_patch.path);
+    const PatchSheet sheet = BuildPatchSheet({m_patch.panels, m_patch.name, number, path});
+    if (!PrintSheet(*m_printer, sheet))
+        m_dialogs.ShowMessage(this, QStringLiteral("Nothing was printed: the printer could not be opened."));
 }
 
 void MainWindow::OpenHelp() {

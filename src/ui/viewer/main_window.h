@@ -13,6 +13,7 @@
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QPrinter;
 class QPushButton;
 
 namespace patchlens {
@@ -20,6 +21,7 @@ namespace patchlens {
 class Dialogs;
 class HelpKeyFilter;
 class LibraryCommands;
+class SearchWindow;
 class ModulePanelViews;
 
 inline constexpr const char *kWindowTitle = "Patchlens [ Version: 1.21 ]";
@@ -51,6 +53,10 @@ public:
     // Selects the patch list's first entry and loads it; nothing when the list is empty.
     void LoadFirstListedPatch();
 
+    // "Print Patch": the print dialog, first on the default printer in landscape, keeping the
+    // printer and settings chosen last; then the patch sheet as one page.
+    void PrintPatch();
+
     // F1: the help file in the program folder when there is one, else the built-in help.
     void OpenHelp();
 
@@ -63,6 +69,7 @@ public:
     ModulePanelViews &panelViews() const { return *m_panels; }
     QLabel *patchLabel() const { return m_patchLabel; }
     LibraryCommands &library() const { return *m_library; }
+    SearchWindow &searchWindow() const { return *m_search; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -91,6 +98,8 @@ private:
     std::unique_ptr<ModulePanelViews> m_panels;
     HelpKeyFilter *m_helpKeys = nullptr;
     LibraryCommands *m_library = nullptr;
+    SearchWindow *m_search = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
 };
 
 } // namespace patchlens

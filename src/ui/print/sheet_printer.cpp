@@ -1,0 +1,95 @@
+#include "print/sheet_printer.h"
+
+#include <QFile>
+#include <QFontMetrics>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+
+#include "toolkit/fonts.h"
+#include "toolkit/text_conversion.h"
+
+namespace patchlens {
+
+namespace {
+
+QColor ToQColor(SheetColour colour) {
+    return {colour.red, colour.green, colour.blue};
+}
+
+QFont FontFor(SheetFont font) {
+    QFont result;
+    result.setStyleStrategy(QFont::PreferNoShaping); // "fi" stays two letters, as in the panels
+    if (font == SheetFont::Location) {
+        result.setFamily(QStringLiteral("Courier New"));
+        result.setStyleHint(QFont::TypeWriter);
+        result.setWeight(QFont::Bold);
+        result.setPixelSize(LocationFontHeight(kSheetDpi));
+    } else {
+        result.setWeight(QFont::Normal);
+        result.setPixelSize(kSheetFontHeight);
+    }
+    return result;
+}
+
+} // namespace
+
+void PaintSheet(QPainter &painter, const PatchSheet &sheet, double unitsToDevice) {
+    Fonts(); // the face substitutes for "Courier New"
+    painter.save();
+    painter.scale(unitsToDevice, unitsToDevice);
+    for (const SheetText &text : sheet.texts) {
+        const QFont font = FontFor(text.font);
+        painter.setFont(font);
+        const QString shown = ToQString(text.text);
+        const QFontMetrics metrics(font, painter.device());
+        // The text's cell is filled with its background, as an opaque text output does.
+        const QRect cell(text.x, text.y, metrics.horizontalAdvance(shown), metrics.height());
+        if (!shown.isEmpty())
+            painter.fillRect(cell, ToQColor(text.background));
+        painter.setPen(ToQColor(text.colour));
+        painter.drawText(QPoint(text.x, text.y + metrics.ascent()), shown);
+    }
+    QPen outline(Qt::black);
+    outline.setCosmetic(true); // one device pixel wide at any scale
+    outline.setWidth(0);
+    painter.setPen(outline);
+    painter.setBrush(Qt::NoBrush);
+    for (const SheetBox &box : sheet.boxes)
+        painter.drawRect(QRect(QPoint(box.left, box.top), QPoint(box.right - 1, box.bottom - 1)));
+    painter.restore();
+}
+
+bool PrintSheet(QPrinter &printer, const PatchSheet &sheet) {
+    printer.setDocName(ToQString(kSheetDocumentName));
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    PaintSheet(painter, sheet, static_cast<double>(printer.resolution()) / kSheetDpi);
+    return painter.end();
+}
+
+std::string WriteSheetPdf(const QString &path, const PatchSheet &sheet) {
+    {
+        QFile probe(path);
+        if (!probe.open(QIODevice::WriteOnly))
+            return probe.errorString().toStdString();
+    }
+    QPdfWriter writer(path);
+    writer.setTitle(ToQString(kSheetDocumentName));
+    writer.setCreator(QStringLiteral("Patchlens 1.21"));
+    writer.setResolution(kSheetDpi);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                     QMarginsF(6.35, 6.35, 6.35, 6.35), QPageLayout::Millimeter));
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return "cannot write the PDF";
+    PaintSheet(painter, sheet, static_cast<double>(writer.resolution()) / kSheetDpi);
+    if (!painter.end())
+        return "cannot write the PDF";
+    return {};
+}
+
+} // namespace patchlens

@@ -1,0 +1,28 @@
+#pragma once
+// Paints a patch sheet on a printer, a PDF or an image. The sheet's units are those of a 600-dpi
+// page; the painter is scaled so that the page has the same size on paper at any resolution.
+
+#include <QString>
+#include <string>
+
+#include "sheet/patch_sheet.h"
+
+class QPainter;
+class QPrinter;
+
+namespace patchlens {
+
+// The sheet font: the default face, sized (in sheet units) so that a row fits its 100-unit pitch.
+inline constexpr int kSheetFontHeight = 80;
+
+// Paints the sheet with `unitsToDevice` device pixels per sheet unit.
+void PaintSheet(QPainter &painter, const PatchSheet &sheet, double unitsToDevice);
+
+// Prints the sheet as one page on a printer that is set up already; false when nothing could be
+// painted (no device).
+bool PrintSheet(QPrinter &printer, const PatchSheet &sheet);
+
+// Writes the sheet as a one-page landscape PDF; the empty text on success, else the reason.
+std::string WriteSheetPdf(const QString &path, const PatchSheet &sheet);
+
+} // namespace patchlens

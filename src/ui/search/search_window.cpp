@@ -1,0 +1,313 @@
+#include "search/search_window.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "toolkit/dialogs.h"
+#include "toolkit/event_hooks.h"
+#include "toolkit/fonts.h"
+#include "toolkit/text_conversion.h"
+#include "viewer/module_panel_views.h"
+
+namespace patchlens {
+
+namespace {
+
+constexpr QSize kOuterSize(600, 245);
+constexpr int kBelowMainWindow = 335;
+constexpr int kProgressIntervalMs = 200; // a few status updates per second, whatever the pace
+constexpr int kResultPathRole = Qt::UserRole;
+
+QString Text(std::string_view bytes) {
+    return ToQString(bytes);
+}
+
+} // namespace
+
+SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesystem::path programFolder,
+                           Hooks hooks)
+    : QWidget(mainWindow,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_dialogs(dialogs), m_mainWindow(mainWindow), m_programFolder(std::move(programFolder)),
+      m_hooks(std::move(hooks)) {
+    setObjectName(QStringLiteral("searchWindow"));
+    setWindowTitle(QStringLiteral("Search Patch"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    const UiFonts &fonts = Fonts();
+
+    auto *client = new QWidget(this);
+    auto *statusBar = new QStatusBar(this);
+    statusBar->setSizeGripEnabled(false);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(client, 1);
+    layout->addWidget(statusBar);
+
+    auto *folderLabel = new QLabel(QStringLiteral("Search Path:"), client);
+    folderLabel->setFont(fonts.standard);
+    folderLabel->setGeometry(10, 2, 100, 15);
+
+    m_folderField = new QLineEdit(client);
+    m_folderField->setObjectName(QStringLiteral("searchFolderField"));
+    m_folderField->setFont(fonts.standard);
+    m_folderField->setGeometry(10, 20, 560, 20);
+
+    m_browseButton = new QPushButton(QStringLiteral("..."), client);
+    m_browseButton->setObjectName(QStringLiteral("searchBrowseButton"));
+    m_browseButton->setFont(fonts.standard);
+    m_browseButton->setAutoDefault(false);
+    m_browseButton->setGeometry(572, 19, 20, 20);
+    connect(m_browseButton, &QPushButton::clicked, this, &SearchWindow::BrowseSearchFolder);
+
+    m_moduleList = new QComboBox(client);
+    m_moduleList->setObjectName(QStringLiteral("searchModuleList"));
+    m_moduleList->setFont(fonts.control);
+    m_moduleList->addItem(Text(kSelectModelEntry));
+    for (const SearchModule &module : SearchModules())
+        m_moduleList->addItem(Text(module.entry));
+    m_moduleList->setCurrentIndex(0);
+    m_moduleList->setGeometry(10, 45, 150, 20);
+    connect(m_moduleList, &QComboBox::activated, this, &SearchWindow::SelectSearchModule);
+
+    m_modelList = new QComboBox(client);
+    m_modelList->setObjectName(QStringLiteral("searchModelList"));
+    m_modelList->setFont(fonts.control);
+    m_modelList->setGeometry(170, 45, 250, 20);
+
+    m_startButton = new QPushButton(QStringLiteral("Start Search..."), client);
+    m_startButton->setObjectName(QStringLiteral("searchStartButton"));
+    m_startButton->setFont(fonts.standard);
+    m_startButton->setAutoDefault(false);
+    m_startButton->setGeometry(430, 45, 140, 20);
+    connect(m_startButton, &QPushButton::clicked, this, &SearchWindow::StartOrStopSearch);
+
+    m_resultList = new QListWidget(client);
+    m_resultList->setObjectName(QStringLiteral("searchResultList"));
+    m_resultList->setFont(fonts.standard);
+    StyleLineList(m_resultList, QFontMetrics(fonts.standard).height());
+    m_resultList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_resultList->setGeometry(10, 75, 580, 110);
+    OnMouseUp(m_resultList, HookOrder::BeforeControl, [this] { OpenSearchResult(); });
+    OnKeyUp(m_resultList, [this] { OpenSearchResult(); });
+
+    m_statusLine = new QLabel(statusBar);
+    m_statusLine->setObjectName(QStringLiteral("searchStatus"));
+    m_statusLine->setTextFormat(Qt::PlainText);
+    statusBar->addWidget(m_statusLine, 1);
+    m_progressBar = new QProgressBar(statusBar);
+    m_progressBar->setObjectName(QStringLiteral("searchProgress"));
+    m_progressBar->setMaximumWidth(140);
+    m_progressBar->setRange(0, 1);
+    m_progressBar->setValue(0);
+    m_progressBar->setFormat(QStringLiteral("%v / %m"));
+    statusBar->addPermanentWidget(m_progressBar);
+
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setInterval(kProgressIntervalMs);
+    connect(m_progressTimer, &QTimer::timeout, this, &SearchWindow::ShowProgress);
+
+    setFixedSize(kOuterSize);
+}
+
+SearchWindow::~SearchWindow() {
+    m_stop = true;
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void SearchWindow::ShowSearchWindow() {
+    const bool first = !m_placed;
+    if (first) {
+        m_placed = true;
+        const QRect main = m_mainWindow->frameGeometry();
+        move(main.left(), main.top() + kBelowMainWindow);
+    }
+    showNormal();
+    raise();
+    activateWindow();
+    if (first) {
+        // The outer size, frame included, is 600 x 245 once the window system has framed it.
+        const QSize frame = frameGeometry().size() - geometry().size();
+        setFixedSize(kOuterSize - frame);
+    }
+}
+
+void SearchWindow::closeEvent(QCloseEvent *event) {
+    if (m_hooks.writeSettings)
+        m_hooks.writeSettings();
+    hide();
+    event->ignore();
+}
+
+std::string SearchWindow::FolderBytes() const {
+    const QString text = m_folderField->text();
+    if (text == m_shownFolder)
+        return m_shownFolderBytes;
+    return PathBytes(PathFromQString(text));
+}
+
+void SearchWindow::SetFolderField(const std::string &bytes) {
+    m_shownFolderBytes = bytes;
+    m_shownFolder = ToQString(bytes);
+    m_folderField->setText(m_shownFolder);
+}
+
+void SearchWindow::SetFolderAtStartUp(const std::string &bytes) {
+    m_startupFolder = bytes;
+    SetFolderField(bytes);
+}
+
+std::filesystem::path SearchWindow::FolderPath() const {
+    return PathFromBytes(FolderBytes());
+}
+
+void SearchWindow::BrowseSearchFolder() {
+    const std::filesystem::path start =
+        m_startupFolder.empty() ? m_programFolder : PathFromBytes(m_startupFolder);
+    const QString picked =
+        m_dialogs.PickFolder(m_mainWindow, QStringLiteral("Select Search Folder..."), PathForDialog(start));
+    if (picked.isEmpty())
+        return;
+    SetFolderField(PathBytes(PathFromQString(picked)));
+    if (m_hooks.writeSettings)
+        m_hooks.writeSettings();
+}
+
+void SearchWindow::SelectSearchModule() {
+    m_modelList->clear();
+    m_modelList->addItem(Text(kSelectTypeEntry));
+    m_modelList->setCurrentIndex(0);
+    if (const SearchModule *module = FindSearchModule(m_moduleList->currentText().toStdString())) {
+        for (const std::string_view model : module->models)
+            m_modelList->addItem(Text(model));
+        m_target.enableId = std::string(module->enableId);
+        m_target.typeId = std::string(module->typeId);
+    }
+}
+
+void SearchWindow::StartOrStopSearch() {
+    if (searching())
+        StopSearch();
+    else
+        StartSearch();
+}
+
+void SearchWindow::StartSearch() {
+    const SearchRefusal refusal =
+        CheckSearchStart(FolderPath(), m_moduleList->currentIndex() != 0, m_modelList->currentIndex() != 0);
+    if (refusal.refused) {
+        m_dialogs.ShowMessage(m_mainWindow, Text(refusal.message));
+        switch (refusal.focus) {
+        case SearchFocus::FolderField:
+            m_folderField->setFocus();
+            break;
+        case SearchFocus::ModuleList:
+            m_moduleList->setFocus();
+            break;
+        case SearchFocus::ModelList:
+            m_modelList->setFocus();
+            break;
+        case SearchFocus::None:
+            break;
+        }
+        return;
+    }
+    m_target.model = m_modelList->currentText().toStdString();
+    m_stop = false;
+    {
+        std::lock_guard lock(m_progressLock);
+        m_latestStatus = std::string(kSearchingStatus);
+        m_latestProgress = {};
+    }
+    m_statusLine->setText(Text(kSearchingStatus));
+    m_progressBar->setRange(0, 0); // busy until the tree is listed
+    m_startButton->setText(QStringLiteral("Stop"));
+    m_progressTimer->start();
+
+    const std::filesystem::path root = FolderPath();
+    const SearchTarget target = m_target;
+    m_worker = std::thread([this, root, target] {
+        SearchObserver observer;
+        observer.onStatus = [this](std::string_view status) {
+            {
+                std::lock_guard lock(m_progressLock);
+                m_latestStatus = std::string(status);
+            }
+            // The result list is replaced only once the tree holds entries.
+            if (status == kStartAnalyzingStatus)
+                QMetaObject::invokeMethod(
+                    this, [this] { m_resultList->clear(); }, Qt::QueuedConnection);
+        };
+        observer.onProgress = [this](const SearchProgress &progress) {
+            std::lock_guard lock(m_progressLock);
+            m_latestProgress = progress;
+        };
+        observer.onResult = [this](const std::filesystem::path &path) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, path] {
+                    auto *item = new QListWidgetItem(PathToQString(path), m_resultList);
+                    item->setData(kResultPathRole, QByteArray::fromStdString(PathBytes(path)));
+                },
+                Qt::QueuedConnection);
+        };
+        observer.onTooManyItems = [this](const std::filesystem::path &) {
+            QMetaObject::invokeMethod(
+                this, [this] { m_dialogs.ShowMessage(m_mainWindow, Text(kTooManyTreeItemsMessage)); },
+                Qt::QueuedConnection);
+        };
+        SearchOptions options;
+        options.stop = &m_stop;
+        SearchOutcome outcome = RunPatchSearch(root, target, options, &observer);
+        QMetaObject::invokeMethod(
+            this, [this, outcome = std::move(outcome)]() mutable { Finish(std::move(outcome)); },
+            Qt::QueuedConnection);
+    });
+}
+
+void SearchWindow::StopSearch() {
+    m_stop = true;
+}
+
+void SearchWindow::ShowProgress() {
+    std::lock_guard lock(m_progressLock);
+    m_statusLine->setText(Text(m_latestStatus));
+    // Patch files analyzed out of the patch files found.
+    if (m_latestProgress.patchFiles > 0) {
+        m_progressBar->setRange(0, static_cast<int>(m_latestProgress.patchFiles));
+        m_progressBar->setValue(static_cast<int>(m_latestProgress.analyzed));
+    }
+}
+
+void SearchWindow::Finish(SearchOutcome outcome) {
+    if (m_worker.joinable())
+        m_worker.join();
+    m_progressTimer->stop();
+    ShowProgress();
+    m_statusLine->setText(Text(outcome.status));
+    if (outcome.analyzed == 0 && m_progressBar->maximum() == 0)
+        m_progressBar->setRange(0, 1); // no longer busy
+    m_startButton->setText(QStringLiteral("Start Search..."));
+    m_lastStopped = outcome.stopped;
+    emit searchFinished();
+}
+
+void SearchWindow::OpenSearchResult() {
+    const QList<QListWidgetItem *> selected = m_resultList->selectedItems();
+    const std::string path = selected.isEmpty()
+                                 ? std::string()
+                                 : selected.front()->data(kResultPathRole).toByteArray().toStdString();
+    if (m_hooks.loadPatch)
+        m_hooks.loadPatch(PathFromBytes(path));
+}
+
+} // namespace patchlens

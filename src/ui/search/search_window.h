@@ -1,0 +1,105 @@
+#pragma once
+// The search window: finds, in a folder and every folder below it, the patch files in which a
+// chosen module is on and uses a chosen model. The search runs off the user-interface thread, so
+// the windows stay responsive; the status line and a progress bar follow it, "Stop" ends it with
+// the results found so far, and the results appear in exactly the order of a one-by-one search.
+
+#include <QString>
+#include <QWidget>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "search/patch_search.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace patchlens {
+
+class Dialogs;
+
+class SearchWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    struct Hooks {
+        std::function<void(const std::filesystem::path &)> loadPatch; // a chosen result
+        std::function<void()> writeSettings; // the folder field changed or the window closed
+    };
+
+    // Created hidden. `programFolder` is where the folder picker starts when no folder was kept.
+    SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesystem::path programFolder, Hooks hooks);
+    ~SearchWindow() override;
+    Q_DISABLE_COPY(SearchWindow)
+
+    // "Search Patch": shows and raises the window (placed below the main window the first time).
+    void ShowSearchWindow();
+    // The folder field as default.ini stores it (native path bytes), and back. Setting it at
+    // start-up also keeps the value as the folder picker's starting folder.
+    std::string FolderBytes() const;
+    void SetFolderAtStartUp(const std::string &bytes);
+
+    void BrowseSearchFolder();
+    void SelectSearchModule();
+    // "Start Search..." or, while a search runs, "Stop".
+    void StartOrStopSearch();
+    void OpenSearchResult();
+
+    bool searching() const { return m_worker.joinable(); }
+    // Whether the last search ended by "Stop" rather than by running through.
+    bool lastSearchStopped() const { return m_lastStopped; }
+
+signals:
+    // Emitted on the user-interface thread when a search has ended (finished or stopped).
+    void searchFinished();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void StartSearch();
+    void StopSearch();
+    void Finish(SearchOutcome outcome);
+    void ShowProgress();
+    std::filesystem::path FolderPath() const;
+    void SetFolderField(const std::string &bytes);
+
+    Dialogs &m_dialogs;
+    QWidget *m_mainWindow;
+    std::filesystem::path m_programFolder;
+    Hooks m_hooks;
+    std::string m_startupFolder; // the picker's starting folder, as read at start-up
+    QString m_shownFolder;       // the folder field's text as last set from bytes
+    std::string m_shownFolderBytes;
+    SearchTarget m_target;
+    bool m_placed = false;
+    bool m_lastStopped = false;
+
+    std::thread m_worker;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_progressLock; // guards the two fields below, written by the worker
+    std::string m_latestStatus;
+    SearchProgress m_latestProgress;
+    QTimer *m_progressTimer = nullptr;
+
+    QLineEdit *m_folderField = nullptr;
+    QPushButton *m_browseButton = nullptr;
+    QComboBox *m_moduleList = nullptr;
+    QComboBox *m_modelList = nullptr;
+    QPushButton *m_startButton = nullptr;
+    QListWidget *m_resultList = nullptr;
+    QLabel *m_statusLine = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+};
+
+} // namespace patchlens

@@ -1,0 +1,115 @@
+// The printed sheet as data: captions, header, colours by module state, rows and boxes.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "sheet/patch_sheet.h"
+
+namespace patchlens {
+namespace {
+
+const SheetText *TextAt(const PatchSheet &sheet, int x, int y) {
+    const auto it = std::find_if(sheet.texts.begin(), sheet.texts.end(),
+                                 [&](const SheetText &t) { return t.x == x && t.y == y; });
+    return it == sheet.texts.end() ? nullptr : &*it;
+}
+
+ModulePanels AllOnPanels() {
+    ModulePanels panels;
+    for (ModulePanel &panel : panels) {
+        panel.lampOn = true;
+        panel.list.lines = {"MODEL", "KNOB1= 1", "KNOB2= 2", "", "KNOB4= 4", "KNOB5= 5"};
+    }
+    panels[IndexOf(Module::Pickup)].list.lines = {"SC->HB"};
+    return panels;
+}
+
+TEST(PatchSheet, HeaderLocationAndFooter) {
+    const ModulePanels panels = AllOnPanels();
+    const PatchSheet sheet = BuildPatchSheet({panels, "Clean", "01", "/home/me/patches/Clean.rp350p"});
+    ASSERT_NE(TextAt(sheet, 20, 300), nullptr);
+    EXPECT_EQ(TextAt(sheet, 20, 300)->text, "Patch Name: Clean    PATCH NUMBER: 01");
+    EXPECT_EQ(TextAt(sheet, 20, 400)->text, "Patch Location: /home/me/patches/Clean.rp350p");
+    EXPECT_EQ(TextAt(sheet, 20, 400)->font, SheetFont::Location);
+    EXPECT_EQ(TextAt(sheet, 20, 4250)->text.rfind("Printed with Patchlens 1.21", 0), 0u);
+    EXPECT_EQ(TextAt(sheet, 20, 300)->colour, kSheetBlack);
+    EXPECT_EQ(TextAt(sheet, 20, 300)->background, kSheetWhite);
+}
+
+TEST(PatchSheet, CaptionsInDrawingOrderWhiteOnBlack) {
+    const ModulePanels panels = AllOnPanels();
+    const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", "p"});
+    std::vector<std::string> captions;
+    for (const SheetText &text : sheet.texts)
+        if (text.background == kSheetBlack) {
+            captions.push_back(text.text);
+            EXPECT_EQ(text.colour, kSheetWhite);
+        }
+    const std::vector<std::string> expected = {
+        "Pickup_______",  "Wah_________",   "Compressor__",   "Distortion____", "Amplifier A___",
+        "Equalizer A___", "Noise Gate____", "Chorus/Fx____",  "Delay________",  "Reverb______",
+        "Expression__",   "Amplifier B___", "Equalizer B___", "LFO 1_______",   "LFO 2_______"};
+    EXPECT_EQ(captions, expected);
+    EXPECT_EQ(TextAt(sheet, 2000, 3000)->text, "Equalizer B___");
+    EXPECT_EQ(TextAt(sheet, 3000, 3000), nullptr); // the third row has no block in the middle
+}
+
+TEST(PatchSheet, BoxesAndRowPositions) {
+    const ModulePanels panels = AllOnPanels();
+    const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", "p"});
+    ASSERT_EQ(sheet.boxes.size(), 15u);
+    EXPECT_EQ(sheet.boxes[0], (SheetBox{20, 600, 710, 850})); // the Pickup's short box
+    EXPECT_EQ(sheet.boxes[1], (SheetBox{1000, 600, 1710, 1350}));
+    EXPECT_EQ(sheet.boxes[14], (SheetBox{5000, 3000, 5710, 3750}));
+    EXPECT_EQ(TextAt(sheet, 30, 735)->text, "SC->HB");
+    EXPECT_EQ(TextAt(sheet, 30, 835), nullptr); // the Pickup has one row
+    EXPECT_EQ(TextAt(sheet, 1010, 735)->text, "MODEL");
+    EXPECT_EQ(TextAt(sheet, 1010, 1235)->text, "KNOB5= 5");
+    EXPECT_EQ(TextAt(sheet, 4010, 3135 + 300)->text, ""); // an empty line is an empty row
+}
+
+TEST(PatchSheet, MissingLinesPrintAsEmptyRows) {
+    ModulePanels panels = AllOnPanels();
+    panels[IndexOf(Module::Delay)].list.lines = {"ALGDLY"};
+    const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", "p"});
+    EXPECT_EQ(TextAt(sheet, 3010, 1935)->text, "ALGDLY");
+    for (int row = 1; row < 6; ++row) {
+        ASSERT_NE(TextAt(sheet, 3010, 1935 + 100 * row), nullptr);
+        EXPECT_EQ(TextAt(sheet, 3010, 1935 + 100 * row)->text, "");
+    }
+}
+
+TEST(PatchSheet, OffModulesAreGreyFirstRowByEnablingOthersByLamp) {
+    ModulePanels panels = AllOnPanels();
+    // First row: the list's enabling decides, whatever the lamp says.
+    panels[IndexOf(Module::Wah)].list.enabled = false;  // lamp on, list greyed: grey
+    panels[IndexOf(Module::EqualizerA)].lampOn = false; // lamp off, list enabled: black
+    // Other rows: the lamp decides, whatever the list says.
+    panels[IndexOf(Module::NoiseGate)].lampOn = false;  // grey
+    panels[IndexOf(Module::Lfo2)].list.enabled = false; // lamp on: black
+    const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", "p"});
+    EXPECT_EQ(TextAt(sheet, 1010, 735)->colour, kSheetGrey);
+    EXPECT_EQ(TextAt(sheet, 5010, 735)->colour, kSheetBlack);
+    EXPECT_EQ(TextAt(sheet, 1010, 1935)->colour, kSheetGrey);
+    EXPECT_EQ(TextAt(sheet, 5010, 3135)->colour, kSheetBlack);
+    EXPECT_EQ(TextAt(sheet, 2010, 735)->colour, kSheetBlack);
+    EXPECT_EQ(TextAt(sheet, 1000, 1800)->colour, kSheetWhite); // captions stay white on black
+    int grey = 0;
+    for (const SheetText &text : sheet.texts)
+        grey += text.colour == kSheetGrey;
+    EXPECT_EQ(grey, 12); // six rows each of Wah and Noise Gate
+}
+
+TEST(PatchSheet, LocationFontHeightByResolution) {
+    EXPECT_EQ(LocationFontHeight(300), 77);
+    EXPECT_EQ(LocationFontHeight(600), 153);
+    EXPECT_EQ(LocationFontHeight(1200), 307);
+    EXPECT_EQ(LocationFontHeight(72), 18);  // 18.4
+    EXPECT_EQ(LocationFontHeight(180), 46); // 46.0
+    EXPECT_EQ(LocationFontHeight(45), 12);  // 11.5: the even neighbour
+    EXPECT_EQ(LocationFontHeight(135), 34); // 34.5: the even neighbour
+}
+
+} // namespace
+} // namespace patchlens

@@ -1,0 +1,264 @@
+// The search window: its refusals and their focus, a search over a small tree, results that
+// load, a search stopped halfway, and the folder kept in default.ini.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include "search/search_window.h"
+#include "ui_test_support.h"
+
+namespace patchlens {
+
+using test::kSamples;
+using test::ReadBytes;
+using test::Texts;
+using test::WriteBytes;
+
+namespace {
+
+// A patch whose Distortion is on or off with the given model.
+std::string DistortionPatch(const std::string &name, bool on, const std::string &model) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<RP350Preset SchemaVersion=\"1.2\">\r\n  <Name>" +
+           name +
+           "</Name>\r\n    <Param>\r\n      <ID>2433</ID>\r\n      <Position>4</Position>\r\n      "
+           "<Value>1</Value>\r\n"
+           "      <Name>Dist Enable</Name>\r\n      <Text>" +
+           (on ? "On" : "Off") +
+           "</Text>\r\n    </Param>\r\n    <Param>\r\n      <ID>2432</ID>\r\n      <Position>4</Position>\r\n"
+           "      <Value>0</Value>\r\n      <Name>Dist Type</Name>\r\n      <Text>" +
+           model + "</Text>\r\n    </Param>\r\n";
+}
+
+} // namespace
+
+class SearchTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::WindowFixture> m_fixture;
+    std::unique_ptr<QTemporaryDir> m_tree;
+
+    test::RecordingDialogs &Dialogs() { return m_fixture->dialogs; }
+    SearchWindow &Search() { return m_fixture->Window().searchWindow(); }
+    template <typename T> T *Find(const char *name) {
+        T *found = Search().findChild<T *>(QString::fromLatin1(name));
+        if (found == nullptr)
+            qFatal("no control named %s", name);
+        return found;
+    }
+    QLineEdit *Folder() { return Find<QLineEdit>("searchFolderField"); }
+    QComboBox *Modules() { return Find<QComboBox>("searchModuleList"); }
+    QComboBox *Models() { return Find<QComboBox>("searchModelList"); }
+    QPushButton *Start() { return Find<QPushButton>("searchStartButton"); }
+    QListWidget *Results() { return Find<QListWidget>("searchResultList"); }
+    QString Status() { return Find<QLabel>("searchStatus")->text(); }
+    std::filesystem::path Tree() const { return PathFromQString(m_tree->path()); }
+
+    void Choose(QComboBox *list, const QString &entry) {
+        const int index = list->findText(entry);
+        QVERIFY2(index >= 0, qPrintable(entry));
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+    void OpenSearchWindow() {
+        QTest::mouseClick(m_fixture->Find<QPushButton>("searchPatchButton"), Qt::LeftButton);
+        QVERIFY(Search().isVisible());
+    }
+    // Starts a search and waits for its end.
+    void RunSearch() {
+        QSignalSpy finished(&Search(), &SearchWindow::searchFinished);
+        QTest::mouseClick(Start(), Qt::LeftButton);
+        if (!Search().searching())
+            return; // refused
+        QVERIFY(finished.wait(60000));
+    }
+
+private slots:
+    void init() {
+        m_fixture = std::make_unique<test::WindowFixture>();
+        m_tree = std::make_unique<QTemporaryDir>();
+    }
+    void cleanup() { m_fixture.reset(); }
+
+    void theWindowStartsHiddenAndShowsItsLists() {
+        m_fixture->Window();
+        QVERIFY(!Search().isVisible());
+        OpenSearchWindow();
+        QCOMPARE(Search().windowTitle(), QStringLiteral("Search Patch"));
+        QCOMPARE(Texts(Modules()),
+                 (QStringList{"Select Model", "Compressor", "Distortion", "Chorus/Fx", "Delay", "Reverb"}));
+        QCOMPARE(Models()->count(), 0);
+        Choose(Modules(), QStringLiteral("Delay"));
+        QCOMPARE(Texts(Models()), (QStringList{"Select Type", "Analog", "DM-2", "Digital", "Modulated",
+                                               "Pong", "Tape", "EchoPlex"}));
+        Choose(Models(), QStringLiteral("Tape"));
+        Choose(Modules(), QStringLiteral("Delay")); // confirming the same module starts over
+        QCOMPARE(Models()->currentIndex(), 0);
+        Choose(Modules(), QStringLiteral("Select Model"));
+        QCOMPARE(Texts(Models()), QStringList{"Select Type"});
+    }
+
+    void refusalsNameTheControlToCorrect() {
+        m_fixture->Window();
+        OpenSearchWindow();
+        Folder()->setText(PathToQString(Tree()) + QLatin1Char('/'));
+        RunSearch();
+        QCOMPARE(Dialogs().messages.last(), QStringLiteral("Remove Traling '/' character"));
+        QCOMPARE(Search().focusWidget(), Folder());
+
+        Folder()->setText(QString());
+        RunSearch();
+        QCOMPARE(Dialogs().messages.last(), QStringLiteral("Could not find Search Path!"));
+        Folder()->setText(PathToQString(Tree() / "missing"));
+        RunSearch();
+        QCOMPARE(Dialogs().messages.last(), QStringLiteral("Could not find Search Path!"));
+        QCOMPARE(Search().focusWidget(), Folder());
+
+        Folder()->setText(PathToQString(Tree()));
+        RunSearch();
+        QCOMPARE(Dialogs().messages.last(), QStringLiteral("Select Model"));
+        QCOMPARE(Search().focusWidget(), Modules());
+
+        Choose(Modules(), QStringLiteral("Distortion"));
+        RunSearch();
+        QCOMPARE(Dialogs().messages.last(), QStringLiteral("Select Type"));
+        QCOMPARE(Search().focusWidget(), Models());
+        QCOMPARE(Dialogs().messages.size(), 5);
+    }
+
+    void aSearchListsTheMatchesLevelByLevelAndTheyLoad() {
+        const std::filesystem::path root = Tree();
+        std::filesystem::create_directories(root / "sub" / "deeper");
+        WriteBytes(root / "a.rp350p", DistortionPatch("A", true, "Screamer"));
+        WriteBytes(root / "c.rp350p", DistortionPatch("C", false, "Screamer"));
+        WriteBytes(root / "d.RP350P", DistortionPatch("D", true, "Screamer"));
+        WriteBytes(root / "notes.txt", "Screamer On");
+        WriteBytes(root / "sub" / "b.rp350p", DistortionPatch("B", true, "Screamer"));
+        WriteBytes(root / "sub" / "z.rp350p", DistortionPatch("Z", true, "808"));
+        WriteBytes(root / "sub" / "deeper" / "e.rp350p.bak", DistortionPatch("E", true, "Screamer"));
+        m_fixture->Window();
+        OpenSearchWindow();
+        Folder()->setText(PathToQString(root));
+        Choose(Modules(), QStringLiteral("Distortion"));
+        Choose(Models(), QStringLiteral("Screamer"));
+        QCOMPARE(Start()->text(), QStringLiteral("Start Search..."));
+        RunSearch();
+        QVERIFY(!Search().lastSearchStopped());
+        // The progress bar counts the patch files analyzed out of those found: a, c, b, z and e.
+        QCOMPARE(Find<QProgressBar>("searchProgress")->maximum(), 5);
+        QCOMPARE(Find<QProgressBar>("searchProgress")->value(), 5);
+        QCOMPARE(Texts(Results()),
+                 (QStringList{PathToQString(root / "a.rp350p"), PathToQString(root / "sub" / "b.rp350p"),
+                              PathToQString(root / "sub" / "deeper" / "e.rp350p.bak")}));
+        QCOMPARE(Start()->text(), QStringLiteral("Start Search..."));
+        QVERIFY2(Status().startsWith(QStringLiteral("Last Patch: ")) ||
+                     Status().startsWith(QStringLiteral("Analyze Patch -> ")),
+                 qPrintable(Status()));
+
+        // A click loads a result; walking on with the arrow keys loads each one when the key is released.
+        test::ClickRow(Results(), 0);
+        QCOMPARE(m_fixture->Window().patch().name, std::string("A"));
+        Results()->setFocus();
+        QTest::keyPress(Results(), Qt::Key_Down);
+        QCOMPARE(m_fixture->Window().patch().name, std::string("A"));
+        QTest::keyRelease(Results(), Qt::Key_Down);
+        QCOMPARE(m_fixture->Window().patch().name, std::string("B"));
+        QTest::keyClick(Results(), Qt::Key_Down);
+        QCOMPARE(m_fixture->Window().patch().name, std::string("E"));
+        QCOMPARE(m_fixture->Window().patchLabel()->text(),
+                 QStringLiteral("Patch: ") + PathToQString(root / "sub" / "deeper" / "e.rp350p.bak"));
+    }
+
+    void anEmptyTreeKeepsThePreviousResults() {
+        const std::filesystem::path root = Tree();
+        WriteBytes(root / "a.rp350p", DistortionPatch("A", true, "Screamer"));
+        std::filesystem::create_directory(root / "empty");
+        m_fixture->Window();
+        OpenSearchWindow();
+        Folder()->setText(PathToQString(root));
+        Choose(Modules(), QStringLiteral("Distortion"));
+        Choose(Models(), QStringLiteral("Screamer"));
+        RunSearch();
+        QCOMPARE(Results()->count(), 1);
+        QCOMPARE(Status(), QStringLiteral("Last Patch: 0 -> ") + PathToQString(root / "a.rp350p"));
+        Folder()->setText(PathToQString(root / "empty"));
+        RunSearch();
+        QCOMPARE(Status(), QStringLiteral("No Patches Found!"));
+        QCOMPARE(Results()->count(), 1);
+    }
+
+    void stopEndsASearchAndKeepsWhatWasFound() {
+        const std::filesystem::path root = Tree();
+        for (int folder = 0; folder < 40; ++folder) {
+            const auto sub = root / ("folder" + std::to_string(folder));
+            std::filesystem::create_directory(sub);
+            for (int file = 0; file < 10; ++file)
+                WriteBytes(sub / ("p" + std::to_string(file) + ".rp350p"),
+                           DistortionPatch("P", true, "Screamer"));
+        }
+        m_fixture->Window();
+        OpenSearchWindow();
+        Folder()->setText(PathToQString(root));
+        Choose(Modules(), QStringLiteral("Distortion"));
+        Choose(Models(), QStringLiteral("Screamer"));
+        RunSearch();
+        const QStringList all = Texts(Results());
+        QCOMPARE(all.size(), 400);
+
+        // Start, and stop at once: the button reads "Stop" while the search runs.
+        QSignalSpy finished(&Search(), &SearchWindow::searchFinished);
+        QTest::mouseClick(Start(), Qt::LeftButton);
+        QCOMPARE(Start()->text(), QStringLiteral("Stop"));
+        QTest::mouseClick(Start(), Qt::LeftButton);
+        QVERIFY(finished.wait(60000));
+        QVERIFY(Search().lastSearchStopped());
+        QVERIFY(!Search().searching());
+        QCOMPARE(Start()->text(), QStringLiteral("Start Search..."));
+        // What is listed is what was found before the stop, in the order of a full search.
+        const QStringList kept = Texts(Results());
+        QCOMPARE(kept, all.mid(0, kept.size()));
+    }
+
+    void closingHidesTheWindowAndKeepsTheFolderInDefaultIni() {
+        WriteBytes(m_fixture->DataFolder() / "default.ini",
+                   "/last\r\n/list\r\n" + PathBytes(Tree()) + "\r\n");
+        m_fixture->Window();
+        OpenSearchWindow();
+        QCOMPARE(Folder()->text(), PathToQString(Tree()));
+        Folder()->setText(QStringLiteral("/somewhere/else"));
+        Search().close();
+        QVERIFY(!Search().isVisible());
+        QCOMPARE(ReadBytes(m_fixture->DataFolder() / "default.ini"),
+                 std::string("/last\r\n/list\r\n/somewhere/else\r\n"));
+        OpenSearchWindow();
+        QCOMPARE(Folder()->text(), QStringLiteral("/somewhere/else")); // the same window, contents kept
+    }
+
+    void browseStartsInTheFolderKeptAtStartUp() {
+        WriteBytes(m_fixture->DataFolder() / "default.ini", "\r\n\r\n/kept/at/start\r\n");
+        m_fixture->Window();
+        OpenSearchWindow();
+        Folder()->setText(QStringLiteral("/typed"));
+        Dialogs().folderAnswers = {PathToQString(Tree())};
+        QTest::mouseClick(Find<QPushButton>("searchBrowseButton"), Qt::LeftButton);
+        QCOMPARE(Dialogs().folderRequests.back().title, QStringLiteral("Select Search Folder..."));
+        QCOMPARE(Dialogs().folderRequests.back().startFolder, QStringLiteral("/kept/at/start"));
+        QCOMPARE(Folder()->text(), PathToQString(Tree()));
+        QCOMPARE(ReadBytes(m_fixture->DataFolder() / "default.ini"), "\r\n\r\n" + PathBytes(Tree()) + "\r\n");
+        QTest::mouseClick(Find<QPushButton>("searchBrowseButton"), Qt::LeftButton); // cancelled
+        QCOMPARE(Dialogs().folderRequests.back().startFolder, QStringLiteral("/kept/at/start"));
+        QCOMPARE(Folder()->text(), PathToQString(Tree()));
+    }
+};
+
+} // namespace patchlens
+
+int main(int argc, char **argv) {
+    return patchlens::test::RunOffscreen<patchlens::SearchTest>(argc, argv);
+}
+
+#include "search_test.moc"
