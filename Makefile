@@ -7,22 +7,14 @@ PATCHLENS := $(BUILD_DIR)/src/app/patchlens
 
 DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
 	qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-	fonts-liberation poppler-utils
+	fonts-liberation poppler-utils desktop-file-utils shared-mime-info
 
 .PHONY: all deps configure build test run bench bench-search screenshot clean
 
 all: build
 
 deps:
-	@missing=""; \
-	for package in $(DEBIAN_PACKAGES); do \
-	  dpkg-query -W -f='$${Status}\n' $$package 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$package"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing missing Debian packages:$$missing"; \
-	  if [ "$$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi; \
-	  $$sudo apt-get update && DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y --no-install-recommends $$missing; \
-	fi
+	tools/install-debian-packages.sh $(DEBIAN_PACKAGES)
 
 configure: deps
 	cmake --preset $(PRESET)
@@ -30,8 +22,13 @@ configure: deps
 build: configure
 	cmake --build --preset $(PRESET)
 
+# Every test, then every test again under AddressSanitizer and UndefinedBehaviorSanitizer
+# (leaks count as failures).
 test: build
 	ctest --preset $(PRESET)
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
 
 # The viewer on the bundled samples, the first one loaded. Without a display it prints them as
 # text and says why.
@@ -51,6 +48,31 @@ screenshot: build
 	mkdir -p screenshots
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/tests/patchlens_screenshot screenshots/main-window.png \
 		samples "samples/Clean Lead.rp350p"
+
+# The libFuzzer targets of fuzz/ (clang, AddressSanitizer, UBSan), each run for FUZZ_SECONDS
+# seconds, one after the other (`make fuzz FUZZ_SECONDS=600` for longer runs). Fails on any
+# finding; corpora, logs and findings stay under build/fuzz/run.
+FUZZ_SECONDS ?= 30
+FUZZ_DEBIAN_PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev
+
+.PHONY: fuzz
+fuzz:
+	tools/install-debian-packages.sh $(FUZZ_DEBIAN_PACKAGES)
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	fuzz/run_fuzzers.sh build/fuzz $(FUZZ_SECONDS)
+
+# The core and its tests cross-built for 64-bit Windows with MinGW-w64 and run under wine (a wine
+# prefix of its own in build/windows/wine). Not part of `make test`.
+WINDOWS_DEBIAN_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest \
+	wine wine64
+
+.PHONY: test-windows
+test-windows:
+	tools/install-debian-packages.sh $(WINDOWS_DEBIAN_PACKAGES)
+	cmake --preset windows
+	cmake --build --preset windows
+	ctest --preset windows
 
 clean:
 	rm -rf build

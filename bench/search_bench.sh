@@ -17,16 +17,7 @@ COUNT=${COUNT:-20000}
 RUNS=${RUNS:-30}
 RESULTS=build/search-bench.json
 
-missing=""
-command -v hyperfine >/dev/null 2>&1 || missing="$missing hyperfine"
-command -v rg >/dev/null 2>&1 || missing="$missing ripgrep"
-if [ -n "$missing" ]; then
-    echo "Installing missing Debian packages:$missing"
-    if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-    $sudo apt-get update
-    # shellcheck disable=SC2086
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing
-fi
+tools/install-debian-packages.sh hyperfine ripgrep python3
 
 if [ ! -x "$PATCHLENS" ]; then
     echo "$PATCHLENS not found: build it first (make build, or set PATCHLENS)" >&2

@@ -7,10 +7,17 @@
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <unistd.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "file_system_support.h"
 #include "files/whole_file.h"
 #include "library/library_file.h"
+#include "unprivileged.h"
 
 namespace patchlens {
 namespace {
@@ -205,17 +212,27 @@ TEST_F(LibraryFileTest, AFolderByThatNameDoesNotReadAsAnEmptyLibrary) {
     EXPECT_TRUE(std::filesystem::is_directory(folder / "LibraryRP350.dat"));
 }
 
+// Permissions are mode bits on POSIX systems; on Windows what a file keeps is its attributes.
 TEST_F(LibraryFileTest, WritesReplaceWholeAndKeepPermissions) {
     const auto path = folder / "LibraryRP350.dat";
     std::ofstream(path, std::ios::binary) << "old\r\n";
+#ifdef _WIN32
+    ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+#else
     std::filesystem::permissions(path, std::filesystem::perms::owner_read |
                                            std::filesystem::perms::owner_write |
                                            std::filesystem::perms::group_read);
+#endif
     EXPECT_EQ(WriteLibraryFile(path, "new\r\ncontent"), "");
     EXPECT_EQ(Read(path), "new\r\ncontent");
+#ifdef _WIN32
+    EXPECT_EQ(::GetFileAttributesW(path.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
+              DWORD{FILE_ATTRIBUTE_HIDDEN});
+#else
     EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
                   std::filesystem::perms::group_read);
+#endif
     // No temporary file is left behind.
     EXPECT_EQ(
         std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
@@ -224,21 +241,23 @@ TEST_F(LibraryFileTest, WritesReplaceWholeAndKeepPermissions) {
 TEST_F(LibraryFileTest, AWriteThroughALinkReplacesTheTarget) {
     const auto target = folder / "real.dat";
     std::ofstream(target, std::ios::binary) << "old\r\n";
-    std::filesystem::create_symlink("real.dat", folder / "LibraryRP350.dat");
+    if (!test::MakeLink("real.dat", folder / "LibraryRP350.dat", test::LinkTo::File))
+        GTEST_SKIP() << test::kNoLinks;
     EXPECT_EQ(WriteLibraryFile(folder / "LibraryRP350.dat", "new\r\n"), "");
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "LibraryRP350.dat"));
     EXPECT_EQ(Read(target), "new\r\n");
 }
 
 TEST_F(LibraryFileTest, AFailedWriteLeavesTheOldFileWhole) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
+    if (!test::kPermissionsLockAccess)
+        GTEST_SKIP() << test::kNoAccessPermissions;
+    using std::filesystem::perms;
     const auto path = folder / "LibraryRP350.dat";
     std::ofstream(path, std::ios::binary) << "Wah,keep,,,,,,,\r\n";
-    std::filesystem::permissions(folder,
-                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_FALSE(WriteLibraryFile(path, "").empty());
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    std::filesystem::permissions(folder, perms::owner_read | perms::owner_exec | perms::group_read |
+                                             perms::group_exec | perms::others_read | perms::others_exec);
+    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(path, "").empty(); }));
+    std::filesystem::permissions(folder, perms::owner_all);
     EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
 }
 
@@ -251,10 +270,28 @@ TEST_F(LibraryFileTest, AWriteIntoAMissingFolderFailsWithAReason) {
 TEST_F(LibraryFileTest, AReadOnlyFileIsNotReplaced) {
     const auto path = folder / "LibraryRP350.dat";
     std::ofstream(path, std::ios::binary) << "Wah,keep,,,,,,,\r\n";
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind root";
-    EXPECT_FALSE(WriteLibraryFile(path, "").empty());
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(path, "").empty(); }));
+    EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+}
+
+TEST_F(LibraryFileTest, AnUnreadableFileDoesNotReadAsAnEmptyLibrary) {
+    if (!test::kPermissionsLockAccess)
+        GTEST_SKIP() << test::kNoAccessPermissions;
+    const auto path = folder / "LibraryRP350.dat";
+    std::ofstream(path, std::ios::binary) << "Wah,keep,,,,,,,\r\n";
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    EXPECT_TRUE(test::AsUnprivileged([&] {
+        const LibraryRead read = ReadLibraryFile(path);
+        return !read.ok && !read.error.empty() && read.text.empty();
+    }));
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
     EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
 }
 

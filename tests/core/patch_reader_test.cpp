@@ -7,9 +7,15 @@
 #include <fstream>
 #include <random>
 
+#include "file_system_support.h"
 #include "patch/decode.h"
 #include "patch/patch_text.h"
 #include "patch_builder.h"
+#include "unprivileged.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace patchlens {
 namespace {
@@ -254,6 +260,33 @@ TEST_F(ReadPatchFileTest, MissingFileAndFolderReadAsEmptyWithAReason) {
     error.clear();
     EXPECT_EQ(ReadPatchFile(folder, &error).bytes, "");
     EXPECT_FALSE(error.empty());
+}
+
+TEST_F(ReadPatchFileTest, APipeOrDeviceIsNotReadAndDoesNotHang) {
+#ifndef _WIN32
+    const auto fifo = folder / "pipe.rp350p";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0); // nobody ever writes into it: a read would wait forever
+    std::string error;
+    EXPECT_EQ(ReadPatchFile(fifo, &error).bytes, "");
+    EXPECT_EQ(error, "it is not a regular file");
+    EXPECT_EQ(ReadPatchFile("/dev/zero", &error).bytes, ""); // a read would never end
+    EXPECT_EQ(error, "it is not a regular file");
+#else
+    GTEST_SKIP() << "no pipes in the file system here";
+#endif
+}
+
+TEST_F(ReadPatchFileTest, AnUnreadableFileReadsAsEmptyWithAReason) {
+    if (!test::kPermissionsLockAccess)
+        GTEST_SKIP() << test::kNoAccessPermissions;
+    const auto path = folder / "locked.rp350p";
+    std::ofstream(path, std::ios::binary) << "x\r\n";
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    EXPECT_TRUE(test::AsUnprivileged([&] {
+        std::string error;
+        return ReadPatchFile(path, &error).bytes.empty() && !error.empty();
+    }));
 }
 
 TEST_F(ReadPatchFileTest, AGigabyteFileDecodesWithoutTrouble) {

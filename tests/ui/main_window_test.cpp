@@ -227,6 +227,37 @@ private slots:
         QCOMPARE(ReadBytes(DataFolder() / "default.ini"), "\r\n" + PathBytes(root) + "\r\n\r\n");
     }
 
+    void aNameThatIsNotUtf8IsListedAndLoads() {
+        QTemporaryDir folder;
+        const auto root = PathFromQString(folder.path());
+        const std::filesystem::path name = PathFromBytes("Caf\xE9 Lead.rp350p"); // Windows-1252 bytes
+        WriteBytes(root / name, SmallPatch("1.2", "Cafe"));
+        Window().ListPatchFolder(root);
+        QCOMPARE(PatchList()->count(), 1);
+        QCOMPARE(PatchList()->item(0)->text(), QString::fromUtf8("Caf\xC3\xA9 Lead.rp350p"));
+        ClickRow(PatchList(), 0);
+        QCOMPARE(NameShown(), std::string("Cafe"));
+        QCOMPARE(PathBytes(Window().patch().path), PathBytes(root / name));
+        std::filesystem::remove(root / name); // a name the temporary folder cannot spell
+    }
+
+    void programFilesGoToTheUserFolderWhenTheProgramFolderTakesNoFiles() {
+        QTemporaryDir folder;
+        const auto root = PathFromQString(folder.path());
+        const ProgramPaths writable = ChooseProgramPaths(root, root / "user");
+        QCOMPARE(PathBytes(writable.dataFolder), PathBytes(root));
+        QVERIFY(!std::filesystem::exists(root / "user"));
+        // A program folder that cannot take files (here: not a folder at all).
+        WriteBytes(root / "not-a-folder", "x");
+        const ProgramPaths readOnly = ChooseProgramPaths(root / "not-a-folder", root / "user" / "Patchlens");
+        QCOMPARE(PathBytes(readOnly.programFolder), PathBytes(root / "not-a-folder"));
+        QCOMPARE(PathBytes(readOnly.dataFolder), PathBytes(root / "user" / "Patchlens"));
+        QVERIFY(std::filesystem::is_directory(root / "user" / "Patchlens"));
+        QCOMPARE(
+            std::distance(std::filesystem::directory_iterator(root), std::filesystem::directory_iterator()),
+            2);
+    }
+
     void aRefusedFileKeepsThePreviousPatchOnScreen() {
         MainWindow &window = Window();
         window.LoadPatchFile(kSamples / "Metal Rhythm.rp350p");

@@ -2,30 +2,26 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <utility>
 
-#if defined(__unix__) || defined(__APPLE__)
-#define PATCHLENS_POSIX_FILES 1
-#include <cerrno>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+// SSE2 is part of every x86-64 processor; elsewhere the scan below is plain C++.
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define PATCHLENS_SSE2_SCAN 1
 #include <emmintrin.h>
 #endif
 
+#include "platform/platform_files.h"
 #include "text/byte_text.h"
 
 namespace patchlens {
@@ -63,13 +59,9 @@ const char *FindBytes(const char *hay, std::size_t size, std::string_view needle
         return hay;
     if (needle.size() > size)
         return nullptr;
-#if defined(PATCHLENS_POSIX_FILES)
-    return static_cast<const char *>(::memmem(hay, size, needle.data(), needle.size()));
-#else
     const std::string_view text(hay, size);
     const std::size_t at = text.find(needle);
     return at == std::string_view::npos ? nullptr : hay + at;
-#endif
 }
 
 // A pattern and two of its positions whose bytes are rare together in patch text; where vector
@@ -103,7 +95,7 @@ const char *FindPattern(const char *hay, std::size_t size, const Pattern &patter
             auto mask = static_cast<unsigned>(
                 _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second))));
             while (mask != 0) {
-                const char *candidate = hay + at + static_cast<std::size_t>(__builtin_ctz(mask));
+                const char *candidate = hay + at + static_cast<std::size_t>(std::countr_zero(mask));
                 if (std::memcmp(candidate, pattern.text.data(), length) == 0)
                     return candidate;
                 mask &= mask - 1;
@@ -354,135 +346,63 @@ FileVerdict AnalyzeStream(std::istream &in, const SearchTarget &target, std::siz
     return matcher.Finish() ? FileVerdict::Match : FileVerdict::NoMatch;
 }
 
-#if defined(PATCHLENS_POSIX_FILES)
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-// Opens a file for reading. O_NONBLOCK: a FIFO that happens to carry a patch extension must not
-// wait for a writer.
-int OpenForReading(int folder, const char *name) {
-    return ::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-}
-
-// Opens the files of a list whose entries come folder by folder: the folder of the entry before is
-// kept open, and each file is opened by its name in it, sparing the walk along the whole path.
-class FolderCache {
-public:
-    FolderCache() = default;
-    FolderCache(const FolderCache &) = delete;
-    FolderCache &operator=(const FolderCache &) = delete;
-    ~FolderCache() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-    int Open(const std::filesystem::path &path) {
-        const std::string &text = path.native();
-        const std::size_t slash = text.rfind('/');
-        if (slash == std::string::npos || slash == 0 || slash + 1 == text.size())
-            return OpenForReading(AT_FDCWD, text.c_str());
-        if (!m_known || m_folder.size() != slash || text.compare(0, slash, m_folder) != 0) {
-            if (m_fd >= 0)
-                ::close(m_fd);
-            m_folder.assign(text, 0, slash);
-            m_fd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            m_known = true;
-        }
-        if (m_fd < 0)
-            return OpenForReading(AT_FDCWD, text.c_str());
-        return OpenForReading(m_fd, text.c_str() + slash + 1);
-    }
-
-private:
-    std::string m_folder;
-    int m_fd = -1;
-    bool m_known = false;
-};
-
-// Reads the opened file (and closes it) with pread from the first byte on, first one page (which
-// holds the first records of a patch), then in large chunks, until the verdict is known or the
-// file ends. The holes of a large sparse file (zero bytes not stored on disk) are skipped, not read.
-FileVerdict AnalyzeOpenedFile(int fd, const SearchTarget &target, const std::atomic<bool> *stop,
-                              WindowBuffer &buffer) {
-    if (fd < 0)
-        return FileVerdict::NoMatch;
-    const FileDescriptor file(fd);
-    struct stat info {};
-    if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+// Reads the opened file from the first byte on, first one page (which holds the first records of a
+// patch), then in large chunks, until the verdict is known or the file ends. The holes of a large
+// sparse file (zero bytes not stored on disk) are skipped, not read, where the system tells them.
+FileVerdict AnalyzeOpenedFile(const platform::InputFile &file, const SearchTarget &target,
+                              const std::atomic<bool> *stop, WindowBuffer &buffer) {
+    const platform::FileFacts facts = platform::FactsOf(file);
+    if (!facts.regular)
         return FileVerdict::NoMatch;
 
     PatchMatcher matcher(target);
     buffer.Reserve(kChunk + matcher.Longest() + 1);
-    constexpr off_t kNoHole = std::numeric_limits<off_t>::max();
-    constexpr off_t kLargeFile = off_t{4} << 20;
-    bool skipHoles = false;
-#if defined(SEEK_DATA) && defined(SEEK_HOLE)
-    skipHoles = matcher.ZeroFree() && info.st_size > kLargeFile &&
-                static_cast<std::uint64_t>(info.st_blocks) * 512u < static_cast<std::uint64_t>(info.st_size);
-#endif
-#if defined(POSIX_FADV_SEQUENTIAL)
-    if (info.st_size > kLargeFile)
-        ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
+    constexpr std::uint64_t kNoHole = std::numeric_limits<std::uint64_t>::max();
+    constexpr std::uint64_t kLargeFile = std::uint64_t{4} << 20;
+    bool skipHoles = matcher.ZeroFree() && facts.size > kLargeFile && facts.sparse;
+    if (facts.size > kLargeFile)
+        platform::AdviseSequentialReading(file);
 
-    off_t position = 0;
-    off_t nextHole = skipHoles ? 0 : kNoHole;
+    std::uint64_t position = 0;
+    std::uint64_t nextHole = skipHoles ? 0 : kNoHole;
     std::size_t held = 0;
     std::size_t want = kFirstRead;
     while (!matcher.Done()) {
         if (StopRequested(stop))
             return FileVerdict::Stopped;
-#if defined(SEEK_DATA) && defined(SEEK_HOLE)
         if (skipHoles && position >= nextHole) {
-            const off_t data = ::lseek(file.Get(), position, SEEK_DATA);
-            if (data < 0 && errno == ENXIO) { // nothing but a hole up to the end
-                if (info.st_size > position) {
+            const platform::DataStretch data = platform::NextDataStretch(file, position);
+            using Kind = platform::DataStretch::Kind;
+            if (data.kind == Kind::HoleToEnd) {
+                if (facts.size > position) {
                     buffer.Data()[held] = '\0';
                     held = FeedAndKeep(matcher, buffer, held + 1);
                 }
                 break;
             }
-            if (data < 0) {
+            if (data.kind == Kind::Unknown) {
                 skipHoles = false;
                 nextHole = kNoHole;
             } else {
-                if (data > position) { // one zero byte stands for the whole hole
+                if (data.begin > position) { // one zero byte stands for the whole hole
                     buffer.Data()[held] = '\0';
                     held = FeedAndKeep(matcher, buffer, held + 1);
-                    position = data;
+                    position = data.begin;
                     if (matcher.Done())
                         break;
                 }
-                const off_t hole = ::lseek(file.Get(), position, SEEK_HOLE);
-                nextHole = hole > position ? hole : kNoHole;
+                nextHole = data.end > position ? data.end : kNoHole;
             }
         }
-#endif
         std::size_t room = std::min(want, buffer.Capacity() - held - 1);
         if (nextHole != kNoHole)
-            room = static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(room), nextHole - position));
-        const ssize_t got = ::pread(file.Get(), buffer.Data() + held, room, position);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+            room = static_cast<std::size_t>(std::min<std::uint64_t>(room, nextHole - position));
+        const std::int64_t got = platform::ReadAt(file, buffer.Data() + held, room, position);
+        if (got < 0)
             return FileVerdict::NoMatch;
-        }
         if (got == 0)
             break;
-        position += got;
+        position += static_cast<std::uint64_t>(got);
         held = FeedAndKeep(matcher, buffer, held + static_cast<std::size_t>(got));
         want = kChunk;
     }
@@ -491,34 +411,12 @@ FileVerdict AnalyzeOpenedFile(int fd, const SearchTarget &target, const std::ato
 
 FileVerdict AnalyzeFileAt(const std::filesystem::path &path, const SearchTarget &target,
                           const std::atomic<bool> *stop, WindowBuffer &buffer) {
-    return AnalyzeOpenedFile(OpenForReading(AT_FDCWD, path.c_str()), target, stop, buffer);
+    return AnalyzeOpenedFile(platform::OpenForReading(path), target, stop, buffer);
 }
-
-#else
-
-class FolderCache {};
-
-FileVerdict AnalyzeFileAt(const std::filesystem::path &path, const SearchTarget &target,
-                          const std::atomic<bool> *stop, WindowBuffer &buffer) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return FileVerdict::NoMatch;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return FileVerdict::NoMatch;
-    return AnalyzeStream(in, target, kChunk, stop, buffer);
-}
-
-#endif
 
 FileVerdict AnalyzeEntry(const std::filesystem::path &path, const SearchTarget &target,
-                         const std::atomic<bool> *stop, WindowBuffer &buffer, FolderCache &folders) {
-#if defined(PATCHLENS_POSIX_FILES)
-    return AnalyzeOpenedFile(folders.Open(path), target, stop, buffer);
-#else
-    (void)folders;
-    return AnalyzeFileAt(path, target, stop, buffer);
-#endif
+                         const std::atomic<bool> *stop, WindowBuffer &buffer, platform::FileOpener &opener) {
+    return AnalyzeOpenedFile(opener.Open(path), target, stop, buffer);
 }
 
 // ---- The listing --------------------------------------------------------------------------------
@@ -527,66 +425,73 @@ bool ShouldStop(const SearchOptions &options) {
     return StopRequested(options.stop);
 }
 
-// Appends the folder's entries; false when the list was full before the folder was done.
-#if defined(PATCHLENS_POSIX_FILES)
-// Read with readdir: the entry's type comes with its name, and each path is built once.
+constexpr bool kWindowsPaths = std::filesystem::path::preferred_separator == '\\';
+
+// The folder's path text ready to take a name: with a separator at its end (on Windows, a bare
+// drive such as "C:" takes the name right after the colon).
+std::filesystem::path::string_type FolderPrefix(const std::filesystem::path &folder) {
+    std::filesystem::path::string_type text = folder.native();
+    const auto last = text.empty() ? 0 : text.back();
+    const bool ready = last == '/' || (kWindowsPaths && (last == '\\' || last == ':'));
+    if (text.empty() || !ready)
+        text += std::filesystem::path::preferred_separator;
+    return text;
+}
+
+// Appends the folder's entries; false when the list was full before the folder was done. Each
+// path is built once, from the folder's text and the name as on disk.
 bool ListFolder(const std::filesystem::path &folder, std::size_t limit, std::vector<TreeEntry> &entries) {
-    DIR *const dir = ::opendir(folder.c_str());
-    if (dir == nullptr)
-        return true;
-    const std::unique_ptr<DIR, int (*)(DIR *)> closer(dir, ::closedir);
-    std::string path = folder.native();
-    if (path.empty() || path.back() != '/')
-        path += '/';
+    auto path = FolderPrefix(folder);
     const std::size_t folderSize = path.size();
-    while (const dirent *entry = ::readdir(dir)) {
-        const std::size_t length = std::strlen(entry->d_name);
-        if (length == 0 || entry->d_name[length - 1] == '.') // "." and ".." among them
-            continue;
-        if (entries.size() >= limit)
+    bool complete = true;
+    platform::ListFolder(folder, [&](platform::NativeName name, bool isFolder) {
+        if (name.empty() || name.back() == '.') // a name ending in "." is skipped
+            return true;
+        if (entries.size() >= limit) {
+            complete = false;
             return false;
-        bool isFolder = false;
-#if defined(DT_DIR) && defined(DT_UNKNOWN)
-        if (entry->d_type != DT_UNKNOWN) {
-            isFolder = entry->d_type == DT_DIR;
-        } else
-#endif
-        {
-            struct stat info {};
-            isFolder = ::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                       S_ISDIR(info.st_mode);
         }
         path.resize(folderSize);
-        path.append(entry->d_name, length);
+        path.append(name);
         entries.push_back({std::filesystem::path(path), isFolder});
-    }
-    return true;
+        return true;
+    });
+    return complete;
 }
-#else
-bool ListFolder(const std::filesystem::path &folder, std::size_t limit, std::vector<TreeEntry> &entries) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        const fs::path &path = it->path();
-        const auto &text = path.native();
-        // The name is what ends the path; a name ending in "." is skipped.
-        if (text.empty() || text.back() == static_cast<fs::path::value_type>('.'))
-            continue;
-        if (entries.size() >= limit)
-            return false;
-        std::error_code typeError;
-        const fs::file_status status = it->symlink_status(typeError);
-        entries.push_back({path, !typeError && fs::is_directory(status)});
-    }
-    return true;
-}
-#endif
 
 // ---- The analysis -------------------------------------------------------------------------------
 
 // What became of one entry of the list.
 enum EntryState : std::uint8_t { kPending, kSkipped, kNoMatch, kMatch, kAbandoned };
+
+// Wakes the reporting thread when the entry it waits for is done. A mutex and a condition variable
+// rather than std::atomic::wait, whose fallback where the system has no futex can miss a wake-up in
+// some standard libraries (GCC 12's on Windows). The states are stored and loaded in sequentially
+// consistent order: either the worker sees the entry awaited, or the waiter sees it done.
+class EntrySignal {
+public:
+    // Called after the entry's state was stored.
+    void Done(std::size_t entry) {
+        if (m_awaited.load() != entry)
+            return;
+        const std::lock_guard lock(m_mutex);
+        m_done.notify_all();
+    }
+
+    // Returns once the entry's state is no longer pending.
+    void WaitFor(std::size_t entry, const std::atomic<std::uint8_t> &state) {
+        std::unique_lock lock(m_mutex);
+        m_awaited.store(entry);
+        m_done.wait(lock, [&] { return state.load() != kPending; });
+        m_awaited.store(kNone);
+    }
+
+private:
+    static constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    std::atomic<std::size_t> m_awaited{kNone};
+};
 
 struct AnalysisRun {
     const TreeScan &scan;
@@ -594,11 +499,12 @@ struct AnalysisRun {
     const std::atomic<bool> *stop;
     std::unique_ptr<std::atomic<std::uint8_t>[]> states;
     std::atomic<std::size_t> next{0};
+    EntrySignal signal;
 
     static constexpr std::size_t kBlock = 16; // entries taken at once by a thread
 
     // Takes the next block of entries and handles it. False when none was left.
-    bool WorkOneBlock(WindowBuffer &buffer, FolderCache &folders) {
+    bool WorkOneBlock(WindowBuffer &buffer, platform::FileOpener &opener) {
         const std::size_t count = scan.entries.size();
         if (StopRequested(stop))
             return false;
@@ -612,7 +518,7 @@ struct AnalysisRun {
             if (!IsPatchFilePath(path)) {
                 state = kSkipped;
             } else if (!StopRequested(stop)) {
-                switch (AnalyzeEntry(path, target, stop, buffer, folders)) {
+                switch (AnalyzeEntry(path, target, stop, buffer, opener)) {
                 case FileVerdict::Match:
                     state = kMatch;
                     break;
@@ -623,16 +529,16 @@ struct AnalysisRun {
                     break;
                 }
             }
-            states[i].store(state, std::memory_order_release);
-            states[i].notify_all();
+            states[i].store(state);
+            signal.Done(i);
         }
         return true;
     }
 
     void Work() {
         WindowBuffer buffer;
-        FolderCache folders;
-        while (WorkOneBlock(buffer, folders)) {
+        platform::FileOpener opener;
+        while (WorkOneBlock(buffer, opener)) {
         }
     }
 };
@@ -674,6 +580,16 @@ struct Reporter {
                                                 : AnalyzePatchStatus(entry.path);
     }
 };
+
+// The path's native bytes where paths are bytes, else (Windows) its UTF-8 form.
+template <typename Path> std::string NativeBytes(const Path &path) {
+    if constexpr (std::is_same_v<typename Path::value_type, char>) {
+        return path.native();
+    } else {
+        const std::u8string text = path.u8string();
+        return std::string(text.begin(), text.end());
+    }
+}
 
 unsigned ThreadsFor(const SearchOptions &options, std::size_t entries) {
     unsigned threads = options.threads;
@@ -787,12 +703,7 @@ bool AnalyzePatchStream(std::istream &in, const SearchTarget &target, std::size_
 // ---- Status texts -------------------------------------------------------------------------------
 
 std::string PathText(const std::filesystem::path &path) {
-#if defined(_WIN32)
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-#else
-    return path.native();
-#endif
+    return NativeBytes(path);
 }
 
 std::string AnalyzePatchStatus(const std::filesystem::path &path) {
@@ -823,11 +734,12 @@ SearchOutcome AnalyzeTree(const TreeScan &scan, const SearchTarget &target, cons
     setStatus(std::string(kStartAnalyzingStatus));
     outcome.resultsReplaced = true;
 
-    AnalysisRun run{scan, target, options.stop, std::make_unique<std::atomic<std::uint8_t>[]>(count), {}};
+    AnalysisRun run{scan, target, options.stop, std::make_unique<std::atomic<std::uint8_t>[]>(count), {}, {}};
     Reporter reporter{scan, observer, outcome, {}, Reporter::kNoEntry, 0};
     reporter.progress.entries = count;
-    reporter.progress.patchFiles = static_cast<std::size_t>(std::count_if(
-        scan.entries.begin(), scan.entries.end(), [](const TreeEntry &entry) { return IsPatchFilePath(entry.path); }));
+    reporter.progress.patchFiles = static_cast<std::size_t>(
+        std::count_if(scan.entries.begin(), scan.entries.end(),
+                      [](const TreeEntry &entry) { return IsPatchFilePath(entry.path); }));
 
     std::vector<std::thread> helpers;
     const unsigned threads = ThreadsFor(options, count);
@@ -850,12 +762,12 @@ SearchOutcome AnalyzeTree(const TreeScan &scan, const SearchTarget &target, cons
         }
     };
     WindowBuffer buffer;
-    FolderCache folders;
-    while (run.WorkOneBlock(buffer, folders))
+    platform::FileOpener opener;
+    while (run.WorkOneBlock(buffer, opener))
         reportReady();
     // Every entry has been taken: wait for each in turn.
     while (reported < count && !StopRequested(options.stop)) {
-        run.states[reported].wait(kPending, std::memory_order_acquire);
+        run.signal.WaitFor(reported, run.states[reported]);
         const std::uint8_t state = run.states[reported].load(std::memory_order_acquire);
         if (state == kAbandoned)
             break;

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "text/display_text.h"
+#include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/event_hooks.h"
 #include "toolkit/fonts.h"
@@ -31,15 +32,6 @@ public:
         return Utf8ToWindows1252(input.toStdString()) ? Acceptable : Invalid;
     }
 };
-
-QPushButton *MakeButton(const QString &text, const char *name, const QRect &bounds, QWidget *parent) {
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setFont(Fonts().standard);
-    button->setAutoDefault(false);
-    button->setGeometry(bounds);
-    return button;
-}
 
 } // namespace
 
@@ -240,16 +232,22 @@ void LibraryCommands::AddSetting() {
     ShowSetting();
 }
 
-void LibraryCommands::RemoveSetting() {
+bool LibraryCommands::CheckNameSelected() {
     if (m_nameList->count() == 0) {
         m_dialogs.ShowMessage(m_owner, QStringLiteral("No Library Settings Available!"));
-        return;
+        return false;
     }
     if (m_nameList->selectedItems().isEmpty()) {
         m_dialogs.ShowMessage(m_owner, QStringLiteral("First Select Library Setting!"));
         m_nameList->setFocus();
-        return;
+        return false;
     }
+    return true;
+}
+
+void LibraryCommands::RemoveSetting() {
+    if (!CheckNameSelected())
+        return;
     const long found = FindEntry(m_text, ModuleText(), SelectedNameBytes());
     if (found < 0)
         return;
@@ -260,15 +258,8 @@ void LibraryCommands::RemoveSetting() {
 }
 
 void LibraryCommands::RenameSetting() {
-    if (m_nameList->count() == 0) {
-        m_dialogs.ShowMessage(m_owner, QStringLiteral("No Library Settings Available!"));
+    if (!CheckNameSelected())
         return;
-    }
-    if (m_nameList->selectedItems().isEmpty()) {
-        m_dialogs.ShowMessage(m_owner, QStringLiteral("First Select Library Setting!"));
-        m_nameList->setFocus();
-        return;
-    }
     const std::string newName = NameFieldBytes();
     const std::string module = ModuleText();
     const long found = FindEntry(m_text, module, SelectedNameBytes());

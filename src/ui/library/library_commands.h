@@ -50,6 +50,8 @@ private:
     std::string SelectedNameBytes() const;
     void SelectName(const std::string &bytes);
     void ShowRows(const LibraryRows &rows);
+    // Remove and Rename need a selected name: false, after the message, when there is none.
+    bool CheckNameSelected();
     // Writes the changed text; false (after a message and a reload) when it was not stored.
     bool Store(const LibraryText &changed);
     void Report(const QString &what, const std::string &reason);

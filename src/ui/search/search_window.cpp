@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/event_hooks.h"
 #include "toolkit/fonts.h"
@@ -61,11 +62,7 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     m_folderField->setFont(fonts.standard);
     m_folderField->setGeometry(10, 20, 560, 20);
 
-    m_browseButton = new QPushButton(QStringLiteral("..."), client);
-    m_browseButton->setObjectName(QStringLiteral("searchBrowseButton"));
-    m_browseButton->setFont(fonts.standard);
-    m_browseButton->setAutoDefault(false);
-    m_browseButton->setGeometry(572, 19, 20, 20);
+    m_browseButton = MakeButton(QStringLiteral("..."), "searchBrowseButton", {572, 19, 20, 20}, client);
     connect(m_browseButton, &QPushButton::clicked, this, &SearchWindow::BrowseSearchFolder);
 
     m_moduleList = new QComboBox(client);
@@ -83,11 +80,8 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     m_modelList->setFont(fonts.control);
     m_modelList->setGeometry(170, 45, 250, 20);
 
-    m_startButton = new QPushButton(QStringLiteral("Start Search..."), client);
-    m_startButton->setObjectName(QStringLiteral("searchStartButton"));
-    m_startButton->setFont(fonts.standard);
-    m_startButton->setAutoDefault(false);
-    m_startButton->setGeometry(430, 45, 140, 20);
+    m_startButton =
+        MakeButton(QStringLiteral("Start Search..."), "searchStartButton", {430, 45, 140, 20}, client);
     connect(m_startButton, &QPushButton::clicked, this, &SearchWindow::StartOrStopSearch);
 
     m_resultList = new QListWidget(client);

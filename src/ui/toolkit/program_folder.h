@@ -16,4 +16,9 @@ struct ProgramPaths {
 // data folder, created when needed. Needs a QCoreApplication.
 ProgramPaths FindProgramPaths();
 
+// The same choice for a given program folder and per-user data folder: the program folder when
+// a file can be created in it, else the data folder, created when needed.
+ProgramPaths ChooseProgramPaths(const std::filesystem::path &programFolder,
+                                const std::filesystem::path &userDataFolder);
+
 } // namespace patchlens

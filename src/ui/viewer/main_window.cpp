@@ -5,6 +5,7 @@
 #include <QDropEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,6 +18,7 @@
 #include "library/library_commands.h"
 #include "print/sheet_printer.h"
 #include "search/search_window.h"
+#include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/event_hooks.h"
 #include "toolkit/fonts.h"
@@ -24,21 +26,17 @@
 #include "toolkit/text_conversion.h"
 #include "viewer/module_panel_views.h"
 
+// The window icon is compiled into the window library; a static library registers it itself.
+static void InitIconResource() {
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace patchlens {
 
 namespace {
 
 constexpr QSize kOuterSize(800, 580);
 const QColor kNameColour(0, 217, 0);
-
-QPushButton *MakeButton(const QString &text, const char *objectName, const QRect &bounds, QWidget *parent) {
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromLatin1(objectName));
-    button->setFont(Fonts().standard);
-    button->setAutoDefault(false);
-    button->setGeometry(bounds);
-    return button;
-}
 
 QFrame *MakeStrip(const QRect &bounds, QWidget *parent) {
     auto *strip = new QFrame(parent);
@@ -54,6 +52,9 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_paths(std::move(paths)) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QString::fromLatin1(kWindowTitle));
+    InitIconResource();
+    setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("patchlens"), QIcon(QStringLiteral(":/icons/patchlens.png"))));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(kOuterSize);

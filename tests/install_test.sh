@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs the build into a temporary prefix and checks that a desktop finds everything: the
+# program, a valid desktop entry, the icons, a file type for *.rp350p and the manual.
+#   install_test.sh BUILD_DIR
+set -eu
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build" --prefix "$prefix" > /dev/null
+
+fail() { echo "install: $*" >&2; exit 1; }
+for file in bin/patchlens share/applications/patchlens.desktop share/icons/hicolor/scalable/apps/patchlens.svg \
+    share/icons/hicolor/scalable/mimetypes/application-x-rp350-patch.svg share/mime/packages/patchlens.xml \
+    share/doc/patchlens/manual.html; do
+    [ -s "$prefix/$file" ] || fail "$file is missing"
+done
+[ -x "$prefix/bin/patchlens" ] || fail "bin/patchlens is not executable"
+"$prefix/bin/patchlens" --version | grep -q '^patchlens 1.21$' || fail "the installed program does not run"
+
+desktop-file-validate "$prefix/share/applications/patchlens.desktop" || fail "the desktop entry is not valid"
+grep -q '^MimeType=application/x-rp350-patch;$' "$prefix/share/applications/patchlens.desktop" ||
+    fail "the desktop entry does not claim the patch file type"
+
+# The file type is what the MIME database makes of it: *.rp350p in any letter case.
+update-mime-database "$prefix/share/mime" > /dev/null 2>&1 || fail "the MIME database rejects the file type"
+grep -q 'application/x-rp350-patch:\*\.rp350p' "$prefix/share/mime/globs" || fail "no glob for *.rp350p"
+echo "installed and checked under $prefix"
