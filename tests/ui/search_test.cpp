@@ -68,6 +68,14 @@ private:
         QTest::mouseClick(m_fixture->Find<QPushButton>("searchPatchButton"), Qt::LeftButton);
         QVERIFY(Search().isVisible());
     }
+    // The search window set to look for an active Screamer distortion under `root`.
+    void LookForScreamersIn(const std::filesystem::path &root) {
+        m_fixture->Window();
+        OpenSearchWindow();
+        Folder()->setText(PathToQString(root));
+        Choose(Modules(), QStringLiteral("Distortion"));
+        Choose(Models(), QStringLiteral("Screamer"));
+    }
     // Starts a search and waits for its end.
     void RunSearch() {
         QSignalSpy finished(&Search(), &SearchWindow::searchFinished);
@@ -140,11 +148,7 @@ private slots:
         WriteBytes(root / "sub" / "b.rp350p", DistortionPatch("B", true, "Screamer"));
         WriteBytes(root / "sub" / "z.rp350p", DistortionPatch("Z", true, "808"));
         WriteBytes(root / "sub" / "deeper" / "e.rp350p.bak", DistortionPatch("E", true, "Screamer"));
-        m_fixture->Window();
-        OpenSearchWindow();
-        Folder()->setText(PathToQString(root));
-        Choose(Modules(), QStringLiteral("Distortion"));
-        Choose(Models(), QStringLiteral("Screamer"));
+        LookForScreamersIn(root);
         QCOMPARE(Start()->text(), QStringLiteral("Start Search..."));
         RunSearch();
         QVERIFY(!Search().lastSearchStopped());
@@ -177,11 +181,7 @@ private slots:
         const std::filesystem::path root = Tree();
         WriteBytes(root / "a.rp350p", DistortionPatch("A", true, "Screamer"));
         std::filesystem::create_directory(root / "empty");
-        m_fixture->Window();
-        OpenSearchWindow();
-        Folder()->setText(PathToQString(root));
-        Choose(Modules(), QStringLiteral("Distortion"));
-        Choose(Models(), QStringLiteral("Screamer"));
+        LookForScreamersIn(root);
         RunSearch();
         QCOMPARE(Results()->count(), 1);
         QCOMPARE(Status(), QStringLiteral("Last Patch: 0 -> ") + PathToQString(root / "a.rp350p"));
@@ -200,11 +200,7 @@ private slots:
                 WriteBytes(sub / ("p" + std::to_string(file) + ".rp350p"),
                            DistortionPatch("P", true, "Screamer"));
         }
-        m_fixture->Window();
-        OpenSearchWindow();
-        Folder()->setText(PathToQString(root));
-        Choose(Modules(), QStringLiteral("Distortion"));
-        Choose(Models(), QStringLiteral("Screamer"));
+        LookForScreamersIn(root);
         RunSearch();
         const QStringList all = Texts(Results());
         QCOMPARE(all.size(), 400);
