@@ -13,9 +13,6 @@ public:
     explicit HelpKeyFilter(std::function<void()> openHelp, QObject *parent = nullptr);
     Q_DISABLE_COPY(HelpKeyFilter)
 
-    int shiftCount() const { return m_shiftCount; }
-    int ctrlCount() const { return m_ctrlCount; }
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
