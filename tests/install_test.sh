@@ -10,13 +10,19 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null
 
 fail() { echo "install: $*" >&2; exit 1; }
-for file in bin/patchlens share/applications/patchlens.desktop share/icons/hicolor/scalable/apps/patchlens.svg \
+for file in bin/patchlens bin/patchlens-window share/applications/patchlens.desktop share/icons/hicolor/scalable/apps/patchlens.svg \
     share/icons/hicolor/scalable/mimetypes/application-x-rp350-patch.svg share/mime/packages/patchlens.xml \
     share/doc/patchlens/manual.html; do
     [ -s "$prefix/$file" ] || fail "$file is missing"
 done
-[ -x "$prefix/bin/patchlens" ] || fail "bin/patchlens is not executable"
+for program in patchlens patchlens-window; do
+    [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
+done
 "$prefix/bin/patchlens" --version | grep -q '^patchlens 1.21$' || fail "the installed program does not run"
+# The front hands the sheet to the window program beside it.
+QT_QPA_PLATFORM=offscreen "$prefix/bin/patchlens" --sheet-pdf "$prefix/sheet.pdf" "$(dirname "$0")/../samples/Clean Lead.rp350p" ||
+    fail "the installed program does not reach the window program"
+[ -s "$prefix/sheet.pdf" ] || fail "no sheet was written through the installed program"
 
 desktop-file-validate "$prefix/share/applications/patchlens.desktop" || fail "the desktop entry is not valid"
 grep -q '^MimeType=application/x-rp350-patch;$' "$prefix/share/applications/patchlens.desktop" ||
