@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QUrl>
 
 #include "ui_test_support.h"
@@ -119,7 +120,7 @@ private slots:
         const QString sample = PathForDialog(kSamples / "Octave Fuzz.rp350p");
         m_dialogs->openAnswers = {sample, sample};
         auto *button = Find<QPushButton>("loadPatchButton");
-        QTest::mouseRelease(button, Qt::RightButton, {}, QPoint(10, 10));
+        QTest::mouseClick(button, Qt::RightButton, {}, QPoint(10, 10));
         QTRY_COMPARE(m_dialogs->openRequests.size(), 1);
         QCOMPARE(NameShown(), std::string("Octave Fuzz"));
         QCOMPARE(window.patchLabel()->text(), QStringLiteral("Patch: ") + sample);
@@ -203,13 +204,62 @@ private slots:
                  QStringLiteral("Patch: ") + PathToQString(kSamples / "Direct Whammy.rp350p"));
     }
 
-    void releaseOnTheListWithoutSelectionLoadsTheFolderItself() {
+    void releasesWithoutTheirPressOrWithoutSelectionLoadNothing() {
         MainWindow &window = Window();
         window.ListPatchFolder(kSamples);
-        QTest::mouseRelease(PatchList()->viewport(), Qt::LeftButton, {}, QPoint(50, 400));
-        QCOMPARE(window.patchLabel()->text(), QStringLiteral("Patch: ") + PathToQString(kSamples / ""));
-        QCOMPARE(NameShown(), std::string(""));
-        QCOMPARE(window.panelViews().list(Module::Pickup)->item(0)->text(), QStringLiteral("NOTFND"));
+        m_dialogs->openAnswers = {PathForDialog(kSamples / "Clean Lead.rp350p")};
+        // Releases whose presses went elsewhere: the double-click that accepted a file dialog, the
+        // key that closed a message box.
+        QTest::mouseRelease(PatchList()->viewport(), Qt::LeftButton, {}, QPoint(50, 10));
+        QTest::mouseRelease(Find<QPushButton>("loadPatchButton"), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::keyRelease(PatchList(), Qt::Key_Return);
+        QApplication::processEvents();
+        QVERIFY(!window.patch().loaded);
+        QVERIFY(m_dialogs->openRequests.isEmpty());
+        // A click on the blank part of the list, with nothing selected.
+        QTest::mouseClick(PatchList()->viewport(), Qt::LeftButton, {}, QPoint(50, 400));
+        QVERIFY(!window.patch().loaded);
+        QCOMPARE(window.patchLabel()->text(), QString());
+    }
+
+    void aMessageClosedByAKeyStaysClosed_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+    }
+
+    void aMessageClosedByAKeyStaysClosed() {
+        QFETCH(int, key);
+        QTemporaryDir folder;
+        const auto root = PathFromQString(folder.path());
+        WriteBytes(root / "a.rp350p", SmallPatch("1.2", "Fine"));
+        WriteBytes(root / "b.rp350p", SmallPatch("1.3", "Newer"));
+        // Real message boxes, closed by a key press as a user closes them; the release of that key
+        // goes to whatever has the focus once the box is gone.
+        class KeyClosedMessages : public test::RecordingDialogs {
+        public:
+            int key = Qt::Key_Return;
+            void ShowMessage(QWidget *owner, const QString &text) override {
+                messages << text;
+                QTimer::singleShot(0, [this] { QTest::keyPress(QApplication::activeModalWidget(), static_cast<Qt::Key>(key)); });
+                QtDialogs().ShowMessage(owner, text);
+            }
+        } dialogs;
+        dialogs.key = key;
+        MainWindow window(dialogs, ProgramPaths{root, root});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.ListPatchFolder(root);
+        auto *list = window.findChild<QListWidget *>(QStringLiteral("patchList"));
+        ClickRow(list, 0);
+        list->setFocus();
+        QTest::keyPress(list, Qt::Key_Down); // onto the refused file
+        QTest::keyRelease(list, Qt::Key_Down);
+        QCOMPARE(dialogs.messages.size(), 1);
+        QTest::keyRelease(list, static_cast<Qt::Key>(key));
+        QApplication::processEvents();
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("patchNameField"))->text(), QStringLiteral("Fine"));
     }
 
     void theListHoldsPatchFilesOfAnyCaseSortedWithoutRegardToCase() {

@@ -296,10 +296,11 @@ void SearchWindow::Finish(SearchOutcome outcome) {
 }
 
 void SearchWindow::OpenSearchResult() {
+    // With nothing selected (a release over the blank part of the list) nothing loads.
     const QList<QListWidgetItem *> selected = m_resultList->selectedItems();
-    const std::string path = selected.isEmpty()
-                                 ? std::string()
-                                 : selected.front()->data(kResultPathRole).toByteArray().toStdString();
+    if (selected.isEmpty())
+        return;
+    const std::string path = selected.front()->data(kResultPathRole).toByteArray().toStdString();
     if (m_hooks.loadPatch)
         m_hooks.loadPatch(PathFromBytes(path));
 }

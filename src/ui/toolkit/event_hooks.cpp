@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 
@@ -10,6 +11,9 @@ namespace patchlens {
 
 namespace {
 
+// A release counts only when the press that belongs to it went to the same control. A message box
+// closed by a key press, or a file dialog accepted by a double-click, leaves the release to the
+// control below it: that release must not run the control's handler again.
 class ReleaseHook : public QObject {
 public:
     enum class Kind { Mouse, Key };
@@ -18,20 +22,46 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
-        if (m_kind == Kind::Mouse && event->type() == QEvent::MouseButtonRelease) {
-            const auto *mouse = static_cast<QMouseEvent *>(event);
-            const auto *widget = static_cast<QWidget *>(watched);
-            const bool button = mouse->button() == Qt::LeftButton || mouse->button() == Qt::RightButton;
-            if (button && widget->rect().contains(mouse->position().toPoint()))
-                Run();
-        } else if (m_kind == Kind::Key && event->type() == QEvent::KeyRelease) {
-            if (!static_cast<QKeyEvent *>(event)->isAutoRepeat())
-                Run();
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            if (m_kind == Kind::Mouse)
+                m_pressedButtons |= static_cast<QMouseEvent *>(event)->button();
+            break;
+        case QEvent::MouseButtonRelease:
+            if (m_kind == Kind::Mouse)
+                OnMouseRelease(static_cast<QWidget *>(watched), static_cast<QMouseEvent *>(event));
+            break;
+        case QEvent::KeyPress:
+            if (m_kind == Kind::Key)
+                m_pressedKeys.insert(static_cast<QKeyEvent *>(event)->key());
+            break;
+        case QEvent::KeyRelease:
+            if (m_kind == Kind::Key) {
+                const auto *key = static_cast<QKeyEvent *>(event);
+                if (!key->isAutoRepeat() && m_pressedKeys.remove(key->key()))
+                    Run();
+            }
+            break;
+        case QEvent::FocusOut:
+            m_pressedKeys.clear(); // the releases of keys pressed here go elsewhere now
+            break;
+        default:
+            break;
         }
         return false;
     }
 
 private:
+    void OnMouseRelease(const QWidget *widget, const QMouseEvent *mouse) {
+        const Qt::MouseButton button = mouse->button();
+        const bool pressedHere = m_pressedButtons.testFlag(button);
+        m_pressedButtons &= ~Qt::MouseButtons(button);
+        const bool counted = button == Qt::LeftButton || button == Qt::RightButton;
+        if (counted && pressedHere && widget->rect().contains(mouse->position().toPoint()))
+            Run();
+    }
+
     void Run() {
         if (m_order == HookOrder::BeforeControl)
             m_handler();
@@ -42,6 +72,8 @@ private:
     Kind m_kind;
     HookOrder m_order;
     std::function<void()> m_handler;
+    Qt::MouseButtons m_pressedButtons;
+    QSet<int> m_pressedKeys;
 };
 
 QWidget *MouseTarget(QWidget *widget) {

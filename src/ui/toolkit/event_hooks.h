@@ -1,7 +1,9 @@
 #pragma once
 // Handlers that run on a control's mouse-button or key release, in a stated order against the
 // control's own handling. In a list, the press (or the arrow key) has already moved the
-// selection when the release handler runs.
+// selection when the release handler runs. A release counts only when its press went to the same
+// control: the release of a key that closed a message box, or of the double-click that accepted a
+// file dialog, lands on the control below and is ignored there.
 
 #include <QObject>
 #include <functional>
@@ -15,12 +17,12 @@ enum class HookOrder {
     AfterControl,  // the handler runs once the control has finished with the release
 };
 
-// Runs `handler` when the left or right mouse button is released over `widget` (for a list,
-// over its viewport). The hook belongs to the widget.
+// Runs `handler` when the left or right mouse button, pressed on `widget`, is released over it
+// (for a list, over its viewport). The hook belongs to the widget.
 void OnMouseUp(QWidget *widget, HookOrder order, std::function<void()> handler);
 
-// Runs `handler` when a key is released while `widget` has the focus (auto-repeat aside: a held
-// key is released once).
+// Runs `handler` when a key pressed while `widget` had the focus is released there (auto-repeat
+// aside: a held key is released once).
 void OnKeyUp(QWidget *widget, std::function<void()> handler);
 
 } // namespace patchlens

@@ -65,10 +65,12 @@ void MainWindow::ListPatchFolder(const std::filesystem::path &folder) {
 }
 
 void MainWindow::LoadSelectedPatch() {
+    // A release over the blank part of the list, with nothing selected, loads nothing: it must
+    // not replace the patch on screen with the empty one.
     const QList<QListWidgetItem *> selected = m_patchList->selectedItems();
-    const std::string name = selected.isEmpty()
-                                 ? std::string()
-                                 : selected.front()->data(kFileNameRole).toByteArray().toStdString();
+    if (selected.isEmpty())
+        return;
+    const std::string name = selected.front()->data(kFileNameRole).toByteArray().toStdString();
     LoadPatchFile(PathFromBytes(m_settings.patchFolder) / PathFromBytes(name));
 }
 
