@@ -8,10 +8,12 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 
 #include "ui_test_support.h"
 #include "viewer/module_panel_views.h"
+#include "vocabulary/model_catalogue.h"
 
 namespace patchlens {
 namespace {
@@ -113,6 +115,80 @@ private slots:
         QVERIFY(!amp->verticalScrollBar()->isVisible());
         QVERIFY(amp->visualItemRect(amp->item(5)).bottom() < amp->viewport()->height());
         QVERIFY(!window.panelViews().list(Module::Distortion)->isEnabled()); // Distortion is off
+    }
+
+    // Every line of every sample, and a line longer than any the device shows, either shows whole
+    // or ends in an ellipsis, measured with the font the list really uses; a line of up to eleven
+    // characters always shows whole, with background before the right border; the names and the
+    // path in the status bar are elided the same way.
+    void noPanelLineNameOrPathShowsACutGlyph() {
+        MainWindow &window = Window();
+        auto checkPanels = [&](const char *what) {
+            for (const ModuleInfo &info : Modules()) {
+                QListWidget *list = window.panelViews().list(info.module);
+                const QFontMetrics metrics(list->font());
+                const int room = list->viewport()->width() - kRowTextLeft - kRowTextRight;
+                for (int row = 0; row < list->count(); ++row) {
+                    const QString full = list->item(row)->text();
+                    const QString shown = ShownRowText(list, row);
+                    const QByteArray where = QByteArray(what) + ": " + full.toUtf8();
+                    QVERIFY2(metrics.horizontalAdvance(shown) <= room, where);
+                    if (full.size() <= 11)
+                        QVERIFY2(shown == full, where);
+                    else
+                        QVERIFY2(shown.endsWith(QChar(0x2026)) && full.startsWith(shown.chopped(1)), where);
+                }
+                // The column just inside the right border is background on every row.
+                const QImage image = list->grab().toImage();
+                for (int y = 1; y < image.height() - 1; ++y)
+                    QVERIFY2(image.pixel(image.width() - 2, y) == image.pixel(1, y),
+                             QByteArray(what) + " " + list->objectName().toUtf8() + " row pixel " +
+                                 QByteArray::number(y));
+            }
+        };
+        for (const auto &entry : std::filesystem::directory_iterator(kSamples)) {
+            window.LoadPatchFile(entry.path());
+            checkPanels(entry.path().filename().c_str());
+        }
+        std::string longestLabel;
+        for (const CatalogueEntry &entry : ModelCatalogue())
+            for (const CatalogueModel &model : entry.models)
+                for (const std::string_view slot : model.knobSlots)
+                    if (const std::string_view label = KnobSlot{slot}.label(); label.size() > longestLabel.size())
+                        longestLabel = std::string(label);
+        ModulePanels panels;
+        panels[IndexOf(Module::Wah)].list.lines = {longestLabel + "= 1234 ms and more", "MIX___= 100",
+                                                   "X_OVER= 800 Hz"};
+        panels[IndexOf(Module::Wah)].list.selected = 0;
+        window.panelViews().Show(panels);
+        checkPanels("longest line");
+        QListWidget *wah = window.panelViews().list(Module::Wah);
+        QCOMPARE(ShownRowText(wah, 1), QStringLiteral("MIX___= 100"));
+        // Hovering an elided line shows it whole.
+        QHelpEvent hover(QEvent::ToolTip, wah->visualItemRect(wah->item(2)).center(),
+                         wah->viewport()->mapToGlobal(wah->visualItemRect(wah->item(2)).center()));
+        QApplication::sendEvent(wah->viewport(), &hover);
+        QTRY_COMPARE(QToolTip::text(), QStringLiteral("X_OVER= 800 Hz"));
+
+        window.LoadPatchFile(kSamples / "Screamer Blues.rp350p");
+        auto *name = Find<ElidedLabel>("patchNameField");
+        QVERIFY(QFontMetrics(name->font()).height() <= name->height()); // descenders included
+        QVERIFY(name->ShownText().endsWith(QChar(0x2026)));
+        QVERIFY(QFontMetrics(name->font()).horizontalAdvance(name->ShownText()) <= name->contentsRect().width());
+        QCOMPARE(name->toolTip(), QStringLiteral("Screamer Blues"));
+        QTemporaryDir deep;
+        auto folder = PathFromQString(deep.path());
+        for (int level = 0; level < 8; ++level)
+            folder /= "a folder with a long name";
+        std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(kSamples / "Clean Lead.rp350p", folder / "Clean Lead with a long file name.rp350p");
+        window.ListPatchFolder(folder);
+        ClickRow(PatchList(), 0);
+        ElidedLabel *status = window.patchLabel();
+        QVERIFY(status->ShownText().contains(QChar(0x2026)));
+        QVERIFY(status->ShownText().endsWith(QStringLiteral("name.rp350p"))); // elided in the middle
+        QCOMPARE(status->toolTip(), status->text());
+        QVERIFY(ShownRowText(PatchList(), 0).contains(QChar(0x2026)));
     }
 
     void loadPatchRunsOnLeftOrRightReleaseButNotFromTheKeyboard() {

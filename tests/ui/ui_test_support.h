@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "recording_dialogs.h"
+#include "toolkit/line_lists.h"
 #include "toolkit/text_conversion.h"
 #include "viewer/main_window.h"
 

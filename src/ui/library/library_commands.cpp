@@ -14,6 +14,7 @@
 #include "toolkit/dialogs.h"
 #include "toolkit/event_hooks.h"
 #include "toolkit/fonts.h"
+#include "toolkit/line_lists.h"
 #include "toolkit/text_conversion.h"
 #include "viewer/module_panel_views.h"
 
@@ -39,7 +40,6 @@ LibraryCommands::LibraryCommands(QWidget *client, QWidget *owner, Dialogs &dialo
                                  std::filesystem::path libraryFile)
     : QObject(client), m_owner(owner), m_dialogs(dialogs), m_patch(patch), m_file(std::move(libraryFile)) {
     const UiFonts &fonts = Fonts();
-    const int rowHeight = QFontMetrics(fonts.control).height();
 
     auto *group = new QGroupBox(QStringLiteral("[ Library ]"), client);
     group->setObjectName(QStringLiteral("libraryGroup"));
@@ -86,13 +86,13 @@ LibraryCommands::LibraryCommands(QWidget *client, QWidget *owner, Dialogs &dialo
     m_rowView = new QListWidget(client);
     m_rowView->setObjectName(QStringLiteral("libraryRowView"));
     m_rowView->setFont(fonts.control);
-    StyleLineList(m_rowView, rowHeight);
+    StyleLineList(m_rowView, kControlRowHeight, Qt::ElideRight);
     m_rowView->setGeometry(285, 417, 93, 100);
 
     m_nameList = new QListWidget(client);
     m_nameList->setObjectName(QStringLiteral("libraryNameList"));
     m_nameList->setFont(fonts.control);
-    StyleLineList(m_nameList, rowHeight);
+    StyleLineList(m_nameList, kControlRowHeight, Qt::ElideRight);
     m_nameList->setGeometry(385, 465, 193, 52);
     OnMouseUp(m_nameList, HookOrder::BeforeControl, [this] { ShowSetting(); });
 }

@@ -15,6 +15,7 @@
 #include "toolkit/dialogs.h"
 #include "toolkit/event_hooks.h"
 #include "toolkit/fonts.h"
+#include "toolkit/line_lists.h"
 #include "toolkit/text_conversion.h"
 #include "viewer/module_panel_views.h"
 
@@ -87,15 +88,13 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     m_resultList = new QListWidget(client);
     m_resultList->setObjectName(QStringLiteral("searchResultList"));
     m_resultList->setFont(fonts.standard);
-    StyleLineList(m_resultList, QFontMetrics(fonts.standard).height());
-    m_resultList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    StyleLineList(m_resultList, QFontMetrics(fonts.standard).height(), Qt::ElideMiddle);
     m_resultList->setGeometry(10, 75, 580, 110);
     OnMouseUp(m_resultList, HookOrder::BeforeControl, [this] { OpenSearchResult(); });
     OnKeyUp(m_resultList, [this] { OpenSearchResult(); });
 
-    m_statusLine = new QLabel(statusBar);
+    m_statusLine = new ElidedLabel(Qt::ElideMiddle, statusBar);
     m_statusLine->setObjectName(QStringLiteral("searchStatus"));
-    m_statusLine->setTextFormat(Qt::PlainText);
     statusBar->addWidget(m_statusLine, 1);
     m_progressBar = new QProgressBar(statusBar);
     m_progressBar->setObjectName(QStringLiteral("searchProgress"));
@@ -222,7 +221,7 @@ void SearchWindow::StartSearch() {
         m_latestStatus = std::string(kSearchingStatus);
         m_latestProgress = {};
     }
-    m_statusLine->setText(Text(kSearchingStatus));
+    m_statusLine->SetFullText(Text(kSearchingStatus));
     m_progressBar->setRange(0, 0); // busy until the tree is listed
     m_startButton->setText(QStringLiteral("Stop"));
     m_progressTimer->start();
@@ -274,7 +273,7 @@ void SearchWindow::StopSearch() {
 
 void SearchWindow::ShowProgress() {
     std::lock_guard lock(m_progressLock);
-    m_statusLine->setText(Text(m_latestStatus));
+    m_statusLine->SetFullText(Text(m_latestStatus));
     // Patch files analyzed out of the patch files found.
     if (m_latestProgress.patchFiles > 0) {
         m_progressBar->setRange(0, static_cast<int>(m_latestProgress.patchFiles));
@@ -287,7 +286,7 @@ void SearchWindow::Finish(SearchOutcome outcome) {
         m_worker.join();
     m_progressTimer->stop();
     ShowProgress();
-    m_statusLine->setText(Text(outcome.status));
+    m_statusLine->SetFullText(Text(outcome.status));
     if (outcome.analyzed == 0 && m_progressBar->maximum() == 0)
         m_progressBar->setRange(0, 1); // no longer busy
     m_startButton->setText(QStringLiteral("Start Search..."));

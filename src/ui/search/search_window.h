@@ -17,7 +17,6 @@
 #include "search/patch_search.h"
 
 class QComboBox;
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
@@ -27,6 +26,7 @@ class QTimer;
 namespace patchlens {
 
 class Dialogs;
+class ElidedLabel;
 
 class SearchWindow : public QWidget {
     Q_OBJECT
@@ -98,7 +98,7 @@ private:
     QComboBox *m_modelList = nullptr;
     QPushButton *m_startButton = nullptr;
     QListWidget *m_resultList = nullptr;
-    QLabel *m_statusLine = nullptr;
+    ElidedLabel *m_statusLine = nullptr;
     QProgressBar *m_progressBar = nullptr;
 };
 

@@ -1,6 +1,6 @@
 #include "toolkit/fonts.h"
 
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QStringList>
 
 namespace patchlens {
@@ -20,13 +20,16 @@ void RegisterSubstitutes() {
 
 } // namespace
 
-QFont FontWithCellHeight(const QString &family, int cellHeight) {
+QFont FontWithCellHeight(const QString &family, int cellHeight, qreal maxAdvance) {
     QFont font(family);
     font.setWeight(QFont::Normal);
     font.setStyleHint(family.startsWith(QStringLiteral("Courier")) ? QFont::TypeWriter : QFont::SansSerif);
+    font.setHintingPreference(QFont::PreferVerticalHinting);
     for (int pixels = cellHeight; pixels > 1; --pixels) {
         font.setPixelSize(pixels);
-        if (QFontMetrics(font).height() <= cellHeight)
+        const QFontMetricsF metrics(font);
+        if (metrics.height() <= cellHeight &&
+            (maxAdvance <= 0 || metrics.horizontalAdvance(QLatin1Char('0')) <= maxAdvance))
             break;
     }
     return font;
@@ -37,8 +40,8 @@ const UiFonts &Fonts() {
         RegisterSubstitutes();
         UiFonts f;
         f.caption = FontWithCellHeight(QStringLiteral("Courier"), 14);
-        f.name = FontWithCellHeight(QStringLiteral("Courier New"), 24);
-        f.control = FontWithCellHeight(QStringLiteral("Courier New"), 16);
+        f.name = FontWithCellHeight(QStringLiteral("Courier New"), 20);
+        f.control = FontWithCellHeight(QStringLiteral("Courier New"), 16, 8);
         f.standard = FontWithCellHeight(QStringLiteral("MS Sans Serif"), 13);
         return f;
     }();

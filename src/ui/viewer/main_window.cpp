@@ -23,6 +23,7 @@
 #include "toolkit/event_hooks.h"
 #include "toolkit/fonts.h"
 #include "toolkit/help_key_filter.h"
+#include "toolkit/line_lists.h"
 #include "toolkit/text_conversion.h"
 #include "viewer/module_panel_views.h"
 
@@ -92,10 +93,10 @@ void MainWindow::CreateControls() {
         MakeButton(QStringLiteral("Search Patch"), "searchPatchButton", {10, 10, 168, 20}, client);
     connect(m_searchButton, &QPushButton::clicked, this, [this] { m_search->ShowSearchWindow(); });
 
-    m_nameField = new QLabel(ToQString(m_patch.name), client);
+    m_nameField = new ElidedLabel(Qt::ElideRight, client);
+    m_nameField->SetFullText(ToQString(m_patch.name));
     m_nameField->setObjectName(QStringLiteral("patchNameField"));
     m_nameField->setFont(fonts.name);
-    m_nameField->setTextFormat(Qt::PlainText);
     m_nameField->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_nameField->setAutoFillBackground(true);
     QPalette namePalette = m_nameField->palette();
@@ -126,7 +127,7 @@ void MainWindow::CreateControls() {
     m_patchList = new QListWidget(client);
     m_patchList->setObjectName(QStringLiteral("patchList"));
     m_patchList->setFont(fonts.standard);
-    StyleLineList(m_patchList, QFontMetrics(fonts.standard).height());
+    StyleLineList(m_patchList, QFontMetrics(fonts.standard).height(), Qt::ElideMiddle);
     m_patchList->setGeometry(602, 55, 175, 462);
     OnMouseUp(m_patchList, HookOrder::BeforeControl, [this] { LoadSelectedPatch(); });
     OnKeyUp(m_patchList, [this] { LoadSelectedPatch(); });
@@ -135,21 +136,19 @@ void MainWindow::CreateControls() {
     m_library = new LibraryCommands(client, this, m_dialogs, m_patch, m_paths.dataFolder / kLibraryFileName);
 
     statusBar()->setSizeGripEnabled(false);
-    m_patchLabel = new QLabel(statusBar());
+    m_patchLabel = new ElidedLabel(Qt::ElideMiddle, statusBar());
     m_patchLabel->setObjectName(QStringLiteral("patchLabel"));
-    m_patchLabel->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(m_patchLabel, 1);
 }
 
 void MainWindow::ShowPatch() {
-    m_nameField->setText(ToQString(m_patch.name));
-    m_nameField->setToolTip(ToQString(m_patch.name));
+    m_nameField->SetFullText(ToQString(m_patch.name));
     m_panels->Show(m_patch.panels);
 }
 
 void MainWindow::LoadPatchFile(const std::filesystem::path &path) {
     const LoadOutcome outcome = patchlens::LoadPatchFile(m_patch, path);
-    m_patchLabel->setText(QStringLiteral("Patch: ") + PathToQString(path));
+    m_patchLabel->SetFullText(QStringLiteral("Patch: ") + PathToQString(path));
     ShowPatch();
     if (!outcome.decode.accepted)
         m_dialogs.ShowMessage(this, MessageText(outcome.decode.message));

@@ -23,6 +23,7 @@ class HelpKeyFilter;
 class LibraryCommands;
 class SearchWindow;
 class ModulePanelViews;
+class ElidedLabel;
 
 inline constexpr const char *kWindowTitle = "Patchlens [ Version: 1.21 ]";
 inline constexpr const char *kHelpFileName = "RP350Help.chm";
@@ -67,7 +68,7 @@ public:
     const ViewerSettings &settings() const { return m_settings; }
     const ProgramPaths &paths() const { return m_paths; }
     ModulePanelViews &panelViews() const { return *m_panels; }
-    QLabel *patchLabel() const { return m_patchLabel; }
+    ElidedLabel *patchLabel() const { return m_patchLabel; }
     LibraryCommands &library() const { return *m_library; }
     SearchWindow &searchWindow() const { return *m_search; }
 
@@ -91,10 +92,10 @@ private:
     QPushButton *m_loadFolderButton = nullptr;
     QPushButton *m_searchButton = nullptr;
     QPushButton *m_printButton = nullptr;
-    QLabel *m_nameField = nullptr;
+    ElidedLabel *m_nameField = nullptr;
     QLineEdit *m_numberField = nullptr;
     QListWidget *m_patchList = nullptr;
-    QLabel *m_patchLabel = nullptr;
+    ElidedLabel *m_patchLabel = nullptr;
     std::unique_ptr<ModulePanelViews> m_panels;
     HelpKeyFilter *m_helpKeys = nullptr;
     LibraryCommands *m_library = nullptr;

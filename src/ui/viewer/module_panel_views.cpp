@@ -3,9 +3,9 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
-#include <QStyledItemDelegate>
 
 #include "toolkit/fonts.h"
+#include "toolkit/line_lists.h"
 #include "toolkit/text_conversion.h"
 
 namespace patchlens {
@@ -36,17 +36,6 @@ const PanelPlace kPlaces[] = {
     {Module::Lfo2, {485, 320, 93, 20}, {485, 340, 93, 100}},
 };
 
-class FixedRowDelegate : public QStyledItemDelegate {
-public:
-    FixedRowDelegate(int height, QObject *parent) : QStyledItemDelegate(parent), m_height(height) {}
-    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
-    }
-
-private:
-    int m_height;
-};
-
 QString ObjectName(const char *kind, Module module) {
     return QString::fromLatin1(kind) + QLatin1Char('.') + ToQString(InfoOf(module).name);
 }
@@ -60,24 +49,8 @@ void SetLamp(QLabel *lamp, bool on) {
     lamp->setPalette(palette);
 }
 
-void StyleLineList(QListWidget *list, int rowHeight) {
-    list->setFrameStyle(QFrame::Box | QFrame::Plain);
-    list->setLineWidth(1);
-    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    list->setTextElideMode(Qt::ElideNone);
-    list->setUniformItemSizes(true);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setItemDelegate(new FixedRowDelegate(rowHeight, list));
-    QPalette palette = list->palette();
-    for (const auto role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    list->setPalette(palette);
-}
-
 ModulePanelViews::ModulePanelViews(QWidget *parent) {
     const UiFonts &fonts = Fonts();
-    const int rowHeight = QFontMetrics(fonts.control).height();
     auto createLamp = [&](const PanelPlace &place) {
         auto *lamp = new QLabel(ToQString(InfoOf(place.module).caption), parent);
         lamp->setObjectName(ObjectName("lamp", place.module));
@@ -93,7 +66,7 @@ ModulePanelViews::ModulePanelViews(QWidget *parent) {
         auto *list = new QListWidget(parent);
         list->setObjectName(ObjectName("panel", place.module));
         list->setFont(fonts.control);
-        StyleLineList(list, rowHeight);
+        StyleLineList(list, kControlRowHeight, Qt::ElideRight);
         list->setGeometry(place.list);
         m_lists[IndexOf(place.module)] = list;
     };

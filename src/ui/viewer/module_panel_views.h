@@ -38,8 +38,4 @@ private:
 // A lamp's text colour on black.
 void SetLamp(QLabel *lamp, bool on);
 
-// A list box as the panels, the library and the search use it: a one-pixel border, rows of
-// the font's line height, no eliding, the selection shown also without focus.
-void StyleLineList(QListWidget *list, int rowHeight);
-
 } // namespace patchlens
