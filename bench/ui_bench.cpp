@@ -35,7 +35,7 @@ private slots:
         QTemporaryDir data;
         NoDialogs dialogs;
         const auto folder = PathFromQString(data.path());
-        MainWindow window(dialogs, {folder, folder});
+        MainWindow window(dialogs, {folder, folder, {}});
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const std::filesystem::path samples = PATCHLENS_SAMPLES;
@@ -63,7 +63,7 @@ private slots:
             library += "Delay,Setting " + std::to_string(i) + ",ALGDLY,= 450 ms,REPEAT= 8,,,DLYLVL= 35,\r\n";
         std::ofstream(folder / "LibraryRP350.dat", std::ios::binary) << library;
         NoDialogs dialogs;
-        MainWindow window(dialogs, {folder, folder});
+        MainWindow window(dialogs, {folder, folder, {}});
         window.show();
         window.LoadPatchFile(std::filesystem::path(PATCHLENS_SAMPLES) / "Clean Lead.rp350p");
         auto *selector = window.findChild<QComboBox *>(QStringLiteral("libraryModuleSelector"));
@@ -86,7 +86,7 @@ private slots:
         NoDialogs dialogs;
         const auto folder = PathFromQString(data.path());
         QBENCHMARK {
-            MainWindow window(dialogs, {folder, folder});
+            MainWindow window(dialogs, {folder, folder, {}});
             window.show();
             QApplication::processEvents();
         }

@@ -61,8 +61,14 @@ int RunViewer(int argc, char **argv, const patchlens::CommandLine &command) {
     QApplication::setApplicationName(QStringLiteral("Patchlens"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     patchlens::QtDialogs dialogs;
-    patchlens::MainWindow window(dialogs, patchlens::FindProgramPaths());
+    const patchlens::ProgramPaths paths = patchlens::FindProgramPaths();
+    patchlens::MainWindow window(dialogs, paths);
     window.show();
+    for (const std::string &problem : paths.copyProblems)
+        dialogs.ShowMessage(&window, QStringLiteral("A file of the program folder could not be copied to ") +
+                                         patchlens::PathToQString(paths.dataFolder) + QStringLiteral(":\n") +
+                                         patchlens::ToQString(problem) +
+                                         QStringLiteral("\nThe original stays as it is."));
     bool fileGiven = false;
     for (const std::string &arg : command.files) {
         const std::filesystem::path path = patchlens::PathFromBytes(arg);

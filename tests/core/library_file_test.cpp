@@ -295,5 +295,51 @@ TEST_F(LibraryFileTest, AnUnreadableFileDoesNotReadAsAnEmptyLibrary) {
     EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
 }
 
+// An installation's library in a program folder the user may not write is copied for the user,
+// once: the original is only read, and a copy the user has already changed is never replaced.
+TEST_F(LibraryFileTest, ACopyForTheUserLeavesTheOriginalAndNeverReplaces) {
+    if (!test::kPermissionsLockAccess)
+        GTEST_SKIP() << test::kNoAccessPermissions;
+    using std::filesystem::perms;
+    const auto program = folder / "program";
+    const auto user = folder / "user";
+    std::filesystem::create_directories(program);
+    std::filesystem::create_directories(user);
+    std::ofstream(program / "LibraryRP350.dat", std::ios::binary) << "Delay,Slap,DM2,,,,,,\r\n";
+    const auto written = std::filesystem::last_write_time(program / "LibraryRP350.dat");
+    std::filesystem::permissions(folder, perms::owner_all | perms::group_read | perms::group_exec |
+                                             perms::others_read | perms::others_exec);
+    std::filesystem::permissions(program, perms::owner_all | perms::group_read | perms::group_exec |
+                                              perms::others_read | perms::others_exec);
+    std::filesystem::permissions(user, perms::all);
+    EXPECT_TRUE(test::AsUnprivileged([&] {
+        return CopyFileWhenMissing(program / "LibraryRP350.dat", user / "LibraryRP350.dat").empty() &&
+               CopyFileWhenMissing(program / "default.ini", user / "default.ini").empty(); // nothing to copy
+    }));
+    EXPECT_EQ(Read(user / "LibraryRP350.dat"), "Delay,Slap,DM2,,,,,,\r\n");
+    EXPECT_FALSE(std::filesystem::exists(user / "default.ini"));
+    EXPECT_EQ(Read(program / "LibraryRP350.dat"), "Delay,Slap,DM2,,,,,,\r\n");
+    EXPECT_EQ(std::filesystem::last_write_time(program / "LibraryRP350.dat"), written);
+
+    std::ofstream(user / "LibraryRP350.dat", std::ios::binary) << "Delay,Mine,,,,,,,\r\n";
+    EXPECT_EQ(CopyFileWhenMissing(program / "LibraryRP350.dat", user / "LibraryRP350.dat"), "");
+    EXPECT_EQ(Read(user / "LibraryRP350.dat"), "Delay,Mine,,,,,,,\r\n");
+}
+
+TEST_F(LibraryFileTest, StaleTemporaryFilesAreRemovedAndYoungOnesStay) {
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
+    for (const char *name : {".LibraryRP350.dat.tmp-123", ".LibraryRP350.dat.tmp-x1", ".default.ini.tmp-7",
+                             "LibraryRP350.dat", ".LibraryRP350.dat.tmp-"}) {
+        std::ofstream(folder / name) << "x";
+        std::filesystem::last_write_time(folder / name, old);
+    }
+    std::ofstream(folder / ".LibraryRP350.dat.tmp-456") << "a write in progress";
+    EXPECT_EQ(RemoveStaleTemporaryFiles(folder, "LibraryRP350.dat", std::chrono::minutes(1)), 1u);
+    EXPECT_FALSE(std::filesystem::exists(folder / ".LibraryRP350.dat.tmp-123"));
+    for (const char *kept : {".LibraryRP350.dat.tmp-456", ".LibraryRP350.dat.tmp-x1", ".default.ini.tmp-7",
+                             "LibraryRP350.dat", ".LibraryRP350.dat.tmp-"})
+        EXPECT_TRUE(std::filesystem::exists(folder / kept)) << kept;
+}
+
 } // namespace
 } // namespace patchlens

@@ -11,6 +11,8 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include "../core/unprivileged.h"
+#include "library/library_file.h"
 #include "ui_test_support.h"
 #include "viewer/module_panel_views.h"
 #include "vocabulary/model_catalogue.h"
@@ -322,7 +324,7 @@ private slots:
             }
         } dialogs;
         dialogs.key = key;
-        MainWindow window(dialogs, ProgramPaths{root, root});
+        MainWindow window(dialogs, ProgramPaths{root, root, {}});
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.ListPatchFolder(root);
@@ -367,21 +369,52 @@ private slots:
         std::filesystem::remove(root / name); // a name the temporary folder cannot spell
     }
 
+    // A program folder the user may not write: the files go to the user's folder, where the
+    // installation's library and settings are copied first, so that nothing seems lost.
     void programFilesGoToTheUserFolderWhenTheProgramFolderTakesNoFiles() {
         QTemporaryDir folder;
         const auto root = PathFromQString(folder.path());
         const ProgramPaths writable = ChooseProgramPaths(root, root / "user");
         QCOMPARE(PathBytes(writable.dataFolder), PathBytes(root));
         QVERIFY(!std::filesystem::exists(root / "user"));
-        // A program folder that cannot take files (here: not a folder at all).
-        WriteBytes(root / "not-a-folder", "x");
-        const ProgramPaths readOnly = ChooseProgramPaths(root / "not-a-folder", root / "user" / "Patchlens");
-        QCOMPARE(PathBytes(readOnly.programFolder), PathBytes(root / "not-a-folder"));
-        QCOMPARE(PathBytes(readOnly.dataFolder), PathBytes(root / "user" / "Patchlens"));
-        QVERIFY(std::filesystem::is_directory(root / "user" / "Patchlens"));
-        QCOMPARE(
-            std::distance(std::filesystem::directory_iterator(root), std::filesystem::directory_iterator()),
-            2);
+
+        const auto program = root / "program";
+        std::filesystem::create_directories(program);
+        WriteBytes(program / "LibraryRP350.dat", "Delay,Slap,DM2,,,,,,\r\n");
+        WriteBytes(program / "default.ini", "/a\r\n/b\r\n/c\r\n");
+        std::filesystem::create_directories(root / "user");
+        using std::filesystem::perms;
+        std::filesystem::permissions(root, perms::owner_all | perms::group_read | perms::group_exec |
+                                               perms::others_read | perms::others_exec);
+        std::filesystem::permissions(root / "user", perms::all);
+        std::filesystem::permissions(program, perms::owner_read | perms::owner_exec | perms::group_read |
+                                                  perms::group_exec | perms::others_read | perms::others_exec);
+        const auto data = root / "user" / "Patchlens";
+        QVERIFY(test::AsUnprivileged([&] {
+            const ProgramPaths paths = ChooseProgramPaths(program, data);
+            return PathBytes(paths.programFolder) == PathBytes(program) &&
+                   PathBytes(paths.dataFolder) == PathBytes(data) && paths.copyProblems.empty() &&
+                   ReadLibraryFile(data / "LibraryRP350.dat").text == "Delay,Slap,DM2,,,,,,\r\n";
+        }));
+        std::filesystem::permissions(program, perms::owner_all);
+        QCOMPARE(ReadBytes(data / "default.ini"), std::string("/a\r\n/b\r\n/c\r\n"));
+        QCOMPARE(ReadBytes(program / "LibraryRP350.dat"), std::string("Delay,Slap,DM2,,,,,,\r\n"));
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(program), std::filesystem::directory_iterator()),
+                 2);
+    }
+
+    void defaultIniIsWrittenOnlyWhenAFolderChangesAndStaleWritesAreCleared() {
+        const auto stale = DataFolder() / ".default.ini.tmp-12345";
+        WriteBytes(stale, "half a write");
+        std::filesystem::last_write_time(stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+        MainWindow &window = Window();
+        QVERIFY(!std::filesystem::exists(stale));
+        window.ListPatchFolder(kSamples);
+        WriteBytes(DataFolder() / "default.ini", "changed by hand\r\n");
+        window.ListPatchFolder(kSamples); // the same folder: nothing to write
+        QCOMPARE(ReadBytes(DataFolder() / "default.ini"), std::string("changed by hand\r\n"));
+        window.ListPatchFolder(kSamples.parent_path());
+        QCOMPARE(ReadBytes(DataFolder() / "default.ini"), "\r\n" + PathBytes(kSamples.parent_path()) + "\r\n\r\n");
     }
 
     void aRefusedFileKeepsThePreviousPatchOnScreen() {

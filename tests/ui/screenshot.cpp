@@ -23,7 +23,7 @@ int main(int argc, char **argv) {
     QTemporaryDir data;
     patchlens::test::RecordingDialogs dialogs;
     const auto folder = patchlens::PathFromQString(data.path());
-    patchlens::MainWindow window(dialogs, {folder, folder});
+    patchlens::MainWindow window(dialogs, {folder, folder, {}});
     window.show();
     for (int i = 2; i < argc; ++i)
         window.OpenPath(patchlens::PathFromBytes(argv[i]));

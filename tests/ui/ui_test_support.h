@@ -45,7 +45,7 @@ public:
 
     MainWindow &Window() {
         if (!m_window) {
-            m_window = std::make_unique<MainWindow>(dialogs, ProgramPaths{ProgramFolder(), DataFolder()});
+            m_window = std::make_unique<MainWindow>(dialogs, ProgramPaths{ProgramFolder(), DataFolder(), {}});
             m_window->show();
             if (!QTest::qWaitForWindowExposed(m_window.get()))
                 qFatal("window not exposed");

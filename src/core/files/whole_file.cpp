@@ -1,11 +1,13 @@
 #include "files/whole_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <new>
 #include <random>
 #include <string_view>
 #include <system_error>
+#include <type_traits>
 
 #include "platform/platform_files.h"
 
@@ -89,6 +91,56 @@ std::string WriteWholeFile(const std::filesystem::path &requested, const std::st
         std::filesystem::remove(temporary, ignored);
     }
     return reason;
+}
+
+std::string CopyFileWhenMissing(const std::filesystem::path &from, const std::filesystem::path &to) {
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(to, ec)) || !std::filesystem::is_regular_file(from, ec))
+        return {};
+    const FileBytes original = ReadWholeFile(from);
+    if (!original.ok)
+        return original.error;
+    return WriteWholeFile(to, original.bytes);
+}
+
+bool IsTemporaryFileOf(std::string_view name, std::string_view fileName) {
+    constexpr std::string_view kMark = ".tmp-";
+    if (name.size() <= 1 + fileName.size() + kMark.size() || name.front() != '.')
+        return false;
+    name.remove_prefix(1);
+    if (name.substr(0, fileName.size()) != fileName)
+        return false;
+    name.remove_prefix(fileName.size());
+    if (name.substr(0, kMark.size()) != kMark)
+        return false;
+    name.remove_prefix(kMark.size());
+    return name.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path &folder, std::string_view fileName,
+                                      std::chrono::seconds age) {
+    std::size_t removed = 0;
+    std::error_code ec;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::filesystem::path &path = it->path();
+        // Our temporary names are plain ASCII; any other name is not one of them.
+        const std::filesystem::path file = path.filename();
+        const auto &native = file.native();
+        if (std::any_of(native.begin(), native.end(), [](auto c) {
+                return static_cast<std::make_unsigned_t<decltype(c)>>(c) > 127;
+            }))
+            continue;
+        const std::string name(native.begin(), native.end());
+        if (!IsTemporaryFileOf(name, fileName) || !it->is_regular_file(ec))
+            continue;
+        const auto written = std::filesystem::last_write_time(path, ec);
+        if (ec || now - written < age)
+            continue;
+        if (std::filesystem::remove(path, ec))
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace patchlens

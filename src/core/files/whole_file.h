@@ -2,8 +2,11 @@
 // Whole-file input and output. Files are never held open: each call opens, moves the whole
 // content and closes.
 
+#include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace patchlens {
 
@@ -24,5 +27,21 @@ FileBytes ReadWholeFile(const std::filesystem::path &path);
 // followed and its target replaced. Returns the empty text on success, otherwise the reason (the
 // old file is then untouched).
 std::string WriteWholeFile(const std::filesystem::path &path, const std::string &bytes);
+
+// Copies `from` to `to` when nothing is at `to` yet and `from` is a regular file; `from` is only
+// read, never moved or changed, and an existing `to` is never replaced. The copy is written as
+// WriteWholeFile writes. Returns the empty text when the copy was made or there was nothing to
+// copy; otherwise the reason.
+std::string CopyFileWhenMissing(const std::filesystem::path &from, const std::filesystem::path &to);
+
+// Whether `name` is one of the temporary files WriteWholeFile makes on its way to replacing
+// `fileName`: "." + fileName + ".tmp-" + digits.
+bool IsTemporaryFileOf(std::string_view name, std::string_view fileName);
+
+// Removes the temporary files of `fileName` in `folder` that are older than `age`: the remains of
+// a program ended while it was writing. Younger ones may belong to a write in progress and stay.
+// Returns how many were removed.
+std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path &folder, std::string_view fileName,
+                                      std::chrono::seconds age);
 
 } // namespace patchlens

@@ -5,6 +5,9 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include "files/whole_file.h"
+#include "library/library_file.h"
+#include "settings/settings_file.h"
 #include "toolkit/text_conversion.h"
 
 namespace patchlens {
@@ -22,10 +25,15 @@ bool CanCreateFilesIn(const std::filesystem::path &folder) {
 
 ProgramPaths ChooseProgramPaths(const std::filesystem::path &programFolder,
                                 const std::filesystem::path &userDataFolder) {
-    ProgramPaths paths{programFolder, programFolder};
-    if (!CanCreateFilesIn(programFolder)) {
-        QDir().mkpath(PathForDialog(userDataFolder));
-        paths.dataFolder = userDataFolder;
+    ProgramPaths paths{programFolder, programFolder, {}};
+    if (CanCreateFilesIn(programFolder))
+        return paths;
+    QDir().mkpath(PathForDialog(userDataFolder));
+    paths.dataFolder = userDataFolder;
+    for (const std::string_view name : {kSettingsFileName, kLibraryFileName}) {
+        const std::string reason = CopyFileWhenMissing(programFolder / name, userDataFolder / name);
+        if (!reason.empty())
+            paths.copyProblems.push_back(PathBytes(programFolder / name) + ": " + reason);
     }
     return paths;
 }

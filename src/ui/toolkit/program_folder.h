@@ -2,6 +2,8 @@
 // Where the program's files live.
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace patchlens {
 
@@ -9,6 +11,9 @@ struct ProgramPaths {
     std::filesystem::path
         programFolder;                // the executable's folder: the help file, the folder picker's default
     std::filesystem::path dataFolder; // default.ini and LibraryRP350.dat
+    // Files of the program folder that should have been copied to the data folder and could not
+    // be, each with the reason; shown to the user once the window is up.
+    std::vector<std::string> copyProblems;
 };
 
 // The program folder when it is writable, so that an existing installation's files are used as
@@ -17,7 +22,10 @@ struct ProgramPaths {
 ProgramPaths FindProgramPaths();
 
 // The same choice for a given program folder and per-user data folder: the program folder when
-// a file can be created in it, else the data folder, created when needed.
+// a file can be created in it, else the data folder, created when needed. An installation's
+// default.ini and LibraryRP350.dat in a program folder the user cannot write are copied to the
+// data folder when it has none of its own, so that a library does not vanish from the screen;
+// the originals stay untouched.
 ProgramPaths ChooseProgramPaths(const std::filesystem::path &programFolder,
                                 const std::filesystem::path &userDataFolder);
 

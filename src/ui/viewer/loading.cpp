@@ -103,14 +103,22 @@ void MainWindow::OpenPath(const std::filesystem::path &path) {
 
 void MainWindow::ReadSettings() {
     const FileBytes file = ReadWholeFile(SettingsPath(m_paths));
-    if (file.ok)
+    if (file.ok) {
         m_settings = ParseSettings(file.bytes);
+        m_storedSettings = file.bytes;
+    }
     m_search->SetFolderAtStartUp(m_settings.searchFolder);
 }
 
+// The file is written only when what it would hold differs from what it holds: every write is a
+// chance for a crash or a kill to leave a temporary file behind.
 void MainWindow::WriteSettings() {
     m_settings.searchFolder = m_search->FolderBytes();
-    WriteWholeFile(SettingsPath(m_paths), FormatSettings(m_settings));
+    std::string bytes = FormatSettings(m_settings);
+    if (m_storedSettings == bytes)
+        return;
+    if (WriteWholeFile(SettingsPath(m_paths), bytes).empty())
+        m_storedSettings = std::move(bytes);
 }
 
 } // namespace patchlens

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include "files/whole_file.h"
 #include "library/library_commands.h"
 #include "print/sheet_printer.h"
 #include "search/search_window.h"
@@ -60,6 +61,9 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(kOuterSize);
     setAcceptDrops(true);
+    // The temporary files of writes that a crash or a kill interrupted.
+    for (const std::string_view name : {kSettingsFileName, kLibraryFileName})
+        RemoveStaleTemporaryFiles(m_paths.dataFolder, name, std::chrono::minutes(1));
     CreateControls();
     m_search = new SearchWindow(
         this, m_dialogs, m_paths.programFolder,

@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "patch/decode.h"
 #include "settings/settings_file.h"
@@ -86,6 +88,7 @@ private:
     ProgramPaths m_paths;
     Patch m_patch;
     ViewerSettings m_settings;
+    std::optional<std::string> m_storedSettings; // default.ini as read or last written
     bool m_placed = false;
 
     QPushButton *m_loadPatchButton = nullptr;
