@@ -23,7 +23,7 @@ public:
     QString ChoosePatchFile(QWidget *, const QString &) override { return {}; }
     QString PickFolder(QWidget *, const QString &, const QString &) override { return {}; }
     bool ChoosePrinter(QWidget *, QPrinter &) override { return false; }
-    void OpenDocument(const QString &) override {}
+    bool OpenDocument(const QString &) override { return true; }
     void ShowBuiltInHelp(QWidget *) override {}
 };
 

@@ -485,6 +485,16 @@ private slots:
         QTest::keyClick(&Window(), Qt::Key_F1);
         QCOMPARE(m_dialogs->openedDocuments, QStringList{PathForDialog(ProgramFolder() / "RP350Help.chm")});
         QCOMPARE(m_dialogs->builtInHelpShown, 0);
+        // A desktop without a program for help files: the built-in manual instead.
+        m_dialogs->documentsOpen = false;
+        QTest::keyClick(&Window(), Qt::Key_F1);
+        QCOMPARE(m_dialogs->openedDocuments.size(), 2);
+        QCOMPARE(m_dialogs->builtInHelpShown, 1);
+        // The desktop's own answer, on a desktop that knows no program for .chm files.
+        QTemporaryDir empty;
+        for (const char *variable : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+            qputenv(variable, empty.path().toLocal8Bit());
+        QVERIFY(!QtDialogs().OpenDocument(PathForDialog(ProgramFolder() / "RP350Help.chm")));
     }
 
     void droppingAFileLoadsItAndAFolderListsIt() {

@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QUrl>
@@ -40,8 +42,31 @@ bool QtDialogs::ChoosePrinter(QWidget *owner, QPrinter &printer) {
     return dialog.exec() == QDialog::Accepted;
 }
 
-void QtDialogs::OpenDocument(const QString &path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+namespace {
+
+// Whether the desktop names a program for documents of this kind. The freedesktop opener starts
+// in any case and fails later, out of sight, so it is asked first.
+bool DesktopHasHandlerFor([[maybe_unused]] const QString &path) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), QMimeDatabase().mimeTypeForFile(path).name()});
+    if (!query.waitForFinished(5000)) {
+        query.kill();
+        query.waitForFinished();
+        return false;
+    }
+    return query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0 &&
+           !query.readAllStandardOutput().trimmed().isEmpty();
+#else
+    return true; // the system's own opener reports the failure itself
+#endif
+}
+
+} // namespace
+
+bool QtDialogs::OpenDocument(const QString &path) {
+    return DesktopHasHandlerFor(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void QtDialogs::ShowBuiltInHelp(QWidget *owner) {

@@ -33,8 +33,9 @@ public:
     // confirms; false when cancelled.
     virtual bool ChoosePrinter(QWidget *owner, QPrinter &printer) = 0;
 
-    // Opens a document with the system's handler (the help file).
-    virtual void OpenDocument(const QString &path) = 0;
+    // Opens a document with the system's handler (the help file). False when the system has no
+    // program for documents of its kind or could not start it.
+    virtual bool OpenDocument(const QString &path) = 0;
 
     // Shows the built-in help window.
     virtual void ShowBuiltInHelp(QWidget *owner) = 0;
@@ -51,7 +52,7 @@ public:
     QString ChoosePatchFile(QWidget *owner, const QString &startFolder) override;
     QString PickFolder(QWidget *owner, const QString &title, const QString &startFolder) override;
     bool ChoosePrinter(QWidget *owner, QPrinter &printer) override;
-    void OpenDocument(const QString &path) override;
+    bool OpenDocument(const QString &path) override;
     void ShowBuiltInHelp(QWidget *owner) override;
 };
 

@@ -179,10 +179,10 @@ void MainWindow::PrintPatch() {
 void MainWindow::OpenHelp() {
     const std::filesystem::path helpFile = m_paths.programFolder / kHelpFileName;
     std::error_code ec;
-    if (std::filesystem::is_regular_file(helpFile, ec))
-        m_dialogs.OpenDocument(PathForDialog(helpFile));
-    else
-        m_dialogs.ShowBuiltInHelp(this);
+    // Without a help file, or a program to show it, the built-in manual.
+    if (std::filesystem::is_regular_file(helpFile, ec) && m_dialogs.OpenDocument(PathForDialog(helpFile)))
+        return;
+    m_dialogs.ShowBuiltInHelp(this);
 }
 
 void MainWindow::showEvent(QShowEvent *event) {

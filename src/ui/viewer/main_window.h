@@ -60,7 +60,8 @@ public:
     // printer and settings chosen last; then the patch sheet as one page.
     void PrintPatch();
 
-    // F1: the help file in the program folder when there is one, else the built-in help.
+    // F1: the help file in the program folder when there is one and the system can show it,
+    // else the built-in help.
     void OpenHelp();
 
     void ReadSettings();
