@@ -17,6 +17,7 @@
 #include "toolkit/fonts.h"
 #include "toolkit/line_lists.h"
 #include "toolkit/text_conversion.h"
+#include "toolkit/window_frame.h"
 #include "viewer/module_panel_views.h"
 
 namespace patchlens {
@@ -108,7 +109,10 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     m_progressTimer->setInterval(kProgressIntervalMs);
     connect(m_progressTimer, &QTimer::timeout, this, &SearchWindow::ShowProgress);
 
-    setFixedSize(kOuterSize);
+    KeepOuterSize(this, kOuterSize, [this] {
+        if (m_placed && !m_mainTopLeft.isNull())
+            move(m_mainTopLeft + QPoint(0, kBelowMainWindow));
+    });
 }
 
 SearchWindow::~SearchWindow() {
@@ -118,20 +122,13 @@ SearchWindow::~SearchWindow() {
 }
 
 void SearchWindow::ShowSearchWindow() {
-    const bool first = !m_placed;
-    if (first) {
+    if (!m_placed) {
         m_placed = true;
-        const QRect main = m_mainWindow->frameGeometry();
-        move(main.left(), main.top() + kBelowMainWindow);
+        PlaceBelowMainWindow();
     }
     showNormal();
     raise();
     activateWindow();
-    if (first) {
-        // The outer size, frame included, is 600 x 245 once the window system has framed it.
-        const QSize frame = frameGeometry().size() - geometry().size();
-        setFixedSize(kOuterSize - frame);
-    }
 }
 
 void SearchWindow::closeEvent(QCloseEvent *event) {
@@ -139,6 +136,13 @@ void SearchWindow::closeEvent(QCloseEvent *event) {
         m_hooks.writeSettings();
     hide();
     event->ignore();
+}
+
+// Below the main window's top edge, at its left edge, as the main window stood when this window was
+// first shown; placed again once the window manager has framed this window.
+void SearchWindow::PlaceBelowMainWindow() {
+    m_mainTopLeft = m_mainWindow->frameGeometry().topLeft();
+    move(m_mainTopLeft + QPoint(0, kBelowMainWindow));
 }
 
 std::string SearchWindow::FolderBytes() const {

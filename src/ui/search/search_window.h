@@ -67,6 +67,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void PlaceBelowMainWindow();
     void StartSearch();
     void StopSearch();
     void Finish(SearchOutcome outcome);
@@ -83,6 +84,7 @@ private:
     std::string m_shownFolderBytes;
     SearchTarget m_target;
     bool m_placed = false;
+    QPoint m_mainTopLeft; // the main window's outer top-left corner when this window was placed
     bool m_lastStopped = false;
 
     std::thread m_worker;

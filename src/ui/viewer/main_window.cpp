@@ -26,6 +26,7 @@
 #include "toolkit/help_key_filter.h"
 #include "toolkit/line_lists.h"
 #include "toolkit/text_conversion.h"
+#include "toolkit/window_frame.h"
 #include "viewer/module_panel_views.h"
 
 // The window icon is compiled into the window library; a static library registers it itself.
@@ -59,7 +60,10 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
         QIcon::fromTheme(QStringLiteral("patchlens"), QIcon(QStringLiteral(":/icons/patchlens.png"))));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kOuterSize);
+    KeepOuterSize(this, kOuterSize, [this] {
+        if (m_placed)
+            Centre();
+    });
     setAcceptDrops(true);
     // The temporary files of writes that a crash or a kill interrupted.
     for (const std::string_view name : {kSettingsFileName, kLibraryFileName})
@@ -185,23 +189,20 @@ void MainWindow::OpenHelp() {
     m_dialogs.ShowBuiltInHelp(this);
 }
 
+// The window is centred on its screen when it is shown the first time, and again once the window
+// manager has framed it.
 void MainWindow::showEvent(QShowEvent *event) {
     QMainWindow::showEvent(event);
-    if (!m_placed) {
-        m_placed = true;
-        FitOuterSize();
-    }
+    if (m_placed)
+        return;
+    m_placed = true;
+    Centre();
 }
 
-// The window's outer size, frame included, is 800 x 580, cut to the screen; it is centred.
-void MainWindow::FitOuterSize() {
-    const QSize frame = frameGeometry().size() - geometry().size();
-    QSize outer = kOuterSize;
-    if (const QScreen *screen = this->screen())
-        outer = outer.boundedTo(screen->availableGeometry().size());
-    setFixedSize(outer - frame);
+void MainWindow::Centre() {
     if (const QScreen *screen = this->screen()) {
         const QRect available = screen->availableGeometry();
+        const QSize outer = kOuterSize.boundedTo(available.size());
         move(available.x() + (available.width() - outer.width()) / 2,
              available.y() + (available.height() - outer.height()) / 2);
     }

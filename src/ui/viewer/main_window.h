@@ -83,7 +83,7 @@ protected:
 private:
     void CreateControls();
     void ShowPatch();
-    void FitOuterSize();
+    void Centre();
 
     Dialogs &m_dialogs;
     ProgramPaths m_paths;
