@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "sheet/patch_sheet.h"
+#include "text/display_text.h"
 
 namespace patchlens {
 namespace {
@@ -99,6 +100,60 @@ TEST(PatchSheet, OffModulesAreGreyFirstRowByEnablingOthersByLamp) {
     for (const SheetText &text : sheet.texts)
         grey += text.colour == kSheetGrey;
     EXPECT_EQ(grey, 12); // six rows each of Wah and Noise Gate
+}
+
+// A path too long for one line in the location font shrinks the font, then breaks at separators;
+// every text stays on the page above the blocks and together they hold the whole path.
+TEST(PatchSheet, TheWholePathStaysReadableAboveTheBlocks) {
+    const ModulePanels panels = AllOnPanels();
+    const std::string oneLongName(300, 'n');
+    for (const std::string &path :
+         {std::string("/home/me/Clean.rp350p"), std::string("/home/guitarist/patches/live/2026/Clean Lead.rp350p"),
+          "/home/me/" + std::string(60, 'x') + "/Clean.rp350p", "/mnt/" + oneLongName + "/Clean.rp350p",
+          [] {
+              std::string deep;
+              for (int i = 0; i < 40; ++i)
+                  deep += "/folder" + std::to_string(i);
+              return deep + "/Caf\xE9.rp350p"; // a Windows-1252 name, shown by the display rule
+          }()}) {
+        const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", path});
+        std::vector<const SheetText *> location;
+        for (const SheetText &text : sheet.texts)
+            if (text.font == SheetFont::Location)
+                location.push_back(&text);
+        ASSERT_FALSE(location.empty());
+        std::string whole;
+        for (const SheetText *text : location) {
+            whole += text->text;
+            std::size_t characters = 0;
+            for (const char c : text->text)
+                characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+            EXPECT_EQ(text->x, 20);
+            EXPECT_EQ(text->height, location.front()->height);
+            EXPECT_LE(characters * kLocationAdvance * text->height, kSheetRight - 20) << path;
+            EXPECT_GE(text->y, kLocationTop);
+            EXPECT_LE(text->y + kLocationLineHeight * text->height, kBlocksTop) << path;
+            if (text != location.back() && path.find(oneLongName) == std::string::npos) {
+                EXPECT_EQ(text->text.back(), '/') << path; // broken after a separator
+            }
+        }
+        EXPECT_EQ(whole, "Patch Location: " + ToDisplayUtf8(path));
+        if (path.size() < 40) {
+            EXPECT_EQ(location.front()->height, LocationFontHeight(kSheetDpi)); // short paths as always
+        } else if (location.size() > 1) {
+            EXPECT_LE(location.front()->height, 80);
+        }
+    }
+}
+
+// Each typed or stored text is shown by the display rule on its own, so that a Windows-1252 number
+// beside a UTF-8 name (or the other way round) reads right.
+TEST(PatchSheet, HeaderShowsEachFieldByTheDisplayRule) {
+    const ModulePanels panels = AllOnPanels();
+    EXPECT_EQ(BuildPatchSheet({panels, "Caf\xE9", "\xE9", "p"}).texts.front().text,
+              "Patch Name: Caf\xC3\xA9    PATCH NUMBER: \xC3\xA9");
+    EXPECT_EQ(BuildPatchSheet({panels, "Caf\xC3\xA9", "\xE9", "p"}).texts.front().text,
+              "Patch Name: Caf\xC3\xA9    PATCH NUMBER: \xC3\xA9");
 }
 
 TEST(PatchSheet, LocationFontHeightByResolution) {

@@ -227,10 +227,7 @@ private slots:
         LoadSample("Clean Lead.rp350p");
         Choose(QStringLiteral("Delay"));
         NameField()->clear();
-        for (const QChar c : QString::fromUtf8("Caf\xC3\xA9 \xCE\xA9 \xE2\x82\xAC")) { // é, Ω, €
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(NameField(), &press);
-        }
+        test::TypeText(NameField(), QString::fromUtf8("Caf\xC3\xA9 \xCE\xA9 \xE2\x82\xAC")); // é, Ω, €
         QCOMPARE(NameField()->text(), QString::fromUtf8("Caf\xC3\xA9  \xE2\x82\xAC"));
         Add();
         QCOMPARE(ReadBytes(LibraryFile()), CleanLeadDelay("Caf\xE9  \x80") + "\r\n");

@@ -1,7 +1,9 @@
 // Printing the patch sheet: the refusal before a load, the print dialog and its kept settings,
 // and the sheet as it comes out, as PDF text and as pixels.
 
+#include <QFontMetrics>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
@@ -74,6 +76,47 @@ private slots:
         for (const char *expected : {"Patch Location: ", "Clean Lead.rp350p", "Amplifier A___", "65TWIN",
                                      "TWN212", "LFO 2_______", "NOLINK", "Printed with Patchlens 1.21"})
             QVERIFY2(text.contains(QString::fromLatin1(expected)), expected);
+    }
+
+    // A long path keeps the whole location readable on the page, measured with the fonts the sheet
+    // is really painted in; a number typed as "é" prints as "é" beside a Windows-1252 name.
+    void theLocationFitsThePageAndTypedTextPrintsAsTyped() {
+        std::string path = "/home/guitarist";
+        for (int i = 0; i < 12; ++i)
+            path += "/a rather long folder name " + std::to_string(i);
+        const ModulePanels panels;
+        const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", path + "/Clean.rp350p"});
+        int lines = 0;
+        for (const SheetText &text : sheet.texts) {
+            if (text.font != SheetFont::Location)
+                continue;
+            ++lines;
+            const QFontMetrics metrics(SheetTextFont(text));
+            QVERIFY(text.x + metrics.horizontalAdvance(ToQString(text.text)) <= kSheetRight);
+            QVERIFY(text.y + metrics.height() <= kBlocksTop);
+        }
+        QVERIFY(lines > 1);
+
+        QTemporaryDir folder;
+        const auto file = PathFromQString(folder.path()) / "cafe.rp350p";
+        std::string patch = test::ReadBytes(kSamples / "Clean Lead.rp350p");
+        patch.replace(patch.find("Clean Lead"), 10, "Caf\xE9");
+        test::WriteBytes(file, patch);
+        m_fixture->Window().LoadPatchFile(file);
+        auto *number = m_fixture->Find<QLineEdit>("patchNumberField");
+        number->clear();
+        test::TypeText(number, QString::fromUtf8("\xC3\xA9\xE2\x82\xAC")); // "é€", Windows-1252 both
+        QCOMPARE(number->text(), QString::fromUtf8("\xC3\xA9\xE2\x82\xAC"));
+        number->clear();
+        test::TypeText(number, QString::fromUtf8("\xE2\x82\xAC\xE2\x9C\x93")); // no Windows-1252 for a tick
+        QCOMPARE(number->text(), QString::fromUtf8("\xE2\x82\xAC"));
+        number->clear();
+        test::TypeText(number, QString::fromUtf8("\xC3\xA9"));
+        Dialogs().printAnswers = {PdfPath("typed.pdf")};
+        Print();
+        const QString text = RunTool(QStringLiteral("pdftotext"), {PdfPath("typed.pdf"), QStringLiteral("-")});
+        QVERIFY2(text.contains(QString::fromUtf8("Patch Name: Caf\xC3\xA9")), qPrintable(text));
+        QVERIFY2(text.contains(QString::fromUtf8("PATCH NUMBER: \xC3\xA9")), qPrintable(text));
     }
 
     void cancellingPrintsNothingAndTheNextDialogKeepsThePrinter() {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QStyleFactory>
 #include <QTemporaryDir>
@@ -68,6 +69,15 @@ inline void ClickRow(QListWidget *list, int row, Qt::MouseButton button = Qt::Le
     const QRect rect = list->visualItemRect(list->item(row));
     QTest::mousePress(list->viewport(), button, {}, rect.center());
     QTest::mouseRelease(list->viewport(), button, {}, rect.center());
+}
+
+// Types the text character by character as key presses, any character included (the test
+// library's own typing takes ASCII only).
+inline void TypeText(QWidget *widget, const QString &text) {
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+    }
 }
 
 inline QStringList Texts(const QListWidget *list) {

@@ -1,5 +1,9 @@
 #include "sheet/patch_sheet.h"
 
+#include <cmath>
+
+#include "text/display_text.h"
+
 namespace patchlens {
 
 namespace {
@@ -31,6 +35,64 @@ constexpr Block kBlocks[] = {
     {Module::Lfo2, "LFO 2_______", 5000, 3000, OnWhen::LampOn},
 };
 
+constexpr int kSheetFontHeight = 80; // the renderer's sheet font, in sheet units
+constexpr int kSmallestLocation = 12; // where even a path of thousands of characters fits
+
+// Characters, not bytes, of a UTF-8 text.
+std::size_t Characters(std::string_view utf8) {
+    std::size_t count = 0;
+    for (const char c : utf8)
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return count;
+}
+
+// The characters a line of the page holds at a font height.
+std::size_t CharactersPerLine(int height) {
+    return static_cast<std::size_t>((kSheetRight - 20) / (kLocationAdvance * height));
+}
+
+int LineHeight(int height) {
+    return static_cast<int>(std::ceil(kLocationLineHeight * height));
+}
+
+// The text broken into lines of at most `width` characters: after a separator where possible,
+// inside a name only where the name alone is wider than a line.
+std::vector<std::string> BreakAtSeparators(std::string_view text, std::size_t width) {
+    // The pieces: each name with the separator that ends it.
+    std::vector<std::string_view> pieces;
+    while (!text.empty()) {
+        const std::size_t end = text.find_first_of("/\\");
+        const std::size_t size = end == std::string_view::npos ? text.size() : end + 1;
+        pieces.push_back(text.substr(0, size));
+        text.remove_prefix(size);
+    }
+    std::vector<std::string> lines(1);
+    std::size_t used = 0;
+    for (std::string_view piece : pieces) {
+        const std::size_t characters = Characters(piece);
+        if (used > 0 && used + characters > width) {
+            lines.emplace_back();
+            used = 0;
+        }
+        // A piece wider than a whole line is cut between characters.
+        while (used + Characters(piece) > width) {
+            std::size_t at = 0;
+            for (std::size_t taken = 0; taken < width - used; ++taken) {
+                do
+                    ++at;
+                while (at < piece.size() && (static_cast<unsigned char>(piece[at]) & 0xC0) == 0x80);
+            }
+            lines.back() += piece.substr(0, at);
+            piece.remove_prefix(at);
+            lines.emplace_back();
+            used = 0;
+        }
+        lines.back() += piece;
+        used += Characters(piece);
+    }
+    return lines;
+}
+
 constexpr int kBoxWidth = 710;
 constexpr int kBoxHeight = 750;
 constexpr int kRowIndent = 10;
@@ -46,6 +108,23 @@ const Block &BlockOf(Module module) {
 }
 
 } // namespace
+
+LocationLayout LayOutLocation(std::string_view path) {
+    const std::string text = "Patch Location: " + ToDisplayUtf8(path);
+    const std::size_t characters = Characters(text);
+    // One line, in a font shrunk as far as the sheet font's size.
+    for (int height = LocationFontHeight(kSheetDpi); height >= kSheetFontHeight; --height)
+        if (characters <= CharactersPerLine(height))
+            return {{text}, height};
+    // Then as many lines as fit above the blocks, in the largest font that takes the whole path.
+    const int room = kBlocksTop - kLocationTop;
+    for (int height = kSheetFontHeight; height > kSmallestLocation; --height) {
+        std::vector<std::string> lines = BreakAtSeparators(text, CharactersPerLine(height));
+        if (static_cast<int>(lines.size()) * LineHeight(height) <= room)
+            return {std::move(lines), height};
+    }
+    return {BreakAtSeparators(text, CharactersPerLine(kSmallestLocation)), kSmallestLocation};
+}
 
 int LocationFontHeight(int dpi) {
     // 16 points at `dpi` dots per inch, times 1.15: 23 * dpi / 90, rounded exactly.
@@ -66,12 +145,16 @@ PatchSheet BuildPatchSheet(const SheetInput &input) {
     PatchSheet sheet;
     auto text = [&](int x, int y, std::string content, SheetFont font = SheetFont::Sheet,
                     SheetColour colour = kSheetBlack, SheetColour background = kSheetWhite) {
-        sheet.texts.push_back({x, y, font, colour, background, std::move(content)});
+        sheet.texts.push_back({x, y, font, 0, colour, background, std::move(content)});
     };
     text(20, 300,
-         "Patch Name: " + std::string(input.nameField) +
-             "    PATCH NUMBER: " + std::string(input.numberField));
-    text(20, 400, "Patch Location: " + std::string(input.path), SheetFont::Location);
+         "Patch Name: " + ToDisplayUtf8(input.nameField) + "    PATCH NUMBER: " + ToDisplayUtf8(input.numberField));
+    const LocationLayout location = LayOutLocation(input.path);
+    for (std::size_t i = 0; i < location.lines.size(); ++i) {
+        text(20, kLocationTop + static_cast<int>(i) * LineHeight(location.height), location.lines[i],
+             SheetFont::Location);
+        sheet.texts.back().height = location.height;
+    }
 
     for (const Block &block : kBlocks) {
         const PanelList &list = input.panels[IndexOf(block.module)].list;

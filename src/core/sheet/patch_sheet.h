@@ -37,6 +37,7 @@ struct SheetText {
     int x = 0;
     int y = 0;
     SheetFont font = SheetFont::Sheet;
+    int height = 0; // the font's height in sheet units; 0: the font's own (the location font may be smaller)
     SheetColour colour = kSheetBlack;
     SheetColour background = kSheetWhite;
     std::string text; // bytes, shown by the display rule
@@ -53,8 +54,19 @@ struct PatchSheet {
     std::vector<SheetBox> boxes;
 };
 
+// The right edge of the page's content: the blocks span x from 20 to 5710.
+inline constexpr int kSheetRight = 5710;
+// The location line's texts lie between y = 400 and the first row of blocks at y = 600.
+inline constexpr int kLocationTop = 400;
+inline constexpr int kBlocksTop = 600;
+// "Courier New" (and its metric-compatible substitutes) advances 0.6 of its height a character
+// and needs 1.15 of its height a line; the location texts are laid out by these two figures.
+inline constexpr double kLocationAdvance = 0.601;
+inline constexpr double kLocationLineHeight = 1.15;
+
 // What the sheet shows: the panels as the viewer shows them, the patch name field, the patch
-// number field and the loaded file's path.
+// number field and the loaded file's path. Texts are bytes, each shown by the display rule on its
+// own (a Windows-1252 name beside a UTF-8 number reads right).
 struct SheetInput {
     const ModulePanels &panels;
     std::string_view nameField;
@@ -62,7 +74,19 @@ struct SheetInput {
     std::string_view path;
 };
 
+// The page. The location line ("Patch Location: " and the path) keeps the whole path readable:
+// when it is too wide for the page its font shrinks, down to the sheet font's size; below that the
+// path is broken at its separators (inside a name only where a name alone is too wide) onto further
+// lines, all above the blocks, in the largest font for which they fit. The rest of the page does
+// not move.
 PatchSheet BuildPatchSheet(const SheetInput &input);
+
+// The location line as laid out: its lines, top to bottom, and the font height they share.
+struct LocationLayout {
+    std::vector<std::string> lines; // UTF-8
+    int height = 0;
+};
+LocationLayout LayOutLocation(std::string_view path);
 
 // The location font's height in units of a page of `dpi` dots per inch: 16 points enlarged by
 // 1.15, to the nearest integer, an exact half going to the even neighbour (77 at 300, 153 at 600).

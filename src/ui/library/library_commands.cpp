@@ -25,15 +25,6 @@ namespace {
 constexpr int kNameBytesRole = Qt::UserRole; // a name list entry's name as stored
 constexpr int kNameFieldLength = 21;
 
-// Admits only text that Windows-1252, the library's code page, can hold.
-class Windows1252Validator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString &input, int &) const override {
-        return Utf8ToWindows1252(input.toStdString()) ? Acceptable : Invalid;
-    }
-};
-
 } // namespace
 
 LibraryCommands::LibraryCommands(QWidget *client, QWidget *owner, Dialogs &dialogs, const Patch &patch,
@@ -65,7 +56,7 @@ LibraryCommands::LibraryCommands(QWidget *client, QWidget *owner, Dialogs &dialo
     m_nameField->setObjectName(QStringLiteral("libraryNameField"));
     m_nameField->setFont(fonts.control);
     m_nameField->setMaxLength(kNameFieldLength);
-    m_nameField->setValidator(new Windows1252Validator(m_nameField));
+    m_nameField->setValidator(MakeWindows1252Validator(m_nameField));
     m_nameField->setGeometry(70, 500, 210, 20);
 
     connect(MakeButton(QStringLiteral("Add"), "libraryAddButton", {177, 460, 50, 17}, client),
@@ -105,7 +96,7 @@ std::string LibraryCommands::NameFieldBytes() const {
     const QString text = m_nameField->text();
     if (text == m_shownName)
         return m_shownNameBytes; // as read from the file, bytes unchanged
-    return Utf8ToWindows1252(text.toStdString()).value_or(text.toStdString());
+    return TypedBytes(text);
 }
 
 void LibraryCommands::SetNameField(const std::string &bytes) {

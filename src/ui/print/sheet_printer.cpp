@@ -19,14 +19,17 @@ QColor ToQColor(SheetColour colour) {
     return {colour.red, colour.green, colour.blue};
 }
 
-QFont FontFor(SheetFont font) {
+} // namespace
+
+QFont SheetTextFont(const SheetText &text) {
+    Fonts(); // the face substitutes for "Courier New"
     QFont result;
     result.setStyleStrategy(QFont::PreferNoShaping); // "fi" stays two letters, as in the panels
-    if (font == SheetFont::Location) {
+    if (text.font == SheetFont::Location) {
         result.setFamily(QStringLiteral("Courier New"));
         result.setStyleHint(QFont::TypeWriter);
         result.setWeight(QFont::Bold);
-        result.setPixelSize(LocationFontHeight(kSheetDpi));
+        result.setPixelSize(text.height > 0 ? text.height : LocationFontHeight(kSheetDpi));
     } else {
         result.setWeight(QFont::Normal);
         result.setPixelSize(kSheetFontHeight);
@@ -34,14 +37,12 @@ QFont FontFor(SheetFont font) {
     return result;
 }
 
-} // namespace
-
 void PaintSheet(QPainter &painter, const PatchSheet &sheet, double unitsToDevice) {
     Fonts(); // the face substitutes for "Courier New"
     painter.save();
     painter.scale(unitsToDevice, unitsToDevice);
     for (const SheetText &text : sheet.texts) {
-        const QFont font = FontFor(text.font);
+        const QFont font = SheetTextFont(text);
         painter.setFont(font);
         const QString shown = ToQString(text.text);
         const QFontMetrics metrics(font, painter.device());

@@ -7,6 +7,7 @@
 
 #include "sheet/patch_sheet.h"
 
+class QFont;
 class QPainter;
 class QPrinter;
 
@@ -14,6 +15,9 @@ namespace patchlens {
 
 // The sheet font: the default face, sized (in sheet units) so that a row fits its 100-unit pitch.
 inline constexpr int kSheetFontHeight = 80;
+
+// The font a sheet text is painted in, sized in sheet units.
+QFont SheetTextFont(const SheetText &text);
 
 // Paints the sheet with `unitsToDevice` device pixels per sheet unit.
 void PaintSheet(QPainter &painter, const PatchSheet &sheet, double unitsToDevice);

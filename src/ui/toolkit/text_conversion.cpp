@@ -1,6 +1,7 @@
 #include "toolkit/text_conversion.h"
 
 #include <QFile>
+#include <QValidator>
 
 #include "text/display_text.h"
 
@@ -9,6 +10,27 @@ namespace patchlens {
 QString ToQString(std::string_view bytes) {
     const std::string utf8 = ToDisplayUtf8(bytes);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+namespace {
+
+class Windows1252Validator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override {
+        return Utf8ToWindows1252(input.toStdString()) ? Acceptable : Invalid;
+    }
+};
+
+} // namespace
+
+std::string TypedBytes(const QString &typed) {
+    const std::string utf8 = typed.toStdString();
+    return Utf8ToWindows1252(utf8).value_or(utf8);
+}
+
+QValidator *MakeWindows1252Validator(QObject *parent) {
+    return new Windows1252Validator(parent);
 }
 
 QString MessageText(std::string_view bytes) {

@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+class QObject;
+class QValidator;
+
 namespace patchlens {
 
 // Bytes for display: UTF-8 when valid, else Windows-1252 byte by byte.
@@ -22,6 +25,14 @@ std::filesystem::path PathFromQString(const QString &text);
 // The bytes of a native path (what default.ini stores), and back.
 std::string PathBytes(const std::filesystem::path &path);
 std::filesystem::path PathFromBytes(std::string_view bytes);
+
+// Typed text as bytes: Windows-1252, the code page of the device's software and of the library
+// file. Fields that take text to be stored admit only what Windows-1252 can hold (the validator
+// below); anything else is kept as UTF-8.
+std::string TypedBytes(const QString &typed);
+
+// A validator admitting only text that Windows-1252 can hold; it belongs to `parent`.
+QValidator *MakeWindows1252Validator(QObject *parent);
 
 // A path as the file dialogs take it.
 QString PathForDialog(const std::filesystem::path &path);

@@ -123,6 +123,7 @@ void MainWindow::CreateControls() {
     m_numberField->setObjectName(QStringLiteral("patchNumberField"));
     m_numberField->setFont(fonts.control);
     m_numberField->setMaxLength(2);
+    m_numberField->setValidator(MakeWindows1252Validator(m_numberField));
     m_numberField->setTextMargins(0, 0, 0, 0);
     m_numberField->setToolTip(QStringLiteral("Enter Number used in RP350 -> Only for your reference"));
     m_numberField->setGeometry(550, 10, 23, 20);
@@ -173,7 +174,7 @@ void MainWindow::PrintPatch() {
     }
     if (!m_dialogs.ChoosePrinter(this, *m_printer))
         return;
-    const std::string number = m_numberField->text().toStdString();
+    const std::string number = TypedBytes(m_numberField->text());
     const std::string path = PathBytes(m_patch.path);
     const PatchSheet sheet = BuildPatchSheet({m_patch.panels, m_patch.name, number, path});
     if (!PrintSheet(*m_printer, sheet))
