@@ -1,8 +1,20 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#define STDOUT_FILENO 1
+#define isatty _isatty
+#else
+#include <unistd.h>
+#endif
 
 #include "patch/decode.h"
 #include "patch/patch_folder.h"
@@ -182,7 +194,7 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err) {
         const std::string &path = command.files[i];
         const LoadOutcome outcome = LoadPatchFile(patch, std::filesystem::path(path));
         if (!outcome.readOk) {
-            err << path << ": cannot read file\n";
+            err << VisibleText(path) << ": cannot read file: " << outcome.readError << '\n';
             status = 1;
         }
         if (!outcome.decode.accepted)
@@ -203,7 +215,7 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err) {
     return status;
 }
 
-int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err) {
+int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal) {
     const SearchModule *module = command.searchModule ? FindSearchModule(*command.searchModule) : nullptr;
     const bool modelChosen = command.searchModel && *command.searchModel != kSelectTypeEntry;
     const std::filesystem::path folder(command.searchFolder);
@@ -216,11 +228,13 @@ int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err) 
     observer.onTooManyItems = [&](const std::filesystem::path &overflowing) {
         err << kTooManyTreeItemsMessage << ": " << PathText(overflowing) << '\n';
     };
-    observer.onResult = [&](const std::filesystem::path &path) { out << PathText(path) << '\n'; };
+    observer.onResult = [&](const std::filesystem::path &path) {
+        out << (outIsTerminal ? VisibleText(PathText(path)) : PathText(path)) << '\n';
+    };
     const SearchOutcome outcome =
         RunPatchSearch(folder, MakeSearchTarget(*module, *command.searchModel), {}, &observer);
     out.flush();
-    err << outcome.status << '\n';
+    err << VisibleText(outcome.status) << '\n';
     return 0;
 }
 
@@ -247,11 +261,9 @@ int RunViewerWithoutDisplay(const CommandLine &command, std::ostream &out, std::
             dump.files.push_back(arg);
             continue;
         }
-        std::vector<std::string> names;
-        for (const std::filesystem::path &name : ListPatchFiles(arg))
-            names.push_back(name.string());
-        std::sort(names.begin(), names.end());
-        for (const std::string &name : names)
+        std::vector<std::filesystem::path> names = ListPatchFiles(arg);
+        SortAsListed(names);
+        for (const std::filesystem::path &name : names)
             dump.files.push_back((std::filesystem::path(arg) / name).string());
     }
     out << "No display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), so the viewer window "
@@ -263,7 +275,9 @@ int RunViewerWithoutDisplay(const CommandLine &command, std::ostream &out, std::
     return RunDump(dump, out, err);
 }
 
-int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream &err) {
+namespace {
+
+int RunMode(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal) {
     switch (command.mode) {
     case CommandLine::Mode::Help:
         out << UsageText();
@@ -274,15 +288,43 @@ int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream
     case CommandLine::Mode::Dump:
         return RunDump(command, out, err);
     case CommandLine::Mode::Search:
-        return RunSearch(command, out, err);
+        return RunSearch(command, out, err, outIsTerminal);
     case CommandLine::Mode::UsageError:
         err << "patchlens: " << command.error << "\n\n" << UsageText();
         return 2;
-    case CommandLine::Mode::SheetPdf:
     case CommandLine::Mode::Viewer:
+        return RunViewerWithoutDisplay(command, out, err);
+    case CommandLine::Mode::SheetPdf:
         break;
     }
     return 0;
+}
+
+} // namespace
+
+int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal) {
+    errno = 0;
+    const int status = RunMode(command, out, err, outIsTerminal);
+    if (out.flush())
+        return status;
+    const int error = errno;
+    err << "patchlens: the output could not be written whole";
+    if (error != 0)
+        err << ": " << std::strerror(error);
+    err << '\n';
+    return kOutputFailedStatus;
+}
+
+int RunToStandardOutput(const CommandLine &command) {
+    const int status = RunWithoutWindow(command, std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
+    if (status == kOutputFailedStatus)
+        return status;
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    std::cerr << "patchlens: the output could not be written whole: " << std::strerror(errno != 0 ? errno : EIO)
+              << '\n';
+    return kOutputFailedStatus;
 }
 
 } // namespace patchlens

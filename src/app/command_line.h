@@ -10,6 +10,9 @@ namespace patchlens {
 
 inline constexpr const char *kVersionText = "1.21";
 
+// The exit status when the output could not be written whole (a full disk, a closed pipe).
+inline constexpr int kOutputFailedStatus = 4;
+
 struct CommandLine {
     enum class Mode { Viewer, Dump, Search, SheetPdf, Help, Version, UsageError };
     Mode mode = Mode::Viewer;
@@ -42,18 +45,24 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err);
 // of every folder given, printed as text after a note saying why.
 int RunViewerWithoutDisplay(const CommandLine &command, std::ostream &out, std::ostream &err);
 
-// Searches the folder tree as the search window does and writes the matching paths (their bytes)
-// to `out`, one per line, in result list order; the final status text, and each "Too Many Tree
+// Searches the folder tree as the search window does and writes the matching paths (their bytes;
+// with control characters shown visibly when `out` is a terminal) to `out`, one per line, in
+// result list order; the final status text, and each "Too Many Tree
 // Items" with its folder, go to `err`. Returns 0 after a search (with or without results) and 1
 // when the search is refused, its message on `err`: a folder ending in the separator or not found,
 // no module ("Select Model"), no model ("Select Type").
-int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err);
+int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal = false);
 
 // True when a window can be shown: a display server is named, or a Qt platform is chosen.
 bool HasDisplay();
 
-// Runs a mode that needs no window and no Qt (everything but Viewer and SheetPdf); returns the
-// exit status.
-int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream &err);
+// Runs a mode that needs no window and no Qt (everything but SheetPdf; Viewer as without a
+// display); returns the exit status, or kOutputFailedStatus after a message on `err` when `out`
+// could not take everything written to it.
+int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal = false);
+
+// RunWithoutWindow on standard output and standard error, checking that what was written to
+// standard output reached it.
+int RunToStandardOutput(const CommandLine &command);
 
 } // namespace patchlens

@@ -26,11 +26,8 @@ int main(int argc, char **argv) {
     const patchlens::CommandLine command = patchlens::ParseCommandLine(args);
     const bool window = command.mode == patchlens::CommandLine::Mode::SheetPdf ||
                         (command.mode == patchlens::CommandLine::Mode::Viewer && patchlens::HasDisplay());
-    if (!window) {
-        if (command.mode == patchlens::CommandLine::Mode::Viewer)
-            return patchlens::RunViewerWithoutDisplay(command, std::cout, std::cerr);
-        return patchlens::RunWithoutWindow(command, std::cout, std::cerr);
-    }
+    if (!window)
+        return patchlens::RunToStandardOutput(command);
     const std::string reason = patchlens::ExecWindowProgram(patchlens::OwnProgramPath(argv[0]), argv);
     std::cerr << "patchlens: cannot start the window program: " << reason << '\n';
     return 1;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "patch_dump.h"
 #include "print/sheet_printer.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/program_folder.h"
@@ -38,11 +39,20 @@ int RunSheetPdf(int argc, char **argv, const patchlens::CommandLine &command) {
     patchlens::Patch patch;
     const patchlens::LoadOutcome outcome = patchlens::LoadPatchFile(patch, patchlens::PathFromBytes(file));
     if (!outcome.readOk) {
-        std::cerr << file << ": cannot read file\n";
+        std::cerr << patchlens::VisibleText(file) << ": cannot read file: " << outcome.readError << '\n';
         return 1;
     }
     if (!outcome.decode.accepted) {
-        std::cerr << file << ": " << patchlens::MessageText(outcome.decode.message).toStdString() << '\n';
+        // The refusal's lines are joined by CR LF; here each goes on a line of its own.
+        std::string_view message = outcome.decode.message;
+        std::cerr << patchlens::VisibleText(file) << ": ";
+        for (;;) {
+            const std::size_t end = message.find("\r\n");
+            std::cerr << patchlens::VisibleText(message.substr(0, end)) << '\n';
+            if (end == std::string_view::npos)
+                break;
+            message.remove_prefix(end + 2);
+        }
         return 1;
     }
     const std::string path = patchlens::PathBytes(patch.path);
@@ -90,9 +100,7 @@ int main(int argc, char **argv) {
     const patchlens::CommandLine command = patchlens::ParseCommandLine(args);
     if (command.mode == patchlens::CommandLine::Mode::SheetPdf)
         return RunSheetPdf(argc, argv, command);
-    if (command.mode != patchlens::CommandLine::Mode::Viewer)
-        return patchlens::RunWithoutWindow(command, std::cout, std::cerr);
-    if (!patchlens::HasDisplay())
-        return patchlens::RunViewerWithoutDisplay(command, std::cout, std::cerr);
+    if (command.mode != patchlens::CommandLine::Mode::Viewer || !patchlens::HasDisplay())
+        return patchlens::RunToStandardOutput(command);
     return RunViewer(argc, argv, command);
 }

@@ -44,7 +44,7 @@ std::vector<std::string> ShownLines(const Patch &patch, Module module) {
     const std::size_t count = module == Module::Pickup ? 1 : kPanelLines;
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < std::max(count, list.lines.size()); ++i)
-        lines.push_back("    " + ToDisplayUtf8(LineAt(list, i)));
+        lines.push_back("    " + VisibleText(LineAt(list, i)));
     return lines;
 }
 
@@ -84,6 +84,31 @@ void WriteRow(std::ostream &out, const Patch &patch, const PanelRow &row,
 }
 
 } // namespace
+
+std::string VisibleText(std::string_view bytes) {
+    const std::string text = ToDisplayUtf8(bytes);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k)
+            code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
+        const bool reorders = code == 0x061C || code == 0x200E || code == 0x200F || (code >= 0x2028 && code <= 0x202E) ||
+                              (code >= 0x2066 && code <= 0x2069);
+        if (control || reorders) {
+            char escaped[12];
+            std::snprintf(escaped, sizeof escaped, control ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(code));
+            out += escaped;
+        } else {
+            out.append(text, i, length);
+        }
+        i += length;
+    }
+    return out;
+}
 
 std::string JsonString(std::string_view bytes) {
     const std::string text = ToDisplayUtf8(bytes);
@@ -143,18 +168,18 @@ void WriteTextSummary(std::ostream &out, const DumpedFile &file, const Patch &pa
     auto field = [&](std::string_view label, const std::string &value) {
         out << label << (value.empty() ? "" : " ") << value << '\n';
     };
-    field("Patch file:", ToDisplayUtf8(file.path));
+    field("Patch file:", VisibleText(file.path));
     if (file.refused) {
         out << "Refused:    ";
         std::string_view message = file.message;
         for (std::size_t end = message.find("\r\n"); end != std::string_view::npos;
              end = message.find("\r\n")) {
-            out << ToDisplayUtf8(message.substr(0, end)) << "\n            ";
+            out << VisibleText(message.substr(0, end)) << "\n            ";
             message.remove_prefix(end + 2);
         }
-        out << ToDisplayUtf8(message) << "\nStill showing the patch shown before.\n";
+        out << VisibleText(message) << "\nStill showing the patch shown before.\n";
     }
-    field("Patch name:", ToDisplayUtf8(patch.name));
+    field("Patch name:", VisibleText(patch.name));
     out << "Lamps:      [x] on, [ ] off\n\n";
 
     std::array<std::size_t, 6> widths{};

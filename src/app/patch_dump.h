@@ -17,6 +17,13 @@ struct DumpedFile {
     std::string message; // the refusal, lines joined by CR LF
 };
 
+// The bytes for a terminal, by the display rule, with every character that a terminal would act on
+// instead of showing shown visibly: C0 and C1 controls and DEL as "\x1b", and the characters that
+// reorder or break lines (bidirectional overrides and isolates, line and paragraph separators) as
+// "\u202e". A file name or a patch name can then neither recolour, clear or retitle the terminal
+// nor hide part of a line.
+std::string VisibleText(std::string_view bytes);
+
 // A JSON string literal of the bytes, shown by the display rule (UTF-8 when valid, else
 // Windows-1252).
 std::string JsonString(std::string_view bytes);

@@ -105,7 +105,7 @@ TEST_F(DumpTest, RefusedAndUnreadableFilesSetStatus1AndKeepThePreviousState) {
     const std::string missing = (folder / "missing.rp350p").string();
     std::string out, err;
     EXPECT_EQ(Run({"--dump", "--json", a, b, missing}, out, err), 1);
-    EXPECT_EQ(err, missing + ": cannot read file\n");
+    EXPECT_EQ(err, missing + ": cannot read file: no such file\n");
     EXPECT_NE(out.find("\"refused\": true, \"message\": \"Wrong Schema Version!: 1.3\\r\\nProgram Supports "
                        "Version : 1.2\\r\\n"
                        "Ask for New Version.\", \"name\": \"First\""),
@@ -133,7 +133,7 @@ TEST_F(DumpTest, TextSummaryShowsLampsAndLines) {
     const std::string path = Write("blues.rp350p", builder.Bytes());
     std::string out, err;
     EXPECT_EQ(Run({"--dump", path, folder.string()}, out, err), 1); // the folder cannot be read as a file
-    EXPECT_EQ(err, folder.string() + ": cannot read file\n");
+    EXPECT_EQ(err, folder.string() + ": cannot read file: it is a folder\n");
     EXPECT_NE(out.find("Patch name: Blues"), std::string::npos);
     EXPECT_NE(out.find("[x] DISTORTION"), std::string::npos);
     EXPECT_NE(out.find("[ ] WAH"), std::string::npos);
@@ -144,6 +144,60 @@ TEST_F(DumpTest, TextSummaryShowsLampsAndLines) {
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);)
         EXPECT_TRUE(line.empty() || line.back() != ' ') << line;
+}
+
+// Control characters from a name or a file name are shown, not sent to the terminal; a file no
+// patch can be (a sparse terabyte) is refused by its size and the files after it go on.
+TEST_F(DumpTest, HostileFilesNeitherReachTheTerminalNorEndTheRun) {
+    PatchBuilder builder;
+    builder.name = "Title\x1b]0;owned\x07\x1b[2J\xC2\x9B\xE2\x80\xAE";
+    const std::string hostile = Write("red\x1b[31m.rp350p", builder.Bytes());
+    const std::string huge = Write("huge.rp350p", "x");
+    std::error_code ec;
+    std::filesystem::resize_file(huge, std::uintmax_t{1} << 40, ec);
+    PatchBuilder after;
+    after.name = "After";
+    const std::string good = Write("good.rp350p", after.Bytes());
+    std::string out, err;
+    EXPECT_EQ(Run({"--dump", hostile, huge, good}, out, err), 1);
+    for (const char raw : {'\x1b', '\x07'}) {
+        EXPECT_EQ(out.find(raw), std::string::npos);
+        EXPECT_EQ(err.find(raw), std::string::npos);
+    }
+    EXPECT_EQ(out.find("\xC2\x9B"), std::string::npos);
+    EXPECT_NE(out.find("Patch name: Title\\x1b]0;owned\\x07\\x1b[2J\\x9b\\u202e"), std::string::npos) << out;
+    EXPECT_NE(out.find("red\\x1b[31m.rp350p"), std::string::npos);
+    if (!ec) {
+        EXPECT_NE(err.find("huge.rp350p: cannot read file: too large: 1099511627776 bytes"), std::string::npos) << err;
+    }
+    EXPECT_NE(out.find("Patch name: After"), std::string::npos);
+}
+
+// Without a display the folder's patches come in the order the patch list shows them.
+TEST_F(DumpTest, WithoutADisplayAFolderIsListedInThePatchListsOrder) {
+    for (const char *name : {"B.rp350p", "a.rp350p", "c.RP350P", "\xC3\x89t\xC3\xA9.rp350p", "d.rp350p"})
+        Write(name, PatchBuilder().Bytes());
+    std::string out, err;
+    EXPECT_EQ(Run({folder.string()}, out, err), 0);
+    std::vector<std::string> order;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Patch file: ", 0) == 0)
+            order.push_back(std::filesystem::path(line.substr(12)).filename().string());
+    EXPECT_EQ(order, (std::vector<std::string>{"a.rp350p", "B.rp350p", "c.RP350P", "d.rp350p",
+                                               "\xC3\x89t\xC3\xA9.rp350p"}));
+}
+
+// A full disk (or any output that cannot take what is written) is an error of its own.
+TEST(CommandLineOutput, AnOutputThatCannotBeWrittenIsAnError) {
+    class Full : public std::streambuf {
+        int overflow(int) override { return traits_type::eof(); }
+        std::streamsize xsputn(const char *, std::streamsize) override { return 0; }
+    } full;
+    std::ostream out(&full);
+    std::ostringstream err;
+    EXPECT_EQ(RunWithoutWindow(ParseCommandLine({"--version"}), out, err), kOutputFailedStatus);
+    EXPECT_NE(err.str().find("could not be written"), std::string::npos);
 }
 
 // ---- The search mode ----------------------------------------------------------------------------

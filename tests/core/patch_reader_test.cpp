@@ -289,16 +289,23 @@ TEST_F(ReadPatchFileTest, AnUnreadableFileReadsAsEmptyWithAReason) {
     }));
 }
 
-TEST_F(ReadPatchFileTest, AGigabyteFileDecodesWithoutTrouble) {
-    // A sparse file of zero bytes: one line, no records.
-    const auto path = folder / "huge.rp350p";
-    std::ofstream(path, std::ios::binary).put('x');
-    std::filesystem::resize_file(path, std::uintmax_t{1} << 30);
-    Patch patch;
-    const LoadOutcome outcome = LoadPatchFile(patch, path);
-    EXPECT_TRUE(outcome.readOk);
-    EXPECT_TRUE(outcome.decode.accepted);
-    EXPECT_EQ(patch.panels[IndexOf(Module::Pickup)].list.lines, std::vector<std::string>{"NOTFND"});
+// A file far larger than any patch (a sparse terabyte) is refused by its size before a byte is
+// read, and decodes as the empty patch; one just over the limit likewise.
+TEST_F(ReadPatchFileTest, AFileTooLargeForAPatchIsRefusedByItsSize) {
+    for (const std::uintmax_t size : {kMaxPatchFileBytes + 1, std::uintmax_t{1} << 40}) {
+        const auto path = folder / "huge.rp350p";
+        std::ofstream(path, std::ios::binary).put('x');
+        std::error_code ec;
+        std::filesystem::resize_file(path, size, ec);
+        if (ec)
+            GTEST_SKIP() << "this file system takes no file of " << size << " bytes: " << ec.message();
+        Patch patch;
+        const LoadOutcome outcome = LoadPatchFile(patch, path);
+        EXPECT_FALSE(outcome.readOk);
+        EXPECT_TRUE(outcome.tooLarge);
+        EXPECT_NE(outcome.readError.find(std::to_string(size) + " bytes"), std::string::npos) << outcome.readError;
+        EXPECT_EQ(patch.panels[IndexOf(Module::Pickup)].list.lines, std::vector<std::string>{"NOTFND"});
+    }
 }
 
 } // namespace

@@ -440,6 +440,21 @@ private slots:
         QCOMPARE(window.patchLabel()->text(), QStringLiteral("Patch: ") + PathToQString(newer));
     }
 
+    void aFileTooLargeForAPatchIsNamedInAMessage() {
+        QTemporaryDir folder;
+        const auto huge = PathFromQString(folder.path()) / "huge.rp350p";
+        WriteBytes(huge, "x");
+        std::error_code ec;
+        std::filesystem::resize_file(huge, std::uintmax_t{1} << 40, ec);
+        if (ec)
+            QSKIP("this file system takes no sparse file of a terabyte");
+        Window().LoadPatchFile(huge);
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        QVERIFY(m_dialogs->messages.front().startsWith(PathToQString(huge)));
+        QVERIFY(m_dialogs->messages.front().contains(QStringLiteral("too large: 1099511627776 bytes")));
+        QCOMPARE(NameShown(), std::string(""));
+    }
+
     void textFromAFileIsShownAsPlainText() {
         QTemporaryDir folder;
         const auto file = PathFromQString(folder.path()) / "rich.rp350p";

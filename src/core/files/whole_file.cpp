@@ -21,7 +21,7 @@ std::string Reason(int error) {
 
 } // namespace
 
-FileBytes ReadWholeFile(const std::filesystem::path &path) {
+FileBytes ReadWholeFile(const std::filesystem::path &path, std::uintmax_t maxBytes) {
     FileBytes result;
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
@@ -41,18 +41,31 @@ FileBytes ReadWholeFile(const std::filesystem::path &path) {
         result.error = "it is not a regular file";
         return result;
     }
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > maxBytes) {
+        result.tooLarge = true;
+        result.error = "too large: " + std::to_string(size) + " bytes";
+        return result;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         result.error = Reason(errno != 0 ? errno : EACCES);
         return result;
     }
     try {
-        const auto size = std::filesystem::file_size(path, ec);
         if (!ec)
             result.bytes.reserve(static_cast<std::size_t>(size));
         char buffer[1 << 16];
-        while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        // A file that grows while it is read is still read no further than the limit.
+        while ((in.read(buffer, sizeof buffer) || in.gcount() > 0) && !result.tooLarge) {
             result.bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+            result.tooLarge = result.bytes.size() > maxBytes;
+        }
+        if (result.tooLarge) {
+            result.bytes.clear();
+            result.error = "too large: more than " + std::to_string(maxBytes) + " bytes";
+            return result;
+        }
         if (in.bad()) {
             result.bytes.clear();
             result.error = "read error";

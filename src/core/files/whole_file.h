@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -13,13 +14,20 @@ namespace patchlens {
 struct FileBytes {
     bool exists = false; // something is there by that name
     bool ok = false;     // it was read whole
+    bool tooLarge = false; // not read: larger than the reader takes
     std::string bytes;
     std::string error; // why it could not be read
 };
 
+// What ReadWholeFile takes at most unless told otherwise: far more than any file of this program
+// holds, far less than would exhaust the memory.
+inline constexpr std::uintmax_t kWholeFileLimit = std::uintmax_t{256} << 20;
+
 // Reads the whole file. Something that is not there is not an error: exists is false. A folder,
-// a device or a pipe is not read (it could block or never end): ok is false with a reason.
-FileBytes ReadWholeFile(const std::filesystem::path &path);
+// a device or a pipe is not read (it could block or never end): ok is false with a reason. A file
+// larger than `maxBytes` is not read either (a sparse file of a terabyte must not end the program):
+// tooLarge, with a reason that gives its size.
+FileBytes ReadWholeFile(const std::filesystem::path &path, std::uintmax_t maxBytes = kWholeFileLimit);
 
 // Replaces the file's content with `bytes` through a temporary file in the same folder, flushed
 // to disk and renamed over the old one, so that a crash or a full disk leaves either the old file

@@ -67,7 +67,7 @@ DecodeOutcome DecodePatch(Patch &patch) {
 
 LoadOutcome LoadPatchFile(Patch &patch, const std::filesystem::path &path) {
     LoadOutcome outcome;
-    patch.text = ReadPatchFile(path, &outcome.readError);
+    patch.text = ReadPatchFile(path, &outcome.readError, &outcome.tooLarge);
     outcome.readOk = outcome.readError.empty();
     patch.path = path;
     outcome.decode = DecodePatch(patch);

@@ -32,6 +32,7 @@ struct DecodeOutcome {
 struct LoadOutcome {
     bool readOk = true;
     std::string readError; // why the file could not be read; it then decodes as the empty text
+    bool tooLarge = false; // not read because no patch file is that large
     DecodeOutcome decode;
 };
 

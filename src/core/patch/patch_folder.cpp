@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <system_error>
+#include <type_traits>
+
+#include "text/display_text.h"
 
 namespace patchlens {
 
@@ -12,6 +15,88 @@ bool HasPatchExtension(std::string_view fileName) {
     return std::equal(tail.begin(), tail.end(), kExtension.begin(), [](char a, char b) {
         return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
     });
+}
+
+namespace {
+
+char32_t LowerCase(char32_t c) {
+    if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
+        (c >= 0x410 && c <= 0x42F))
+        return c + 0x20;
+    if (c >= 0x400 && c <= 0x40F)
+        return c + 0x50;
+    // Latin Extended-A: pairs of capital and small letters.
+    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+        return c | 1;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+        return (c & 1) != 0 ? c + 1 : c;
+    if (c == 0x178)
+        return 0xFF;
+    return c;
+}
+
+void AppendUtf8(std::string &out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// A name's bytes: the native ones where names are bytes, UTF-8 where they are UTF-16 (Windows).
+std::string NameBytes(const std::filesystem::path &name) {
+    if constexpr (std::is_same_v<std::filesystem::path::value_type, char>) {
+        return name.native();
+    } else {
+        const std::u8string text = name.u8string();
+        return std::string(text.begin(), text.end());
+    }
+}
+
+} // namespace
+
+std::string ListingKey(std::string_view nameBytes) {
+    const std::string shown = ToDisplayUtf8(nameBytes); // well-formed UTF-8
+    std::string key;
+    key.reserve(shown.size());
+    for (std::size_t i = 0; i < shown.size();) {
+        const auto lead = static_cast<unsigned char>(shown[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k)
+            c = (c << 6) | (static_cast<unsigned char>(shown[i + k]) & 0x3F);
+        AppendUtf8(key, LowerCase(c));
+        i += length;
+    }
+    return key;
+}
+
+void SortAsListed(std::vector<std::filesystem::path> &names) {
+    struct Keyed {
+        std::string key;
+        std::string bytes;
+        std::filesystem::path name;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(names.size());
+    for (std::filesystem::path &name : names) {
+        std::string bytes = NameBytes(name);
+        keyed.push_back({ListingKey(bytes), std::move(bytes), std::move(name)});
+    }
+    std::sort(keyed.begin(), keyed.end(),
+              [](const Keyed &a, const Keyed &b) { return a.key != b.key ? a.key < b.key : a.bytes < b.bytes; });
+    for (std::size_t i = 0; i < names.size(); ++i)
+        names[i] = std::move(keyed[i].name);
 }
 
 std::vector<std::filesystem::path> ListPatchFiles(const std::filesystem::path &folder) {

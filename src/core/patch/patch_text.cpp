@@ -165,11 +165,15 @@ PatchText MakePatchText(std::string bytes) {
     return text;
 }
 
-PatchText ReadPatchFile(const std::filesystem::path &path, std::string *error) {
-    FileBytes file = ReadWholeFile(path);
+PatchText ReadPatchFile(const std::filesystem::path &path, std::string *error, bool *tooLarge) {
+    FileBytes file = ReadWholeFile(path, kMaxPatchFileBytes);
+    if (tooLarge != nullptr)
+        *tooLarge = file.tooLarge;
     if (!file.ok) {
         if (error != nullptr)
-            *error = file.exists ? file.error : "no such file";
+            *error = !file.exists ? "no such file"
+                     : file.tooLarge ? file.error + " (a patch file holds tens of kilobytes)"
+                                     : file.error;
         return PatchText{};
     }
     return MakePatchText(std::move(file.bytes));

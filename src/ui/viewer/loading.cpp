@@ -45,21 +45,12 @@ void MainWindow::LoadPatchFolder() {
 
 void MainWindow::ListPatchFolder(const std::filesystem::path &folder) {
     m_settings.patchFolder = PathBytes(folder);
-    struct Entry {
-        QString shown;
-        std::string bytes;
-    };
-    std::vector<Entry> entries;
-    for (const std::filesystem::path &name : ListPatchFiles(folder))
-        entries.push_back({PathToQString(name), PathBytes(name)});
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        const int order = a.shown.compare(b.shown, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a.bytes < b.bytes;
-    });
+    std::vector<std::filesystem::path> names = ListPatchFiles(folder);
+    SortAsListed(names);
     m_patchList->clear();
-    for (const Entry &entry : entries) {
-        auto *item = new QListWidgetItem(entry.shown, m_patchList);
-        item->setData(kFileNameRole, QByteArray::fromStdString(entry.bytes));
+    for (const std::filesystem::path &name : names) {
+        auto *item = new QListWidgetItem(PathToQString(name), m_patchList);
+        item->setData(kFileNameRole, QByteArray::fromStdString(PathBytes(name)));
     }
     WriteSettings();
 }

@@ -159,7 +159,10 @@ void MainWindow::LoadPatchFile(const std::filesystem::path &path) {
     const LoadOutcome outcome = patchlens::LoadPatchFile(m_patch, path);
     m_patchLabel->SetFullText(QStringLiteral("Patch: ") + PathToQString(path));
     ShowPatch();
-    if (!outcome.decode.accepted)
+    if (outcome.tooLarge)
+        m_dialogs.ShowMessage(this, PathToQString(path) + QStringLiteral("\nis not read: ") +
+                                        ToQString(outcome.readError) + QLatin1Char('.'));
+    else if (!outcome.decode.accepted)
         m_dialogs.ShowMessage(this, MessageText(outcome.decode.message));
 }
 
