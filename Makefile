@@ -7,7 +7,8 @@ PATCHLENS := $(BUILD_DIR)/src/app/patchlens
 
 DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
 	qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-	fonts-liberation poppler-utils desktop-file-utils shared-mime-info
+	fonts-liberation poppler-utils desktop-file-utils shared-mime-info \
+	python3 xvfb xauth openbox xdotool imagemagick x11-utils
 
 .PHONY: all deps configure build test run bench bench-search screenshot clean
 

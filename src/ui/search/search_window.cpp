@@ -171,7 +171,7 @@ void SearchWindow::BrowseSearchFolder() {
     const std::filesystem::path start =
         m_startupFolder.empty() ? m_programFolder : PathFromBytes(m_startupFolder);
     const QString picked =
-        m_dialogs.PickFolder(m_mainWindow, QStringLiteral("Select Search Folder..."), PathForDialog(start));
+        m_dialogs.PickFolder(this, QStringLiteral("Select Search Folder..."), PathForDialog(start));
     if (picked.isEmpty())
         return;
     SetFolderField(PathBytes(PathFromQString(picked)));
@@ -202,7 +202,8 @@ void SearchWindow::StartSearch() {
     const SearchRefusal refusal =
         CheckSearchStart(FolderPath(), m_moduleList->currentIndex() != 0, m_modelList->currentIndex() != 0);
     if (refusal.refused) {
-        m_dialogs.ShowMessage(m_mainWindow, Text(refusal.message));
+        // The message belongs to this window, which stays in front for the correction.
+        m_dialogs.ShowMessage(this, Text(refusal.message));
         switch (refusal.focus) {
         case SearchFocus::FolderField:
             m_folderField->setFocus();
