@@ -102,17 +102,24 @@ class Desktop:
         self.env.pop("WAYLAND_DISPLAY", None)
         self.manager = None
         try:
-            self.manager = subprocess.Popen(["openbox"], env=self.env, stdout=subprocess.DEVNULL,
-                                            stderr=subprocess.DEVNULL)
-            self.wait_for_manager()
+            wait_until(lambda: subprocess.run(["xprop", "-root", "-len", "0"], env=self.env,
+                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0,
+                       what="the X server to take connections")
+            self.start_manager()
         except BaseException:
             self.close()
             raise
 
-    def wait_for_manager(self):
+    def start_manager(self):
+        log = tempfile.TemporaryFile()
+        self.manager = subprocess.Popen(["openbox"], env=self.env, stdout=log, stderr=subprocess.STDOUT)
+
         def managing():
             if self.manager.poll() is not None:
-                raise RuntimeError(f"openbox ended with status {self.manager.returncode}")
+                log.seek(0)
+                raise RuntimeError(f"openbox ended with status {self.manager.returncode} on {self.display}"
+                                   f" (the server {'has ended' if self.server.poll() is not None else 'runs'}): "
+                                   + log.read().decode(errors="replace"))
             return b"window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False)
         wait_until(managing, what="openbox")
 
