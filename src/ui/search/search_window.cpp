@@ -93,6 +93,11 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     m_resultList->setGeometry(10, 75, 580, 110);
     OnMouseUp(m_resultList, HookOrder::BeforeControl, [this] { OpenSearchResult(); });
     OnKeyUp(m_resultList, [this] { OpenSearchResult(); });
+    OnControlClick(m_resultList, [this](int row) {
+        if (m_hooks.comparePatch)
+            m_hooks.comparePatch(PathFromBytes(m_resultList->item(row)->data(kResultPathRole).toByteArray().toStdString()));
+    });
+    m_resultList->setToolTip(QStringLiteral("Ctrl+click: compare with the patch on screen"));
 
     m_statusLine = new ElidedLabel(Qt::ElideMiddle, statusBar);
     m_statusLine->setObjectName(QStringLiteral("searchStatus"));

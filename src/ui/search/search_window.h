@@ -35,6 +35,7 @@ public:
     struct Hooks {
         std::function<void(const std::filesystem::path &)> loadPatch; // a chosen result
         std::function<void()> writeSettings; // the folder field changed or the window closed
+        std::function<void(const std::filesystem::path &)> comparePatch; // Ctrl+click on a result
     };
 
     // Created hidden. `programFolder` is where the folder picker starts when no folder was kept.

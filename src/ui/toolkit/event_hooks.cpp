@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QSet>
 #include <QTimer>
@@ -76,6 +77,37 @@ private:
     QSet<int> m_pressedKeys;
 };
 
+class ControlClickHook : public QObject {
+public:
+    ControlClickHook(QListWidget *list, std::function<void(int)> handler)
+        : QObject(list), m_list(list), m_handler(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+            type != QEvent::MouseButtonDblClick)
+            return false;
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (!(mouse->modifiers() & Qt::ControlModifier) || mouse->button() != Qt::LeftButton)
+            return false;
+        if (type == QEvent::MouseButtonPress)
+            m_pressedRow = m_list->row(m_list->itemAt(mouse->position().toPoint()));
+        if (type == QEvent::MouseButtonRelease) {
+            const int row = m_list->row(m_list->itemAt(mouse->position().toPoint()));
+            if (row >= 0 && row == m_pressedRow)
+                QTimer::singleShot(0, m_list, [handler = m_handler, row] { handler(row); });
+            m_pressedRow = -1;
+        }
+        return true;
+    }
+
+private:
+    QListWidget *m_list;
+    std::function<void(int)> m_handler;
+    int m_pressedRow = -1;
+};
+
 QWidget *MouseTarget(QWidget *widget) {
     if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
         return area->viewport();
@@ -87,6 +119,10 @@ QWidget *MouseTarget(QWidget *widget) {
 void OnMouseUp(QWidget *widget, HookOrder order, std::function<void()> handler) {
     QWidget *target = MouseTarget(widget);
     target->installEventFilter(new ReleaseHook(widget, ReleaseHook::Kind::Mouse, order, std::move(handler)));
+}
+
+void OnControlClick(QListWidget *list, std::function<void(int row)> handler) {
+    list->viewport()->installEventFilter(new ControlClickHook(list, std::move(handler)));
 }
 
 void OnKeyUp(QWidget *widget, std::function<void()> handler) {

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <functional>
 
+class QListWidget;
 class QWidget;
 
 namespace patchlens {
@@ -24,5 +25,10 @@ void OnMouseUp(QWidget *widget, HookOrder order, std::function<void()> handler);
 // Runs `handler` when a key pressed while `widget` had the focus is released there (auto-repeat
 // aside: a held key is released once).
 void OnKeyUp(QWidget *widget, std::function<void()> handler);
+
+// Runs `handler` with the row under the mouse when the left button is clicked on the list with
+// Ctrl held. The click is the handler's alone: the list's selection does not move and its release
+// handlers do not run. Install it after the list's other hooks. A click on no row is ignored.
+void OnControlClick(QListWidget *list, std::function<void(int row)> handler);
 
 } // namespace patchlens

@@ -58,16 +58,14 @@ public:
                    const QModelIndex &index) override {
         if (event->type() != QEvent::ToolTip)
             return QStyledItemDelegate::helpEvent(event, view, option, index);
+        // A line that is shortened shows whole; otherwise the list's own tooltip, if any.
         const QString text = index.data(Qt::DisplayRole).toString();
         const QRect rect = TextRect(option.rect);
-        if (QFontMetrics(option.font).horizontalAdvance(text) > rect.width())
-            QToolTip::showText(event->globalPos(), text, view, option.rect);
-        else
-            QToolTip::hideText();
+        if (QFontMetrics(option.font).horizontalAdvance(text) <= rect.width())
+            return false;
+        QToolTip::showText(event->globalPos(), text, view, option.rect);
         return true;
     }
-
-    Qt::TextElideMode elide() const { return m_elide; }
 
 private:
     int m_height;

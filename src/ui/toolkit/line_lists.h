@@ -20,7 +20,8 @@ inline constexpr int kRowTextRight = 2;
 
 // A list box as the panels, the library, the patch list and the search use it: a one-pixel
 // border, rows of `rowHeight` pixels, single selection shown also without focus, and rows that
-// are elided by `elide` when they do not fit, with the whole line as the tooltip.
+// are elided by `elide` when they do not fit, with the whole line as the tooltip (elsewhere the
+// list's own tooltip shows).
 void StyleLineList(QListWidget *list, int rowHeight, Qt::TextElideMode elide);
 
 // What the list's row shows: the whole line when it fits the row, else the elided line.

@@ -61,8 +61,12 @@ void MainWindow::LoadSelectedPatch() {
     const QList<QListWidgetItem *> selected = m_patchList->selectedItems();
     if (selected.isEmpty())
         return;
-    const std::string name = selected.front()->data(kFileNameRole).toByteArray().toStdString();
-    LoadPatchFile(PathFromBytes(m_settings.patchFolder) / PathFromBytes(name));
+    LoadPatchFile(ListedPath(m_patchList->row(selected.front())));
+}
+
+std::filesystem::path MainWindow::ListedPath(int row) const {
+    const std::string name = m_patchList->item(row)->data(kFileNameRole).toByteArray().toStdString();
+    return PathFromBytes(m_settings.patchFolder) / PathFromBytes(name);
 }
 
 void MainWindow::LoadFirstListedPatch() {

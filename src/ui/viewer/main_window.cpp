@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include "compare/compare_window.h"
 #include "files/whole_file.h"
 #include "library/library_commands.h"
 #include "print/sheet_printer.h"
@@ -40,6 +41,7 @@ namespace {
 
 constexpr QSize kOuterSize(800, 580);
 const QColor kNameColour(0, 217, 0);
+const QString kCompareHint = QStringLiteral("Ctrl+click: compare with the patch on screen");
 
 QFrame *MakeStrip(const QRect &bounds, QWidget *parent) {
     auto *strip = new QFrame(parent);
@@ -71,7 +73,8 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
     CreateControls();
     m_search = new SearchWindow(
         this, m_dialogs, m_paths.programFolder,
-        {[this](const std::filesystem::path &path) { LoadPatchFile(path); }, [this] { WriteSettings(); }});
+        {[this](const std::filesystem::path &path) { LoadPatchFile(path); }, [this] { WriteSettings(); },
+         [this](const std::filesystem::path &path) { ComparePatchFile(path); }});
     m_helpKeys = new HelpKeyFilter([this] { OpenHelp(); }, this);
     qApp->installEventFilter(m_helpKeys);
     ReadSettings();
@@ -140,6 +143,10 @@ void MainWindow::CreateControls() {
     m_patchList->setGeometry(602, 55, 175, 462);
     OnMouseUp(m_patchList, HookOrder::BeforeControl, [this] { LoadSelectedPatch(); });
     OnKeyUp(m_patchList, [this] { LoadSelectedPatch(); });
+    OnControlClick(m_patchList, [this](int row) {
+        ComparePatchFile(ListedPath(row));
+    });
+    m_patchList->setToolTip(kCompareHint);
 
     m_panels = std::make_unique<ModulePanelViews>(client);
     m_library = new LibraryCommands(client, this, m_dialogs, m_patch, m_paths.dataFolder / kLibraryFileName);
@@ -157,6 +164,8 @@ void MainWindow::ShowPatch() {
 
 void MainWindow::LoadPatchFile(const std::filesystem::path &path) {
     const LoadOutcome outcome = patchlens::LoadPatchFile(m_patch, path);
+    if (outcome.decode.accepted)
+        m_shownPath = path;
     m_patchLabel->SetFullText(QStringLiteral("Patch: ") + PathToQString(path));
     ShowPatch();
     if (outcome.tooLarge)
@@ -164,6 +173,34 @@ void MainWindow::LoadPatchFile(const std::filesystem::path &path) {
                                         ToQString(outcome.readError) + QLatin1Char('.'));
     else if (!outcome.decode.accepted)
         m_dialogs.ShowMessage(this, MessageText(outcome.decode.message));
+}
+
+void MainWindow::ComparePatchFile(const std::filesystem::path &other) {
+    if (!m_patch.loaded) {
+        m_dialogs.ShowMessage(this, QStringLiteral("First Load a Patch!"));
+        return;
+    }
+    const FreshPatch a = DecodeFresh(m_shownPath);
+    const FreshPatch b = DecodeFresh(other);
+    for (const FreshPatch *side : {&a, &b}) {
+        if (side->usable())
+            continue;
+        const LoadOutcome &outcome = side->outcome;
+        m_dialogs.ShowMessage(this, PathToQString(side->patch.path) + QStringLiteral("\ncannot be compared: ") +
+                                        (outcome.readOk ? MessageText(outcome.decode.message)
+                                                        : ToQString(outcome.readError) + QLatin1Char('.')));
+        return;
+    }
+    auto *window = new CompareWindow(ComparePatches(a.patch, b.patch), {PathToQString(a.patch.path), ToQString(a.patch.name)},
+                                     {PathToQString(b.patch.path), ToQString(b.patch.name)}, this);
+    window->show();
+    if (const QScreen *screen = this->screen()) { // centred, over the main window
+        const QRect available = screen->availableGeometry();
+        window->move(available.x() + std::max(0, (available.width() - window->frameGeometry().width()) / 2),
+                     available.y() + std::max(0, (available.height() - window->frameGeometry().height()) / 2));
+    }
+    window->raise();
+    window->activateWindow();
 }
 
 void MainWindow::PrintPatch() {
@@ -222,7 +259,12 @@ void MainWindow::dropEvent(QDropEvent *event) {
     if (urls.isEmpty() || !urls.front().isLocalFile())
         return;
     event->acceptProposedAction();
-    OpenPath(PathFromQString(urls.front().toLocalFile()));
+    const std::filesystem::path path = PathFromQString(urls.front().toLocalFile());
+    std::error_code ec;
+    if ((event->modifiers() & Qt::ControlModifier) && !std::filesystem::is_directory(path, ec))
+        ComparePatchFile(path); // a file dropped with Ctrl held is compared, not loaded
+    else
+        OpenPath(path);
 }
 
 } // namespace patchlens

@@ -53,6 +53,9 @@ public:
     void ListPatchFolder(const std::filesystem::path &folder);
     // A dropped or given file is loaded as if chosen in the open dialog; a folder is listed.
     void OpenPath(const std::filesystem::path &path);
+    // Compares the patch on screen with the file in a compare window of its own; both are decoded
+    // afresh, and nothing in this window changes.
+    void ComparePatchFile(const std::filesystem::path &other);
     // Selects the patch list's first entry and loads it; nothing when the list is empty.
     void LoadFirstListedPatch();
 
@@ -83,11 +86,14 @@ protected:
 private:
     void CreateControls();
     void ShowPatch();
+    // The file of the patch list's row: the listed folder and the entry's real name.
+    std::filesystem::path ListedPath(int row) const;
     void Centre();
 
     Dialogs &m_dialogs;
     ProgramPaths m_paths;
     Patch m_patch;
+    std::filesystem::path m_shownPath; // the file whose patch is on screen (a refused one is not)
     ViewerSettings m_settings;
     std::optional<std::string> m_storedSettings; // default.ini as read or last written
     bool m_placed = false;

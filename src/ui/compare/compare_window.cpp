@@ -1,0 +1,172 @@
+#include "compare/compare_window.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+#include "toolkit/fonts.h"
+#include "toolkit/line_lists.h"
+#include "toolkit/text_conversion.h"
+#include "viewer/module_panel_views.h"
+
+namespace patchlens {
+
+namespace {
+
+constexpr int kColumns = 5;      // modules a row, as the front panel has them
+constexpr int kPanelWidth = 93;  // a panel list, as in the main window
+constexpr int kMarkWidth = 16;   // the column of signs between A and B
+const QColor kDifferenceColour(255, 224, 130);
+
+QString Name(const char *kind, Module module) {
+    return QStringLiteral("compare.") + QLatin1String(kind) + QLatin1Char('.') + ToQString(InfoOf(module).name);
+}
+
+QLabel *MakeLamp(Module module, bool on, const char *kind, QWidget *parent) {
+    auto *lamp = new QLabel(ToQString(InfoOf(module).caption), parent);
+    lamp->setObjectName(Name(kind, module));
+    lamp->setFont(Fonts().caption);
+    lamp->setTextFormat(Qt::PlainText);
+    lamp->setAutoFillBackground(true);
+    lamp->setFixedSize(kPanelWidth, 20);
+    SetLamp(lamp, on);
+    return lamp;
+}
+
+QListWidget *MakeList(const ComparedModule &compared, bool sideA, QWidget *parent) {
+    auto *list = new QListWidget(parent);
+    list->setObjectName(Name(sideA ? "listA" : "listB", compared.module));
+    list->setFont(Fonts().control);
+    StyleLineList(list, kControlRowHeight, Qt::ElideRight);
+    list->setFocusPolicy(Qt::NoFocus);
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    for (const ComparedLine &line : compared.lines) {
+        auto *item = new QListWidgetItem(ToQString(sideA ? line.a : line.b), list);
+        if (line.differs)
+            item->setBackground(kDifferenceColour);
+    }
+    list->setEnabled(sideA ? compared.enabledA : compared.enabledB);
+    const int rows = static_cast<int>(compared.lines.size());
+    list->setFixedSize(kPanelWidth, rows * kControlRowHeight + 4);
+    return list;
+}
+
+QLabel *MakeMark(bool differs, const QString &objectName, int height, QWidget *parent) {
+    auto *mark = new QLabel(differs ? QString(QChar(kDifferenceMark)) : QString(), parent);
+    mark->setObjectName(objectName);
+    mark->setAlignment(Qt::AlignCenter);
+    mark->setFixedSize(kMarkWidth, height);
+    QFont font = Fonts().control;
+    font.setBold(true);
+    mark->setFont(font);
+    return mark;
+}
+
+// One module: its name, the two lamps and the two lists, the signs between them.
+QWidget *MakeModuleBox(const ComparedModule &compared, QWidget *parent) {
+    auto *box = new QWidget(parent);
+    box->setObjectName(Name("module", compared.module));
+    auto *grid = new QGridLayout(box);
+    grid->setContentsMargins(4, 4, 4, 4);
+    grid->setHorizontalSpacing(0);
+    grid->setVerticalSpacing(0);
+    auto *title = new QLabel(ToQString(InfoOf(compared.module).name), box);
+    title->setTextFormat(Qt::PlainText);
+    QFont bold = title->font();
+    bold.setBold(compared.differs);
+    title->setFont(bold);
+    grid->addWidget(title, 0, 0, 1, 3);
+    grid->addWidget(MakeLamp(compared.module, compared.lampA, "lampA", box), 1, 0);
+    grid->addWidget(MakeMark(compared.lampDiffers(), Name("lampMark", compared.module), 20, box), 1, 1);
+    grid->addWidget(MakeLamp(compared.module, compared.lampB, "lampB", box), 1, 2);
+    grid->addWidget(MakeList(compared, true, box), 2, 0, Qt::AlignTop);
+    auto *marks = new QWidget(box);
+    auto *column = new QVBoxLayout(marks);
+    column->setContentsMargins(0, 2, 0, 0);
+    column->setSpacing(0);
+    for (std::size_t row = 0; row < compared.lines.size(); ++row)
+        column->addWidget(MakeMark(compared.lines[row].differs,
+                                   Name("mark", compared.module) + QLatin1Char('.') + QString::number(row),
+                                   kControlRowHeight, marks));
+    column->addStretch(1);
+    grid->addWidget(marks, 2, 1, Qt::AlignTop);
+    grid->addWidget(MakeList(compared, false, box), 2, 2, Qt::AlignTop);
+    grid->setRowStretch(3, 1);
+    return box;
+}
+
+ElidedLabel *MakeSideLabel(const char *objectName, const QString &letter, const CompareWindow::Side &side,
+                           QWidget *parent) {
+    auto *label = new ElidedLabel(Qt::ElideMiddle, parent);
+    label->setObjectName(QLatin1String(objectName));
+    label->SetFullText(letter + QStringLiteral(": ") + side.name + QStringLiteral("  \u2014  ") + side.path);
+    return label;
+}
+
+} // namespace
+
+CompareWindow::CompareWindow(const PatchComparison &comparison, const Side &a, const Side &b, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_comparison(comparison) {
+    setObjectName(QStringLiteral("compareWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(QStringLiteral("Compare: ") + a.name + QStringLiteral(" / ") + b.name);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(MakeSideLabel("compareSideA", QStringLiteral("A"), a, this));
+    layout->addWidget(MakeSideLabel("compareSideB", QStringLiteral("B"), b, this));
+    int differing = 0;
+    for (const ComparedModule &module : comparison.modules)
+        differing += module.differs;
+    auto *summary = new QLabel(this);
+    summary->setObjectName(QStringLiteral("compareSummary"));
+    summary->setTextFormat(Qt::PlainText);
+    summary->setText(differing == 0 ? QStringLiteral("The two patches show the same.")
+                                    : QStringLiteral("%1 of %2 modules differ (marked %3).")
+                                          .arg(differing)
+                                          .arg(kModuleCount)
+                                          .arg(QChar(kDifferenceMark)));
+    layout->addWidget(summary);
+    m_onlyDifferences = new QCheckBox(QStringLiteral("Show only differences"), this);
+    m_onlyDifferences->setObjectName(QStringLiteral("compareOnlyDifferences"));
+    connect(m_onlyDifferences, &QCheckBox::toggled, this, &CompareWindow::ShowOnlyDifferences);
+    layout->addWidget(m_onlyDifferences);
+
+    auto *panels = new QWidget(this);
+    m_grid = new QGridLayout(panels);
+    m_grid->setContentsMargins(0, 0, 0, 0);
+    m_grid->setSpacing(6);
+    for (std::size_t i = 0; i < kModuleCount; ++i)
+        m_modules[i] = MakeModuleBox(comparison.modules[i], panels);
+    layout->addWidget(panels);
+    layout->addStretch(1);
+    LayOut();
+}
+
+void CompareWindow::ShowOnlyDifferences(bool only) {
+    if (m_onlyDifferences->isChecked() != only)
+        m_onlyDifferences->setChecked(only); // comes back here through the signal
+    else
+        LayOut();
+}
+
+// The shown modules fill the grid row by row in panel order.
+void CompareWindow::LayOut() {
+    const bool only = m_onlyDifferences->isChecked();
+    for (QWidget *box : m_modules)
+        m_grid->removeWidget(box);
+    int place = 0;
+    for (std::size_t i = 0; i < kModuleCount; ++i) {
+        const bool shown = !only || m_comparison.modules[i].differs;
+        m_modules[i]->setVisible(shown);
+        if (shown) {
+            m_grid->addWidget(m_modules[i], place / kColumns, place % kColumns, Qt::AlignTop | Qt::AlignLeft);
+            ++place;
+        }
+    }
+    adjustSize();
+}
+
+} // namespace patchlens
