@@ -322,8 +322,8 @@ int RunToStandardOutput(const CommandLine &command) {
     errno = 0;
     if (std::fflush(stdout) == 0 && !std::ferror(stdout))
         return status;
-    std::cerr << "patchlens: the output could not be written whole: " << std::strerror(errno != 0 ? errno : EIO)
-              << '\n';
+    std::cerr << "patchlens: the output could not be written whole: "
+              << std::strerror(errno != 0 ? errno : EIO) << '\n';
     return kOutputFailedStatus;
 }
 

@@ -59,7 +59,8 @@ bool HasDisplay();
 // Runs a mode that needs no window and no Qt (everything but SheetPdf; Viewer as without a
 // display); returns the exit status, or kOutputFailedStatus after a message on `err` when `out`
 // could not take everything written to it.
-int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal = false);
+int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream &err,
+                     bool outIsTerminal = false);
 
 // RunWithoutWindow on standard output and standard error, checking that what was written to
 // standard output reached it.

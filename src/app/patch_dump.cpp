@@ -96,11 +96,12 @@ std::string VisibleText(std::string_view bytes) {
         for (std::size_t k = 1; k < length; ++k)
             code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
-        const bool reorders = code == 0x061C || code == 0x200E || code == 0x200F || (code >= 0x2028 && code <= 0x202E) ||
-                              (code >= 0x2066 && code <= 0x2069);
+        const bool reorders = code == 0x061C || code == 0x200E || code == 0x200F ||
+                              (code >= 0x2028 && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
         if (control || reorders) {
             char escaped[12];
-            std::snprintf(escaped, sizeof escaped, control ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(code));
+            std::snprintf(escaped, sizeof escaped, control ? "\\x%02x" : "\\u%04x",
+                          static_cast<unsigned>(code));
             out += escaped;
         } else {
             out.append(text, i, length);

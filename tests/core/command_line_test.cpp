@@ -168,7 +168,9 @@ TEST_F(DumpTest, HostileFilesNeitherReachTheTerminalNorEndTheRun) {
     EXPECT_NE(out.find("Patch name: Title\\x1b]0;owned\\x07\\x1b[2J\\x9b\\u202e"), std::string::npos) << out;
     EXPECT_NE(out.find("red\\x1b[31m.rp350p"), std::string::npos);
     if (!ec) {
-        EXPECT_NE(err.find("huge.rp350p: cannot read file: too large: 1099511627776 bytes"), std::string::npos) << err;
+        EXPECT_NE(err.find("huge.rp350p: cannot read file: too large: 1099511627776 bytes"),
+                  std::string::npos)
+            << err;
     }
     EXPECT_NE(out.find("Patch name: After"), std::string::npos);
 }

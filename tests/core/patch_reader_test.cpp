@@ -303,7 +303,8 @@ TEST_F(ReadPatchFileTest, AFileTooLargeForAPatchIsRefusedByItsSize) {
         const LoadOutcome outcome = LoadPatchFile(patch, path);
         EXPECT_FALSE(outcome.readOk);
         EXPECT_TRUE(outcome.tooLarge);
-        EXPECT_NE(outcome.readError.find(std::to_string(size) + " bytes"), std::string::npos) << outcome.readError;
+        EXPECT_NE(outcome.readError.find(std::to_string(size) + " bytes"), std::string::npos)
+            << outcome.readError;
         EXPECT_EQ(patch.panels[IndexOf(Module::Pickup)].list.lines, std::vector<std::string>{"NOTFND"});
     }
 }

@@ -108,9 +108,9 @@ TEST(PatchSheet, TheWholePathStaysReadableAboveTheBlocks) {
     const ModulePanels panels = AllOnPanels();
     const std::string oneLongName(300, 'n');
     for (const std::string &path :
-         {std::string("/home/me/Clean.rp350p"), std::string("/home/guitarist/patches/live/2026/Clean Lead.rp350p"),
-          "/home/me/" + std::string(60, 'x') + "/Clean.rp350p", "/mnt/" + oneLongName + "/Clean.rp350p",
-          [] {
+         {std::string("/home/me/Clean.rp350p"),
+          std::string("/home/guitarist/patches/live/2026/Clean Lead.rp350p"),
+          "/home/me/" + std::string(60, 'x') + "/Clean.rp350p", "/mnt/" + oneLongName + "/Clean.rp350p", [] {
               std::string deep;
               for (int i = 0; i < 40; ++i)
                   deep += "/folder" + std::to_string(i);

@@ -32,8 +32,10 @@ private:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
     }
 
-    template <typename T> static T *Part(CompareWindow *window, const char *kind, Module module, int row = -1) {
-        QString name = QStringLiteral("compare.") + QLatin1String(kind) + QLatin1Char('.') + ToQString(InfoOf(module).name);
+    template <typename T>
+    static T *Part(CompareWindow *window, const char *kind, Module module, int row = -1) {
+        QString name = QStringLiteral("compare.") + QLatin1String(kind) + QLatin1Char('.') +
+                       ToQString(InfoOf(module).name);
         if (row >= 0)
             name += QLatin1Char('.') + QString::number(row);
         T *part = window->findChild<T *>(name);
@@ -43,19 +45,23 @@ private:
     }
 
     // Every mark and line of the window says what the comparison of the two files says.
-    static void CheckMarks(CompareWindow *window, const std::filesystem::path &a, const std::filesystem::path &b) {
+    static void CheckMarks(CompareWindow *window, const std::filesystem::path &a,
+                           const std::filesystem::path &b) {
         const PatchComparison expected = ComparePatches(DecodeFresh(a).patch, DecodeFresh(b).patch);
         const QString mark{QChar(kDifferenceMark)};
         for (const ComparedModule &module : expected.modules) {
-            QCOMPARE(Part<QLabel>(window, "lampMark", module.module)->text(), module.lampDiffers() ? mark : QString());
+            QCOMPARE(Part<QLabel>(window, "lampMark", module.module)->text(),
+                     module.lampDiffers() ? mark : QString());
             QCOMPARE(Part<QLabel>(window, "lampA", module.module)->palette().color(QPalette::WindowText),
                      module.lampA ? kLampOnColour : kLampOffColour);
             auto *listB = Part<QListWidget>(window, "listB", module.module);
             QCOMPARE(listB->isEnabled(), module.enabledB);
             for (int row = 0; row < static_cast<int>(module.lines.size()); ++row) {
                 const ComparedLine &line = module.lines[static_cast<std::size_t>(row)];
-                QCOMPARE(Part<QLabel>(window, "mark", module.module, row)->text(), line.differs ? mark : QString());
-                QCOMPARE(Part<QListWidget>(window, "listA", module.module)->item(row)->text(), ToQString(line.a));
+                QCOMPARE(Part<QLabel>(window, "mark", module.module, row)->text(),
+                         line.differs ? mark : QString());
+                QCOMPARE(Part<QListWidget>(window, "listA", module.module)->item(row)->text(),
+                         ToQString(line.a));
                 QCOMPARE(listB->item(row)->text(), ToQString(line.b));
                 QCOMPARE(listB->item(row)->background().style() != Qt::NoBrush, line.differs);
             }
@@ -69,7 +75,7 @@ private slots:
     void controlClickComparesWithoutTouchingTheMainWindow() {
         MainWindow &window = Window();
         window.ListPatchFolder(kSamples);
-        ClickRow(PatchList(), 1); // Clean Lead on screen
+        ClickRow(PatchList(), 1);        // Clean Lead on screen
         ControlClickRow(PatchList(), 4); // Metal Rhythm
         QTRY_COMPARE(CompareWindows().size(), 1);
         QCOMPARE(PatchList()->currentRow(), 1);
@@ -78,7 +84,9 @@ private slots:
         CompareWindow *compare = CompareWindows().front();
         QVERIFY(compare->isVisible());
         CheckMarks(compare, kSamples / "Clean Lead.rp350p", kSamples / "Metal Rhythm.rp350p");
-        QVERIFY(compare->findChild<QLabel *>(QStringLiteral("compareSideA"))->text().contains(QStringLiteral("Clean Lead")));
+        QVERIFY(compare->findChild<QLabel *>(QStringLiteral("compareSideA"))
+                    ->text()
+                    .contains(QStringLiteral("Clean Lead")));
 
         // Loading another patch in the main window leaves the comparison as it was.
         ClickRow(PatchList(), 6);
@@ -87,8 +95,8 @@ private slots:
 
         // Only the modules that differ stay.
         compare->findChild<QCheckBox *>(QStringLiteral("compareOnlyDifferences"))->click();
-        const PatchComparison expected =
-            ComparePatches(DecodeFresh(kSamples / "Clean Lead.rp350p").patch, DecodeFresh(kSamples / "Metal Rhythm.rp350p").patch);
+        const PatchComparison expected = ComparePatches(DecodeFresh(kSamples / "Clean Lead.rp350p").patch,
+                                                        DecodeFresh(kSamples / "Metal Rhythm.rp350p").patch);
         for (const ComparedModule &module : expected.modules)
             QCOMPARE(Part<QWidget>(compare, "module", module.module)->isVisibleTo(compare), module.differs);
     }

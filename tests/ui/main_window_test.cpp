@@ -2,7 +2,6 @@
 // dialogs replaced by a recorder.
 
 #include <QDropEvent>
-#include <cmath>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -11,6 +10,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QUrl>
+#include <cmath>
 
 #include "../core/unprivileged.h"
 #include "library/library_file.h"
@@ -156,8 +156,9 @@ private slots:
                 const int last = static_cast<int>(std::floor((list->width() - 1) * ratio)) - 1;
                 for (int x = static_cast<int>(std::floor((list->width() - 2) * ratio)); x <= last; ++x)
                     for (int y = 0; y < shown.height(); ++y)
-                        QVERIFY2(shown.pixel(x, y) == blank.pixel(x, y),
-                                 QByteArray(what) + ": ink at the right edge of " + list->objectName().toUtf8());
+                        QVERIFY2(shown.pixel(x, y) == blank.pixel(x, y), QByteArray(what) +
+                                                                             ": ink at the right edge of " +
+                                                                             list->objectName().toUtf8());
             }
         };
         for (const auto &entry : std::filesystem::directory_iterator(kSamples)) {
@@ -168,7 +169,8 @@ private slots:
         for (const CatalogueEntry &entry : ModelCatalogue())
             for (const CatalogueModel &model : entry.models)
                 for (const std::string_view slot : model.knobSlots)
-                    if (const std::string_view label = KnobSlot{slot}.label(); label.size() > longestLabel.size())
+                    if (const std::string_view label = KnobSlot{slot}.label();
+                        label.size() > longestLabel.size())
                         longestLabel = std::string(label);
         ModulePanels panels;
         panels[IndexOf(Module::Wah)].list.lines = {longestLabel + "= 1234 ms and more", "MIX___= 100",
@@ -188,14 +190,16 @@ private slots:
         auto *name = Find<ElidedLabel>("patchNameField");
         QVERIFY(QFontMetrics(name->font()).height() <= name->height()); // descenders included
         QVERIFY(name->ShownText().endsWith(QChar(0x2026)));
-        QVERIFY(QFontMetrics(name->font()).horizontalAdvance(name->ShownText()) <= name->contentsRect().width());
+        QVERIFY(QFontMetrics(name->font()).horizontalAdvance(name->ShownText()) <=
+                name->contentsRect().width());
         QCOMPARE(name->toolTip(), QStringLiteral("Screamer Blues"));
         QTemporaryDir deep;
         auto folder = PathFromQString(deep.path());
         for (int level = 0; level < 8; ++level)
             folder /= "a folder with a long name";
         std::filesystem::create_directories(folder);
-        std::filesystem::copy_file(kSamples / "Clean Lead.rp350p", folder / "Clean Lead with a long file name.rp350p");
+        std::filesystem::copy_file(kSamples / "Clean Lead.rp350p",
+                                   folder / "Clean Lead with a long file name.rp350p");
         window.ListPatchFolder(folder);
         ClickRow(PatchList(), 0);
         ElidedLabel *status = window.patchLabel();
@@ -331,7 +335,9 @@ private slots:
             int key = Qt::Key_Return;
             void ShowMessage(QWidget *owner, const QString &text) override {
                 messages << text;
-                QTimer::singleShot(0, [this] { QTest::keyPress(QApplication::activeModalWidget(), static_cast<Qt::Key>(key)); });
+                QTimer::singleShot(0, [this] {
+                    QTest::keyPress(QApplication::activeModalWidget(), static_cast<Qt::Key>(key));
+                });
                 QtDialogs().ShowMessage(owner, text);
             }
         } dialogs;
@@ -349,7 +355,8 @@ private slots:
         QTest::keyRelease(list, static_cast<Qt::Key>(key));
         QApplication::processEvents();
         QCOMPARE(dialogs.messages.size(), 1);
-        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("patchNameField"))->text(), QStringLiteral("Fine"));
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("patchNameField"))->text(),
+                 QStringLiteral("Fine"));
     }
 
     void theListHoldsPatchFilesOfAnyCaseSortedWithoutRegardToCase() {
@@ -400,7 +407,8 @@ private slots:
                                                perms::others_read | perms::others_exec);
         std::filesystem::permissions(root / "user", perms::all);
         std::filesystem::permissions(program, perms::owner_read | perms::owner_exec | perms::group_read |
-                                                  perms::group_exec | perms::others_read | perms::others_exec);
+                                                  perms::group_exec | perms::others_read |
+                                                  perms::others_exec);
         const auto data = root / "user" / "Patchlens";
         QVERIFY(test::AsUnprivileged([&] {
             const ProgramPaths paths = ChooseProgramPaths(program, data);
@@ -411,14 +419,16 @@ private slots:
         std::filesystem::permissions(program, perms::owner_all);
         QCOMPARE(ReadBytes(data / "default.ini"), std::string("/a\r\n/b\r\n/c\r\n"));
         QCOMPARE(ReadBytes(program / "LibraryRP350.dat"), std::string("Delay,Slap,DM2,,,,,,\r\n"));
-        QCOMPARE(std::distance(std::filesystem::directory_iterator(program), std::filesystem::directory_iterator()),
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(program),
+                               std::filesystem::directory_iterator()),
                  2);
     }
 
     void defaultIniIsWrittenOnlyWhenAFolderChangesAndStaleWritesAreCleared() {
         const auto stale = DataFolder() / ".default.ini.tmp-12345";
         WriteBytes(stale, "half a write");
-        std::filesystem::last_write_time(stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+        std::filesystem::last_write_time(stale, std::filesystem::file_time_type::clock::now() -
+                                                    std::chrono::hours(1));
         MainWindow &window = Window();
         QVERIFY(!std::filesystem::exists(stale));
         window.ListPatchFolder(kSamples);
@@ -426,7 +436,8 @@ private slots:
         window.ListPatchFolder(kSamples); // the same folder: nothing to write
         QCOMPARE(ReadBytes(DataFolder() / "default.ini"), std::string("changed by hand\r\n"));
         window.ListPatchFolder(kSamples.parent_path());
-        QCOMPARE(ReadBytes(DataFolder() / "default.ini"), "\r\n" + PathBytes(kSamples.parent_path()) + "\r\n\r\n");
+        QCOMPARE(ReadBytes(DataFolder() / "default.ini"),
+                 "\r\n" + PathBytes(kSamples.parent_path()) + "\r\n\r\n");
     }
 
     void aRefusedFileKeepsThePreviousPatchOnScreen() {

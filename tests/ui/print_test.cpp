@@ -114,7 +114,8 @@ private slots:
         test::TypeText(number, QString::fromUtf8("\xC3\xA9"));
         Dialogs().printAnswers = {PdfPath("typed.pdf")};
         Print();
-        const QString text = RunTool(QStringLiteral("pdftotext"), {PdfPath("typed.pdf"), QStringLiteral("-")});
+        const QString text =
+            RunTool(QStringLiteral("pdftotext"), {PdfPath("typed.pdf"), QStringLiteral("-")});
         QVERIFY2(text.contains(QString::fromUtf8("Patch Name: Caf\xC3\xA9")), qPrintable(text));
         QVERIFY2(text.contains(QString::fromUtf8("PATCH NUMBER: \xC3\xA9")), qPrintable(text));
     }

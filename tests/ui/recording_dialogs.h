@@ -25,7 +25,7 @@ public:
     std::vector<FolderRequest> folderRequests;
     std::deque<QString> folderAnswers; // what the folder picker answers (empty: cancel)
     QStringList openedDocuments;
-    bool documentsOpen = true; // whether the system has a program for the documents asked for
+    bool documentsOpen = true;            // whether the system has a program for the documents asked for
     std::vector<QPrinter *> printDialogs; // the printer each print dialog was shown on
     std::deque<QString> printAnswers;     // a PDF file to print into, or empty: cancel
     int builtInHelpShown = 0;

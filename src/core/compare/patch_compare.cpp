@@ -21,7 +21,8 @@ PatchComparison ComparePatches(const Patch &a, const Patch &b) {
         const std::size_t count = info.module == Module::Pickup ? 1 : kComparedLines;
         m.differs = m.lampA != m.lampB || m.enabledA != m.enabledB;
         for (std::size_t k = 0; k < count; ++k) {
-            ComparedLine line{std::string(LineAt(a.panels[i].list, k)), std::string(LineAt(b.panels[i].list, k)), false};
+            ComparedLine line{std::string(LineAt(a.panels[i].list, k)),
+                              std::string(LineAt(b.panels[i].list, k)), false};
             line.differs = line.a != line.b;
             m.differs = m.differs || line.differs;
             m.lines.push_back(std::move(line));

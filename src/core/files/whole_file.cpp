@@ -108,7 +108,8 @@ std::string WriteWholeFile(const std::filesystem::path &requested, const std::st
 
 std::string CopyFileWhenMissing(const std::filesystem::path &from, const std::filesystem::path &to) {
     std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(to, ec)) || !std::filesystem::is_regular_file(from, ec))
+    if (std::filesystem::exists(std::filesystem::symlink_status(to, ec)) ||
+        !std::filesystem::is_regular_file(from, ec))
         return {};
     const FileBytes original = ReadWholeFile(from);
     if (!original.ok)
@@ -140,9 +141,8 @@ std::size_t RemoveStaleTemporaryFiles(const std::filesystem::path &folder, std::
         // Our temporary names are plain ASCII; any other name is not one of them.
         const std::filesystem::path file = path.filename();
         const auto &native = file.native();
-        if (std::any_of(native.begin(), native.end(), [](auto c) {
-                return static_cast<std::make_unsigned_t<decltype(c)>>(c) > 127;
-            }))
+        if (std::any_of(native.begin(), native.end(),
+                        [](auto c) { return static_cast<std::make_unsigned_t<decltype(c)>>(c) > 127; }))
             continue;
         const std::string name(native.begin(), native.end());
         if (!IsTemporaryFileOf(name, fileName) || !it->is_regular_file(ec))

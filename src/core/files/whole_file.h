@@ -12,8 +12,8 @@
 namespace patchlens {
 
 struct FileBytes {
-    bool exists = false; // something is there by that name
-    bool ok = false;     // it was read whole
+    bool exists = false;   // something is there by that name
+    bool ok = false;       // it was read whole
     bool tooLarge = false; // not read: larger than the reader takes
     std::string bytes;
     std::string error; // why it could not be read

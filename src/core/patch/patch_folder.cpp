@@ -10,7 +10,8 @@ namespace patchlens {
 
 bool HasPatchExtension(std::string_view fileName) {
     constexpr std::string_view kExtension = ".rp350p";
-    if (fileName.size() < kExtension.size()) return false;
+    if (fileName.size() < kExtension.size())
+        return false;
     const std::string_view tail = fileName.substr(fileName.size() - kExtension.size());
     return std::equal(tail.begin(), tail.end(), kExtension.begin(), [](char a, char b) {
         return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
@@ -20,8 +21,8 @@ bool HasPatchExtension(std::string_view fileName) {
 namespace {
 
 char32_t LowerCase(char32_t c) {
-    if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
-        (c >= 0x410 && c <= 0x42F))
+    if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+        (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F))
         return c + 0x20;
     if (c >= 0x400 && c <= 0x40F)
         return c + 0x50;
@@ -93,8 +94,9 @@ void SortAsListed(std::vector<std::filesystem::path> &names) {
         std::string bytes = NameBytes(name);
         keyed.push_back({ListingKey(bytes), std::move(bytes), std::move(name)});
     }
-    std::sort(keyed.begin(), keyed.end(),
-              [](const Keyed &a, const Keyed &b) { return a.key != b.key ? a.key < b.key : a.bytes < b.bytes; });
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+        return a.key != b.key ? a.key < b.key : a.bytes < b.bytes;
+    });
     for (std::size_t i = 0; i < names.size(); ++i)
         names[i] = std::move(keyed[i].name);
 }
@@ -102,14 +104,17 @@ void SortAsListed(std::vector<std::filesystem::path> &names) {
 std::vector<std::filesystem::path> ListPatchFiles(const std::filesystem::path &folder) {
     std::vector<std::filesystem::path> names;
     std::error_code ec;
-    std::filesystem::directory_iterator it(folder, std::filesystem::directory_options::skip_permission_denied, ec);
+    std::filesystem::directory_iterator it(folder, std::filesystem::directory_options::skip_permission_denied,
+                                           ec);
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         std::error_code entryError;
-        if (!it->is_regular_file(entryError)) continue;
+        if (!it->is_regular_file(entryError))
+            continue;
         std::filesystem::path name = it->path().filename();
-        if (HasPatchExtension(name.string())) names.push_back(std::move(name));
+        if (HasPatchExtension(name.string()))
+            names.push_back(std::move(name));
     }
     return names;
 }
 
-}  // namespace patchlens
+} // namespace patchlens

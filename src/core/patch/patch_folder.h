@@ -24,4 +24,4 @@ void SortAsListed(std::vector<std::filesystem::path> &names);
 // Greek and Cyrillic letters that have two cases).
 std::string ListingKey(std::string_view nameBytes);
 
-}  // namespace patchlens
+} // namespace patchlens

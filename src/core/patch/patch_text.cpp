@@ -171,7 +171,7 @@ PatchText ReadPatchFile(const std::filesystem::path &path, std::string *error, b
         *tooLarge = file.tooLarge;
     if (!file.ok) {
         if (error != nullptr)
-            *error = !file.exists ? "no such file"
+            *error = !file.exists    ? "no such file"
                      : file.tooLarge ? file.error + " (a patch file holds tens of kilobytes)"
                                      : file.error;
         return PatchText{};

@@ -59,7 +59,8 @@ inline constexpr std::uintmax_t kMaxPatchFileBytes = std::uintmax_t{64} << 20;
 // Reads the whole file. A file that is missing, not a regular file, larger than
 // kMaxPatchFileBytes, or that cannot be read gives the empty text, and `error` (when given)
 // receives the reason (and `tooLarge` whether the size was the reason); the file is never created.
-PatchText ReadPatchFile(const std::filesystem::path &path, std::string *error = nullptr, bool *tooLarge = nullptr);
+PatchText ReadPatchFile(const std::filesystem::path &path, std::string *error = nullptr,
+                        bool *tooLarge = nullptr);
 
 // Line n (1-based) without its CR LF; empty when the text has fewer lines. Lines end only at
 // CR LF; what follows the last CR LF is the last line.

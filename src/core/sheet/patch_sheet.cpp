@@ -35,7 +35,7 @@ constexpr Block kBlocks[] = {
     {Module::Lfo2, "LFO 2_______", 5000, 3000, OnWhen::LampOn},
 };
 
-constexpr int kSheetFontHeight = 80; // the renderer's sheet font, in sheet units
+constexpr int kSheetFontHeight = 80;  // the renderer's sheet font, in sheet units
 constexpr int kSmallestLocation = 12; // where even a path of thousands of characters fits
 
 // Characters, not bytes, of a UTF-8 text.
@@ -148,7 +148,8 @@ PatchSheet BuildPatchSheet(const SheetInput &input) {
         sheet.texts.push_back({x, y, font, 0, colour, background, std::move(content)});
     };
     text(20, 300,
-         "Patch Name: " + ToDisplayUtf8(input.nameField) + "    PATCH NUMBER: " + ToDisplayUtf8(input.numberField));
+         "Patch Name: " + ToDisplayUtf8(input.nameField) +
+             "    PATCH NUMBER: " + ToDisplayUtf8(input.numberField));
     const LocationLayout location = LayOutLocation(input.path);
     for (std::size_t i = 0; i < location.lines.size(); ++i) {
         text(20, kLocationTop + static_cast<int>(i) * LineHeight(location.height), location.lines[i],

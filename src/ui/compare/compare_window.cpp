@@ -15,13 +15,14 @@ namespace patchlens {
 
 namespace {
 
-constexpr int kColumns = 5;      // modules a row, as the front panel has them
-constexpr int kPanelWidth = 93;  // a panel list, as in the main window
-constexpr int kMarkWidth = 16;   // the column of signs between A and B
+constexpr int kColumns = 5;     // modules a row, as the front panel has them
+constexpr int kPanelWidth = 93; // a panel list, as in the main window
+constexpr int kMarkWidth = 16;  // the column of signs between A and B
 const QColor kDifferenceColour(255, 224, 130);
 
 QString Name(const char *kind, Module module) {
-    return QStringLiteral("compare.") + QLatin1String(kind) + QLatin1Char('.') + ToQString(InfoOf(module).name);
+    return QStringLiteral("compare.") + QLatin1String(kind) + QLatin1Char('.') +
+           ToQString(InfoOf(module).name);
 }
 
 QLabel *MakeLamp(Module module, bool on, const char *kind, QWidget *parent) {

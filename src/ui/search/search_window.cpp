@@ -95,7 +95,8 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     OnKeyUp(m_resultList, [this] { OpenSearchResult(); });
     OnControlClick(m_resultList, [this](int row) {
         if (m_hooks.comparePatch)
-            m_hooks.comparePatch(PathFromBytes(m_resultList->item(row)->data(kResultPathRole).toByteArray().toStdString()));
+            m_hooks.comparePatch(
+                PathFromBytes(m_resultList->item(row)->data(kResultPathRole).toByteArray().toStdString()));
     });
     m_resultList->setToolTip(QStringLiteral("Ctrl+click: compare with the patch on screen"));
 

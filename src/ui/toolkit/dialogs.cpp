@@ -4,9 +4,9 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeDatabase>
-#include <QProcess>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProcess>
 #include <QUrl>
 
 #include "help/help_window.h"
@@ -49,8 +49,8 @@ namespace {
 bool DesktopHasHandlerFor([[maybe_unused]] const QString &path) {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     QProcess query;
-    query.start(QStringLiteral("xdg-mime"),
-                {QStringLiteral("query"), QStringLiteral("default"), QMimeDatabase().mimeTypeForFile(path).name()});
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
+                                             QMimeDatabase().mimeTypeForFile(path).name()});
     if (!query.waitForFinished(5000)) {
         query.kill();
         query.waitForFinished();

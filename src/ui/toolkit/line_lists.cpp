@@ -32,7 +32,8 @@ public:
         return {0, m_height};
     }
 
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override {
         QStyleOptionViewItem item = option;
         initStyleOption(&item, index);
         const QString text = item.text;
@@ -43,7 +44,9 @@ public:
 
         const bool enabled = item.state & QStyle::State_Enabled;
         const bool active = item.state & QStyle::State_Active;
-        const QPalette::ColorGroup group = !enabled ? QPalette::Disabled : active ? QPalette::Normal : QPalette::Inactive;
+        const QPalette::ColorGroup group = !enabled ? QPalette::Disabled
+                                           : active ? QPalette::Normal
+                                                    : QPalette::Inactive;
         const bool selected = item.state & QStyle::State_Selected;
         painter->save();
         painter->setFont(item.font);

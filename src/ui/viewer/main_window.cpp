@@ -71,10 +71,10 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
     for (const std::string_view name : {kSettingsFileName, kLibraryFileName})
         RemoveStaleTemporaryFiles(m_paths.dataFolder, name, std::chrono::minutes(1));
     CreateControls();
-    m_search = new SearchWindow(
-        this, m_dialogs, m_paths.programFolder,
-        {[this](const std::filesystem::path &path) { LoadPatchFile(path); }, [this] { WriteSettings(); },
-         [this](const std::filesystem::path &path) { ComparePatchFile(path); }});
+    m_search = new SearchWindow(this, m_dialogs, m_paths.programFolder,
+                                {[this](const std::filesystem::path &path) { LoadPatchFile(path); },
+                                 [this] { WriteSettings(); },
+                                 [this](const std::filesystem::path &path) { ComparePatchFile(path); }});
     m_helpKeys = new HelpKeyFilter([this] { OpenHelp(); }, this);
     qApp->installEventFilter(m_helpKeys);
     ReadSettings();
@@ -143,9 +143,7 @@ void MainWindow::CreateControls() {
     m_patchList->setGeometry(602, 55, 175, 462);
     OnMouseUp(m_patchList, HookOrder::BeforeControl, [this] { LoadSelectedPatch(); });
     OnKeyUp(m_patchList, [this] { LoadSelectedPatch(); });
-    OnControlClick(m_patchList, [this](int row) {
-        ComparePatchFile(ListedPath(row));
-    });
+    OnControlClick(m_patchList, [this](int row) { ComparePatchFile(ListedPath(row)); });
     m_patchList->setToolTip(kCompareHint);
 
     m_panels = std::make_unique<ModulePanelViews>(client);
@@ -186,18 +184,21 @@ void MainWindow::ComparePatchFile(const std::filesystem::path &other) {
         if (side->usable())
             continue;
         const LoadOutcome &outcome = side->outcome;
-        m_dialogs.ShowMessage(this, PathToQString(side->patch.path) + QStringLiteral("\ncannot be compared: ") +
+        m_dialogs.ShowMessage(this, PathToQString(side->patch.path) +
+                                        QStringLiteral("\ncannot be compared: ") +
                                         (outcome.readOk ? MessageText(outcome.decode.message)
                                                         : ToQString(outcome.readError) + QLatin1Char('.')));
         return;
     }
-    auto *window = new CompareWindow(ComparePatches(a.patch, b.patch), {PathToQString(a.patch.path), ToQString(a.patch.name)},
+    auto *window = new CompareWindow(ComparePatches(a.patch, b.patch),
+                                     {PathToQString(a.patch.path), ToQString(a.patch.name)},
                                      {PathToQString(b.patch.path), ToQString(b.patch.name)}, this);
     window->show();
     if (const QScreen *screen = this->screen()) { // centred, over the main window
         const QRect available = screen->availableGeometry();
         window->move(available.x() + std::max(0, (available.width() - window->frameGeometry().width()) / 2),
-                     available.y() + std::max(0, (available.height() - window->frameGeometry().height()) / 2));
+                     available.y() +
+                         std::max(0, (available.height() - window->frameGeometry().height()) / 2));
     }
     window->raise();
     window->activateWindow();
