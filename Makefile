@@ -50,6 +50,28 @@ screenshot: build
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/tests/patchlens_screenshot screenshots/main-window.png \
 		samples "samples/Clean Lead.rp350p"
 
+# The Debian package, made by CPack from the build: build/package/patchlens_<version>-1_<arch>.deb.
+# `make test-package` installs it into this machine with apt-get (sudo when not root), checks the
+# installed program, the desktop entry and the file type, and removes it again; not part of
+# `make test`.
+PACKAGE_DIR := build/package
+VERSION := $(shell grep -o 'Patchlens VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
+DEB := $(PACKAGE_DIR)/patchlens_$(VERSION)-1_$(shell dpkg --print-architecture).deb
+PACKAGE_DEBIAN_PACKAGES := dpkg-dev file
+PACKAGE_TEST_DEBIAN_PACKAGES := xdg-utils libfile-mimeinfo-perl desktop-file-utils shared-mime-info poppler-utils
+
+.PHONY: package test-package
+package: build
+	tools/install-debian-packages.sh $(PACKAGE_DEBIAN_PACKAGES)
+	rm -f $(PACKAGE_DIR)/*.deb
+	cpack --config $(BUILD_DIR)/CPackConfig.cmake -B $(abspath $(PACKAGE_DIR))
+	@test -f $(DEB) || { echo "cpack did not write $(DEB)" >&2; exit 1; }
+	@echo "Debian package: $(DEB)"
+
+test-package: package
+	tools/install-debian-packages.sh $(PACKAGE_TEST_DEBIAN_PACKAGES)
+	tests/package_test.sh $(DEB)
+
 # The libFuzzer targets of fuzz/ (clang, AddressSanitizer, UBSan), each run for FUZZ_SECONDS
 # seconds, one after the other (`make fuzz FUZZ_SECONDS=600` for longer runs). Fails on any
 # finding; corpora, logs and findings stay under build/fuzz/run.
