@@ -2,6 +2,8 @@
 # every test. Both install the Debian packages they need first (apt-get; sudo when not root).
 
 PRESET ?= default
+# Tests run side by side, one per processor (each desktop test has an X server of its own).
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD_DIR := build/$(PRESET)
 PATCHLENS := $(BUILD_DIR)/src/app/patchlens
 
@@ -26,10 +28,10 @@ build: configure
 # Every test, then every test again under AddressSanitizer and UndefinedBehaviorSanitizer
 # (leaks count as failures).
 test: build
-	ctest --preset $(PRESET)
+	ctest --preset $(PRESET) --parallel $(JOBS)
 	cmake --preset asan
 	cmake --build --preset asan
-	ctest --preset asan
+	ctest --preset asan --parallel $(JOBS)
 
 # The viewer on the bundled samples, the first one loaded. Without a display it prints them as
 # text and says why.

@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+"""Plants small faults in a copy of the sources, one at a time, and tells which of them the test
+suite catches. A fault is caught when the build still succeeds and at least one test fails.
+
+    tools/plant_faults.py                 every fault; prints a line per fault and the total
+    tools/plant_faults.py --list          the faults, without running anything
+    tools/plant_faults.py --only ID ...   just these faults
+
+The copy lives in build/plant-faults (sources and a build of their own), so the working tree and
+its builds are never touched. Each fault names a piece of text that must occur exactly once in its
+file; a fault whose text is gone is reported, not skipped silently. Slow by nature: every fault
+means an incremental build and a test run (about a minute each on two cores).
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+WORK = os.path.join(ROOT, "build", "plant-faults")
+SOURCE = os.path.join(WORK, "source")
+BUILD = os.path.join(WORK, "build")
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from planted_faults import FAULTS  # noqa: E402  (the list lives beside this script)
+
+
+def copy_sources():
+    """A fresh copy of the tracked and new files of the working tree."""
+    files = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT, check=True,
+                           stdout=subprocess.PIPE).stdout.split(b"\0")
+    if os.path.isdir(SOURCE):
+        shutil.rmtree(SOURCE)
+    for name in files:
+        if not name:
+            continue
+        source = os.path.join(ROOT, name.decode())
+        if not os.path.isfile(source):
+            continue
+        target = os.path.join(SOURCE, name.decode())
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copy2(source, target)
+
+
+def run(command, log):
+    with open(log, "ab") as out:
+        return subprocess.run(command, cwd=SOURCE, stdout=out, stderr=subprocess.STDOUT).returncode
+
+
+def build(log):
+    return run(["cmake", "--build", BUILD], log) == 0
+
+
+def tests_fail(log):
+    return run(["ctest", "--test-dir", BUILD, "-j2", "--stop-on-failure", "--timeout", "180"], log) != 0
+
+
+def check_applies(fault):
+    path = os.path.join(SOURCE, fault["file"])
+    if not os.path.isfile(path):
+        return f"{fault['file']} is gone"
+    count = open(path, encoding="utf-8").read().count(fault["old"])
+    return None if count == 1 else f"its text occurs {count} times in {fault['file']}"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--list", action="store_true", help="list the faults and stop")
+    parser.add_argument("--only", nargs="+", metavar="ID", help="plant only these faults")
+    options = parser.parse_args()
+
+    faults = [f for f in FAULTS if not options.only or f["id"] in options.only]
+    if options.list:
+        for fault in FAULTS:
+            print(f"{fault['id']:<28} {fault['file']:<44} {fault['what']}")
+        print(f"{len(FAULTS)} faults in {len({os.path.dirname(f['file']) for f in FAULTS})} folders")
+        return 0
+
+    os.makedirs(WORK, exist_ok=True)
+    log = os.path.join(WORK, "log.txt")
+    open(log, "w").close()
+    copy_sources()
+    print(f"building the copy in {BUILD} (log: {log})", flush=True)
+    configure = ["cmake", "-S", SOURCE, "-B", BUILD, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+                 "-DPATCHLENS_BENCHMARKS=OFF"]
+    if run(configure, log) != 0 or not build(log):
+        print("the unchanged copy does not build", file=sys.stderr)
+        return 1
+    if tests_fail(log):
+        print("the unchanged copy fails its tests: nothing can be measured", file=sys.stderr)
+        return 1
+
+    caught = missed = broken = 0
+    for fault in faults:
+        path = os.path.join(SOURCE, fault["file"])
+        problem = check_applies(fault)
+        if problem:
+            print(f"{fault['id']:<28} NOT PLANTED  {problem}", flush=True)
+            broken += 1
+            continue
+        original = open(path, encoding="utf-8").read()
+        started = time.monotonic()
+        try:
+            with open(path, "w", encoding="utf-8") as out:
+                out.write(original.replace(fault["old"], fault["new"]))
+            with open(log, "a") as out:
+                out.write(f"\n==== {fault['id']}\n")
+            if not build(log):
+                verdict = "NOT PLANTED  it does not build"
+                broken += 1
+            elif tests_fail(log):
+                verdict = "caught"
+                caught += 1
+            else:
+                verdict = "MISSED"
+                missed += 1
+        finally:
+            with open(path, "w", encoding="utf-8") as out:
+                out.write(original)
+            os.utime(path)  # newer than the build, so the next build takes the original again
+        print(f"{fault['id']:<28} {verdict:<12} {time.monotonic() - started:5.0f} s  {fault['what']}", flush=True)
+
+    planted = caught + missed
+    print(f"\n{caught} of {planted} planted faults caught ({missed} missed, {broken} not planted)")
+    return 0 if broken == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
