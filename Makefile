@@ -63,14 +63,17 @@ fuzz:
 	cmake --build --preset fuzz
 	fuzz/run_fuzzers.sh build/fuzz $(FUZZ_SECONDS)
 
-# The core and its tests cross-built for 64-bit Windows with MinGW-w64 and run under wine (a wine
-# prefix of its own in build/windows/wine). Not part of `make test`.
+# The program and every test cross-built for 64-bit Windows with MinGW-w64 and run under wine (a
+# wine prefix of its own in build/windows/wine). Qt for Windows is built from Debian's source the
+# first time (tools/build-qt-mingw.sh; the better part of an hour), then kept in ~/.cache/patchlens.
+# Not part of `make test`.
 WINDOWS_DEBIAN_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest \
-	wine wine64
+	qt6-base-dev qt6-base-dev-tools fonts-liberation wine wine64
 
 .PHONY: test-windows
 test-windows:
 	tools/install-debian-packages.sh $(WINDOWS_DEBIAN_PACKAGES)
+	tools/build-qt-mingw.sh
 	cmake --preset windows
 	cmake --build --preset windows
 	ctest --preset windows

@@ -12,6 +12,7 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include "../core/file_system_support.h"
 #include "../core/unprivileged.h"
 #include "library/library_file.h"
 #include "ui_test_support.h"
@@ -162,7 +163,7 @@ private slots:
         };
         for (const auto &entry : std::filesystem::directory_iterator(kSamples)) {
             window.LoadPatchFile(entry.path());
-            checkPanels(entry.path().filename().c_str());
+            checkPanels(PathBytes(entry.path().filename()).c_str());
         }
         std::string longestLabel;
         for (const CatalogueEntry &entry : ModelCatalogue())
@@ -384,6 +385,8 @@ private slots:
     // A program folder the user may not write: the files go to the user's folder, where the
     // installation's library and settings are copied first, so that nothing seems lost.
     void programFilesGoToTheUserFolderWhenTheProgramFolderTakesNoFiles() {
+        if (!test::kPermissionsLockAccess)
+            QSKIP(test::kNoAccessPermissions);
         QTemporaryDir folder;
         const auto root = PathFromQString(folder.path());
         const ProgramPaths writable = ChooseProgramPaths(root, root / "user");
@@ -457,7 +460,7 @@ private slots:
         const auto huge = PathFromQString(folder.path()) / "huge.rp350p";
         WriteBytes(huge, "x");
         std::error_code ec;
-        std::filesystem::resize_file(huge, std::uintmax_t{1} << 40, ec);
+        test::ResizeSparse(huge, std::uintmax_t{1} << 40, ec);
         if (ec)
             QSKIP("this file system takes no sparse file of a terabyte");
         Window().LoadPatchFile(huge);
