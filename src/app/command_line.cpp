@@ -20,6 +20,7 @@
 #include "patch/patch_folder.h"
 #include "patch_dump.h"
 #include "search/patch_search.h"
+#include "standard_streams.h"
 #include "text/path_bytes.h"
 
 namespace patchlens {
@@ -318,6 +319,7 @@ int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream
 }
 
 int RunToStandardOutput(const CommandLine &command) {
+    const ByteOutput byteOutput;
     const int status = RunWithoutWindow(command, std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
     if (status == kOutputFailedStatus)
         return status;
