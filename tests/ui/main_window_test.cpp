@@ -121,6 +121,24 @@ private slots:
         QVERIFY(!window.panelViews().list(Module::Distortion)->isEnabled()); // Distortion is off
     }
 
+    // The selection of a module that is off is grey, also where the system's palette gives a
+    // disabled list the highlight of an enabled one (Windows).
+    void anOffModulesSelectionIsGreyWhateverTheSystemPalette() {
+        const QPalette system = QApplication::palette();
+        QPalette windows = system;
+        windows.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0, 120, 215));
+        windows.setColor(QPalette::Active, QPalette::Highlight, QColor(0, 120, 215));
+        QApplication::setPalette(windows);
+        Window().LoadPatchFile(kSamples / "Clean Lead.rp350p"); // Distortion off, a model selected
+        QListWidget *list = Window().panelViews().list(Module::Distortion);
+        const QImage shown = list->grab().toImage();
+        QApplication::setPalette(system);
+        const QPoint inside = list->viewport()->geometry().topLeft() + QPoint(1, 1);
+        const QColor colour = shown.pixelColor(inside * shown.devicePixelRatio());
+        QVERIFY2(colour.red() == colour.green() && colour.green() == colour.blue(),
+                 qPrintable(colour.name()));
+    }
+
     // Every line of every sample, and a line longer than any the device shows, either shows whole
     // or ends in an ellipsis, measured with the font the list really uses; a line of up to eleven
     // characters always shows whole, with background before the right border; the names and the
