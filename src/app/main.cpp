@@ -83,7 +83,7 @@ int RunViewer(int argc, char **argv, const patchlens::CommandLine &command) {
                                          QStringLiteral("\nThe original stays as it is."));
     bool fileGiven = false;
     for (const std::string &arg : command.files) {
-        const std::filesystem::path path = patchlens::PathFromBytes(arg);
+        const std::filesystem::path path = patchlens::PathFromBytes(arg).make_preferred(); // '\\' on Windows
         std::error_code ec;
         fileGiven = fileGiven || !std::filesystem::is_directory(path, ec);
         window.OpenPath(path);
