@@ -14,7 +14,8 @@
 #    library's names appear when its module is chosen, the library stays byte for byte, the
 #    default.ini keeps its other lines, and nothing is written to the user's application data.
 #
-# Screenshots and outputs stay in the zip's folder, under check/. Installs the Debian packages it
+# Screenshots and outputs stay in the zip's folder, under check/ (the wine prefix too when a check
+# failed). Installs the Debian packages it
 # needs (apt-get; sudo when not root). Takes a minute or two, most of it creating the wine prefix.
 set -euo pipefail
 
@@ -137,8 +138,14 @@ openbox_pid=$!
 
 (cd "$work" && exec "$wine64" "unzipped/$name/patchlens.exe" samples </dev/null >"$work/window.log" 2>&1) &
 app_pid=$!
-window="$(timeout 300 xdotool search --sync --onlyvisible --name '^Patchlens \[ Version: [0-9.]+ \]$' | head -1)" ||
-    { fail "the window did not show"; exit 1; }
+# Looked for again and again: a search fails now and then on a window that wine drops meanwhile.
+window=""
+for _ in $(seq 600); do
+    window="$(xdotool search --onlyvisible --name '^Patchlens \[ Version: [0-9.]+ \]$' 2>/dev/null | head -1)" || true
+    [ -n "$window" ] && break
+    sleep 0.5
+done
+[ -n "$window" ] || { fail "the window did not show"; exit 1; }
 # The pixels of a region of the screen, to see it change.
 region() { import -window root -crop "$1" +repage ppm:- | md5sum; }
 # The inside of the frame: its top left corner on the screen, and its size.
@@ -200,3 +207,5 @@ if [ "$failures" -gt 0 ]; then
 fi
 echo "The package: $(stat -c %s "$zip") bytes, $(unzip -l "$zip" | tail -1 | awk '{print $2}') entries"
 echo "All checks passed."
+# The prefix (some 700 MB) goes; the screenshots and outputs stay.
+rm -rf "$WINEPREFIX"
