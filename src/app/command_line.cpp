@@ -20,6 +20,8 @@
 #include "patch/patch_folder.h"
 #include "patch_dump.h"
 #include "search/patch_search.h"
+#include "standard_streams.h"
+#include "text/path_bytes.h"
 
 namespace patchlens {
 
@@ -192,7 +194,7 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err) {
         out << '[';
     for (std::size_t i = 0; i < command.files.size(); ++i) {
         const std::string &path = command.files[i];
-        const LoadOutcome outcome = LoadPatchFile(patch, std::filesystem::path(path));
+        const LoadOutcome outcome = LoadPatchFile(patch, PathFromBytes(path));
         if (!outcome.readOk) {
             err << VisibleText(path) << ": cannot read file: " << outcome.readError << '\n';
             status = 1;
@@ -218,7 +220,7 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err) {
 int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal) {
     const SearchModule *module = command.searchModule ? FindSearchModule(*command.searchModule) : nullptr;
     const bool modelChosen = command.searchModel && *command.searchModel != kSelectTypeEntry;
-    const std::filesystem::path folder(command.searchFolder);
+    const std::filesystem::path folder = PathFromBytes(command.searchFolder);
     const SearchRefusal refusal = CheckSearchStart(folder, module != nullptr, modelChosen);
     if (refusal.refused) {
         err << refusal.message << '\n';
@@ -256,15 +258,16 @@ int RunViewerWithoutDisplay(const CommandLine &command, std::ostream &out, std::
     dump.mode = CommandLine::Mode::Dump;
     dump.files.clear();
     for (const std::string &arg : command.files) {
+        const std::filesystem::path folder = PathFromBytes(arg);
         std::error_code ec;
-        if (!std::filesystem::is_directory(arg, ec)) {
+        if (!std::filesystem::is_directory(folder, ec)) {
             dump.files.push_back(arg);
             continue;
         }
-        std::vector<std::filesystem::path> names = ListPatchFiles(arg);
+        std::vector<std::filesystem::path> names = ListPatchFiles(folder);
         SortAsListed(names);
         for (const std::filesystem::path &name : names)
-            dump.files.push_back((std::filesystem::path(arg) / name).string());
+            dump.files.push_back(PathBytes(folder / name));
     }
     out << "No display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), so the viewer window "
            "cannot open: printing the patches as text instead.\n\n";
@@ -316,6 +319,7 @@ int RunWithoutWindow(const CommandLine &command, std::ostream &out, std::ostream
 }
 
 int RunToStandardOutput(const CommandLine &command) {
+    const ByteOutput byteOutput;
     const int status = RunWithoutWindow(command, std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
     if (status == kOutputFailedStatus)
         return status;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "standard_streams.h"
 #include "window_program.h"
 
 namespace {
@@ -22,13 +23,14 @@ namespace {
 
 int main(int argc, char **argv) {
     std::set_new_handler(OutOfMemory);
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    const patchlens::CommandLine command = patchlens::ParseCommandLine(args);
-    const bool window = command.mode == patchlens::CommandLine::Mode::SheetPdf ||
-                        (command.mode == patchlens::CommandLine::Mode::Viewer && patchlens::HasDisplay());
+    const patchlens::CommandLine command =
+        patchlens::ParseCommandLine(patchlens::ProgramArguments(argc, argv));
+    const bool viewer = command.mode == patchlens::CommandLine::Mode::Viewer;
+    const bool window =
+        command.mode == patchlens::CommandLine::Mode::SheetPdf || (viewer && patchlens::HasDisplay());
     if (!window)
         return patchlens::RunToStandardOutput(command);
-    const std::string reason = patchlens::ExecWindowProgram(patchlens::OwnProgramPath(argv[0]), argv);
+    const std::string reason = patchlens::ExecWindowProgram(patchlens::OwnProgramPath(argv[0]), argv, viewer);
     std::cerr << "patchlens: cannot start the window program: " << reason << '\n';
     return 1;
 }

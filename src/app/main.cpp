@@ -13,6 +13,7 @@
 #include "command_line.h"
 #include "patch_dump.h"
 #include "print/sheet_printer.h"
+#include "standard_streams.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/program_folder.h"
 #include "toolkit/text_conversion.h"
@@ -27,6 +28,7 @@ namespace {
 
 // --sheet-pdf: the same sheet the printer gets, as a PDF; no display needed.
 int RunSheetPdf(int argc, char **argv, const patchlens::CommandLine &command) {
+    const patchlens::ByteOutput byteOutput;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The platform's chatter (a missing runtime folder, say) is no business of a command's output.
@@ -81,7 +83,7 @@ int RunViewer(int argc, char **argv, const patchlens::CommandLine &command) {
                                          QStringLiteral("\nThe original stays as it is."));
     bool fileGiven = false;
     for (const std::string &arg : command.files) {
-        const std::filesystem::path path = patchlens::PathFromBytes(arg);
+        const std::filesystem::path path = patchlens::PathFromBytes(arg).make_preferred(); // '\\' on Windows
         std::error_code ec;
         fileGiven = fileGiven || !std::filesystem::is_directory(path, ec);
         window.OpenPath(path);
@@ -96,8 +98,10 @@ int RunViewer(int argc, char **argv, const patchlens::CommandLine &command) {
 
 int main(int argc, char **argv) {
     std::set_new_handler(OutOfMemory);
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    const patchlens::CommandLine command = patchlens::ParseCommandLine(args);
+    const patchlens::CommandLine command =
+        patchlens::ParseCommandLine(patchlens::ProgramArguments(argc, argv));
+    if (command.mode != patchlens::CommandLine::Mode::Viewer)
+        patchlens::UseStartingConsole();
     if (command.mode == patchlens::CommandLine::Mode::SheetPdf)
         return RunSheetPdf(argc, argv, command);
     if (command.mode != patchlens::CommandLine::Mode::Viewer || !patchlens::HasDisplay())

@@ -46,7 +46,7 @@ std::filesystem::path OwnProgramPath(const char *argv0) {
     return {};
 }
 
-std::string ExecWindowProgram(const std::filesystem::path &front, char **argv) {
+std::string ExecWindowProgram(const std::filesystem::path &front, char **argv, bool) {
     if (front.empty())
         return "the program's own folder is not known";
     const std::filesystem::path window = front.parent_path() / kWindowProgramName;

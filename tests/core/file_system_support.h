@@ -2,9 +2,19 @@
 // What the file tests need to know of the system they run on, and the few things they must make
 // differently there. A test of behaviour that a system lacks skips with the reason given here.
 
+#include <cstdint>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <system_error>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <winioctl.h>
+#endif
 
 namespace patchlens::test {
 
@@ -49,6 +59,28 @@ inline std::filesystem::path VerbatimPath(const std::filesystem::path &absolute)
     return std::filesystem::path(L"\\\\?\\" + absolute.lexically_normal().native());
 #else
     return absolute;
+#endif
+}
+
+// Sets the size of an existing file, as std::filesystem::resize_file does, leaving the new bytes a
+// hole where the file system allows. On Windows the file is marked sparse first: the C library
+// there extends a file by writing every zero byte.
+inline void ResizeSparse(const std::filesystem::path &path, std::uintmax_t size, std::error_code &ec) {
+#ifdef _WIN32
+    ec.clear();
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD bytes = 0;
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    if (file == INVALID_HANDLE_VALUE ||
+        !::DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &bytes, nullptr) ||
+        !::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) || !::SetEndOfFile(file))
+        ec.assign(static_cast<int>(::GetLastError()), std::system_category());
+    if (file != INVALID_HANDLE_VALUE)
+        ::CloseHandle(file);
+#else
+    std::filesystem::resize_file(path, size, ec);
 #endif
 }
 

@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <cmath>
 
+#include "../core/file_system_support.h"
 #include "../core/unprivileged.h"
 #include "library/library_file.h"
 #include "ui_test_support.h"
@@ -120,6 +121,24 @@ private slots:
         QVERIFY(!window.panelViews().list(Module::Distortion)->isEnabled()); // Distortion is off
     }
 
+    // The selection of a module that is off is grey, also where the system's palette gives a
+    // disabled list the highlight of an enabled one (Windows).
+    void anOffModulesSelectionIsGreyWhateverTheSystemPalette() {
+        const QPalette system = QApplication::palette();
+        QPalette windows = system;
+        windows.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0, 120, 215));
+        windows.setColor(QPalette::Active, QPalette::Highlight, QColor(0, 120, 215));
+        QApplication::setPalette(windows);
+        Window().LoadPatchFile(kSamples / "Clean Lead.rp350p"); // Distortion off, a model selected
+        QListWidget *list = Window().panelViews().list(Module::Distortion);
+        const QImage shown = list->grab().toImage();
+        QApplication::setPalette(system);
+        const QPoint inside = list->viewport()->geometry().topLeft() + QPoint(1, 1);
+        const QColor colour = shown.pixelColor(inside * shown.devicePixelRatio());
+        QVERIFY2(colour.red() == colour.green() && colour.green() == colour.blue(),
+                 qPrintable(colour.name()));
+    }
+
     // Every line of every sample, and a line longer than any the device shows, either shows whole
     // or ends in an ellipsis, measured with the font the list really uses; a line of up to eleven
     // characters always shows whole, with background before the right border; the names and the
@@ -163,7 +182,7 @@ private slots:
         };
         for (const auto &entry : std::filesystem::directory_iterator(kSamples)) {
             window.LoadPatchFile(entry.path());
-            checkPanels(entry.path().filename().c_str());
+            checkPanels(PathBytes(entry.path().filename()).c_str());
         }
         std::string longestLabel;
         for (const CatalogueEntry &entry : ModelCatalogue())
@@ -391,6 +410,8 @@ private slots:
     // A program folder the user may not write: the files go to the user's folder, where the
     // installation's library and settings are copied first, so that nothing seems lost.
     void programFilesGoToTheUserFolderWhenTheProgramFolderTakesNoFiles() {
+        if (!test::kPermissionsLockAccess)
+            QSKIP(test::kNoAccessPermissions);
         QTemporaryDir folder;
         const auto root = PathFromQString(folder.path());
         const ProgramPaths writable = ChooseProgramPaths(root, root / "user");
@@ -468,7 +489,7 @@ private slots:
         const auto huge = PathFromQString(folder.path()) / "huge.rp350p";
         WriteBytes(huge, "x");
         std::error_code ec;
-        std::filesystem::resize_file(huge, std::uintmax_t{1} << 40, ec);
+        test::ResizeSparse(huge, std::uintmax_t{1} << 40, ec);
         if (ec)
             QSKIP("this file system takes no sparse file of a terabyte");
         Window().LoadPatchFile(huge);

@@ -21,7 +21,7 @@
 
 namespace patchlens::test {
 
-inline const std::filesystem::path kSamples = PATCHLENS_SAMPLES;
+inline const std::filesystem::path kSamples = std::filesystem::path(PATCHLENS_SAMPLES).make_preferred();
 
 inline std::string ReadBytes(const std::filesystem::path &path) {
     std::ifstream in(path, std::ios::binary);

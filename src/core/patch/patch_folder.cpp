@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <system_error>
-#include <type_traits>
 
 #include "text/display_text.h"
+#include "text/path_bytes.h"
 
 namespace patchlens {
 
@@ -54,16 +54,6 @@ void AppendUtf8(std::string &out, char32_t c) {
     }
 }
 
-// A name's bytes: the native ones where names are bytes, UTF-8 where they are UTF-16 (Windows).
-std::string NameBytes(const std::filesystem::path &name) {
-    if constexpr (std::is_same_v<std::filesystem::path::value_type, char>) {
-        return name.native();
-    } else {
-        const std::u8string text = name.u8string();
-        return std::string(text.begin(), text.end());
-    }
-}
-
 } // namespace
 
 std::string ListingKey(std::string_view nameBytes) {
@@ -91,7 +81,7 @@ void SortAsListed(std::vector<std::filesystem::path> &names) {
     std::vector<Keyed> keyed;
     keyed.reserve(names.size());
     for (std::filesystem::path &name : names) {
-        std::string bytes = NameBytes(name);
+        std::string bytes = PathBytes(name);
         keyed.push_back({ListingKey(bytes), std::move(bytes), std::move(name)});
     }
     std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
@@ -111,7 +101,7 @@ std::vector<std::filesystem::path> ListPatchFiles(const std::filesystem::path &f
         if (!it->is_regular_file(entryError))
             continue;
         std::filesystem::path name = it->path().filename();
-        if (HasPatchExtension(name.string()))
+        if (HasPatchExtension(PathBytes(name)))
             names.push_back(std::move(name));
     }
     return names;

@@ -23,6 +23,7 @@
 
 #include "platform/platform_files.h"
 #include "text/byte_text.h"
+#include "text/path_bytes.h"
 
 namespace patchlens {
 
@@ -581,16 +582,6 @@ struct Reporter {
     }
 };
 
-// The path's native bytes where paths are bytes, else (Windows) its UTF-8 form.
-template <typename Path> std::string NativeBytes(const Path &path) {
-    if constexpr (std::is_same_v<typename Path::value_type, char>) {
-        return path.native();
-    } else {
-        const std::u8string text = path.u8string();
-        return std::string(text.begin(), text.end());
-    }
-}
-
 unsigned ThreadsFor(const SearchOptions &options, std::size_t entries) {
     unsigned threads = options.threads;
     if (threads == 0)
@@ -703,7 +694,7 @@ bool AnalyzePatchStream(std::istream &in, const SearchTarget &target, std::size_
 // ---- Status texts -------------------------------------------------------------------------------
 
 std::string PathText(const std::filesystem::path &path) {
-    return NativeBytes(path);
+    return PathBytes(path);
 }
 
 std::string AnalyzePatchStatus(const std::filesystem::path &path) {

@@ -37,8 +37,8 @@ QString Text(std::string_view bytes) {
 
 SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesystem::path programFolder,
                            Hooks hooks)
-    : QWidget(mainWindow,
-              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QWidget(mainWindow, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_dialogs(dialogs), m_mainWindow(mainWindow), m_programFolder(std::move(programFolder)),
       m_hooks(std::move(hooks)) {
     setObjectName(QStringLiteral("searchWindow"));

@@ -87,8 +87,13 @@ void StyleLineList(QListWidget *list, int rowHeight, Qt::TextElideMode elide) {
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setItemDelegate(new LineDelegate(rowHeight, elide, list));
     QPalette palette = list->palette();
-    for (const auto role : {QPalette::Highlight, QPalette::HighlightedText})
+    // A list that is off shows its selection in the style's grey, whatever the system's palette
+    // gives (Windows gives a disabled list the highlight of an enabled one).
+    const QPalette standard = list->style()->standardPalette();
+    for (const auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+        palette.setColor(QPalette::Disabled, role, standard.color(QPalette::Disabled, role));
+    }
     list->setPalette(palette);
 }
 

@@ -1,5 +1,6 @@
 #include "toolkit/text_conversion.h"
 
+#include <QDir>
 #include <QFile>
 #include <QValidator>
 
@@ -39,18 +40,6 @@ QString MessageText(std::string_view bytes) {
     return text;
 }
 
-std::string PathBytes(const std::filesystem::path &path) {
-#ifdef _WIN32
-    return path.string();
-#else
-    return path.native();
-#endif
-}
-
-std::filesystem::path PathFromBytes(std::string_view bytes) {
-    return std::filesystem::path(std::string(bytes));
-}
-
 QString PathToQString(const std::filesystem::path &path) {
 #ifdef _WIN32
     return QString::fromStdWString(path.native());
@@ -69,7 +58,8 @@ QString PathForDialog(const std::filesystem::path &path) {
 
 std::filesystem::path PathFromQString(const QString &text) {
 #ifdef _WIN32
-    return std::filesystem::path(text.toStdWString());
+    // Qt writes paths with '/'; Windows shows them with '\\'.
+    return std::filesystem::path(QDir::toNativeSeparators(text).toStdWString());
 #else
     return std::filesystem::path(QFile::encodeName(text).toStdString());
 #endif

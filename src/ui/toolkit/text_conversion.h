@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/path_bytes.h" // PathBytes, PathFromBytes: what default.ini stores
+
 class QObject;
 class QValidator;
 
@@ -21,10 +23,6 @@ QString MessageText(std::string_view bytes);
 // display encoding is shown by the display rule but still names its file.
 QString PathToQString(const std::filesystem::path &path);
 std::filesystem::path PathFromQString(const QString &text);
-
-// The bytes of a native path (what default.ini stores), and back.
-std::string PathBytes(const std::filesystem::path &path);
-std::filesystem::path PathFromBytes(std::string_view bytes);
 
 // Typed text as bytes: Windows-1252, the code page of the device's software and of the library
 // file. Fields that take text to be stored admit only what Windows-1252 can hold (the validator

@@ -60,8 +60,10 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
     InitIconResource();
     setWindowIcon(
         QIcon::fromTheme(QStringLiteral("patchlens"), QIcon(QStringLiteral(":/icons/patchlens.png"))));
+    // The fixed-size frame: on Windows without the resizing border of other windows.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     KeepOuterSize(this, kOuterSize, [this] {
         if (m_placed)
             Centre();
