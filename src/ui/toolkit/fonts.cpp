@@ -13,6 +13,9 @@ void RegisterSubstitutes() {
                                    QStringLiteral("Monospace")};
     QFont::insertSubstitutions(QStringLiteral("Courier New"), monospace);
     QFont::insertSubstitutions(QStringLiteral("Courier"), monospace);
+    QFont::insertSubstitutions(QStringLiteral("Microsoft Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
                                 QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
@@ -39,10 +42,19 @@ const UiFonts &Fonts() {
     static const UiFonts fonts = [] {
         RegisterSubstitutes();
         UiFonts f;
-        f.caption = FontWithCellHeight(QStringLiteral("Courier"), 14);
+#ifdef Q_OS_WIN
+        // Windows has "Courier" and "MS Sans Serif" as bitmap fonts, which the hinting chosen here
+        // (and scaling) cannot draw well: their outline successors take their place.
+        const QString courier = QStringLiteral("Courier New");
+        const QString sansSerif = QStringLiteral("Microsoft Sans Serif");
+#else
+        const QString courier = QStringLiteral("Courier");
+        const QString sansSerif = QStringLiteral("MS Sans Serif");
+#endif
+        f.caption = FontWithCellHeight(courier, 14);
         f.name = FontWithCellHeight(QStringLiteral("Courier New"), 20);
         f.control = FontWithCellHeight(QStringLiteral("Courier New"), 16, 8);
-        f.standard = FontWithCellHeight(QStringLiteral("MS Sans Serif"), 13);
+        f.standard = FontWithCellHeight(sansSerif, 13);
         return f;
     }();
     return fonts;
