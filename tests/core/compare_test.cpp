@@ -1,0 +1,139 @@
+// Comparing two patches: what each module shows in A and in B, each side decoded from scratch.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "compare/patch_compare.h"
+#include "file_system_support.h"
+#include "patch_builder.h"
+
+namespace patchlens {
+namespace {
+
+const std::filesystem::path kSamples = PATCHLENS_SAMPLES;
+
+std::string ReadAll(const std::filesystem::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// The bytes with the text of parameter `id` replaced.
+std::string WithText(std::string bytes, const std::string &id, std::string_view text) {
+    const std::size_t open = bytes.find("<Text>", bytes.find("<ID>" + id + "</ID>")) + 6;
+    return bytes.replace(open, bytes.find("</Text>", open) - open, text);
+}
+
+class CompareTest : public ::testing::Test {
+protected:
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("patchlens-compare-" + test::RunTag());
+    void SetUp() override { std::filesystem::create_directories(folder); }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    std::filesystem::path Write(const std::string &name, const std::string &bytes) {
+        std::ofstream(folder / name, std::ios::binary) << bytes;
+        return folder / name;
+    }
+};
+
+TEST(ComparePatches, SamplesAgainstThemselvesAndEachOther) {
+    std::vector<FreshPatch> samples;
+    for (const auto &entry : std::filesystem::directory_iterator(kSamples))
+        samples.push_back(DecodeFresh(entry.path()));
+    ASSERT_GE(samples.size(), 2u);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        SCOPED_TRACE(samples[i].patch.name);
+        ASSERT_TRUE(samples[i].usable());
+        const PatchComparison same = ComparePatches(samples[i].patch, samples[i].patch);
+        EXPECT_FALSE(same.differs);
+        for (const ComparedModule &compared : same.modules) {
+            EXPECT_EQ(compared.lines.size(), compared.module == Module::Pickup ? 1u : kComparedLines);
+            EXPECT_EQ(compared.lampA, samples[i].patch.panels[IndexOf(compared.module)].lampOn);
+        }
+        EXPECT_TRUE(ComparePatches(samples[i].patch, samples[(i + 1) % samples.size()].patch).differs);
+    }
+}
+
+// Screamer Blues edited in one place: only the edited module differs, in its lamp and list
+// enabling or in the lines the edit shows in.
+TEST_F(CompareTest, EditedCopiesDifferWhereTheyWereEdited) {
+    const std::string base = ReadAll(kSamples / "Screamer Blues.rp350p");
+    const struct {
+        const char *edit, *id, *text;
+        Module module;
+        bool lampAndList;
+        std::vector<std::size_t> lines;
+    } cases[] = {
+        {"one knob", "2434", "61", Module::Distortion, false, {1}},
+        {"switched off", "2433", "Off", Module::Distortion, true, {}},
+        {"another model", "2432", "Death", Module::Distortion, false, {0, 1, 2, 3, 4, 5}},
+        {"the other pickup", "64", "SC&gt;HB", Module::Pickup, false, {0}},
+        {"delay off", "1857", "Off", Module::Delay, true, {}},
+    };
+    const FreshPatch a = DecodeFresh(Write("a.rp350p", base));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.edit);
+        const FreshPatch b = DecodeFresh(Write("b.rp350p", WithText(base, c.id, c.text)));
+        ASSERT_TRUE(b.usable());
+        const PatchComparison comparison = ComparePatches(a.patch, b.patch);
+        EXPECT_TRUE(comparison.differs);
+        for (const ComparedModule &compared : comparison.modules) {
+            const bool edited = compared.module == c.module;
+            EXPECT_EQ(compared.differs, edited) << InfoOf(compared.module).name;
+            EXPECT_EQ(compared.lampDiffers(), edited && c.lampAndList);
+            EXPECT_EQ(compared.enabledA != compared.enabledB, edited && c.lampAndList);
+            std::vector<std::size_t> differing;
+            for (std::size_t i = 0; i < compared.lines.size(); ++i)
+                if (compared.lines[i].differs)
+                    differing.push_back(i);
+            EXPECT_EQ(differing, edited ? c.lines : std::vector<std::size_t>{});
+        }
+    }
+    const FreshPatch knob = DecodeFresh(Write("b.rp350p", WithText(base, "2434", "61")));
+    const ComparedLine &drive =
+        ComparePatches(a.patch, knob.patch).modules[IndexOf(Module::Distortion)].lines[1];
+    EXPECT_EQ(drive.a, "DRIVE_= 60");
+    EXPECT_EQ(drive.b, "DRIVE_= 61");
+}
+
+TEST_F(CompareTest, RefusedAndUnreadableFilesAreNotUsable) {
+    test::PatchBuilder newer;
+    newer.schemaVersion = "1.3";
+    const FreshPatch refused = DecodeFresh(Write("newer.rp350p", newer.Bytes()));
+    EXPECT_TRUE(refused.outcome.readOk);
+    EXPECT_FALSE(refused.outcome.decode.accepted);
+    for (const FreshPatch &fresh : {refused, DecodeFresh(folder / "missing.rp350p"), DecodeFresh(folder)})
+        EXPECT_FALSE(fresh.usable()) << fresh.patch.path;
+    EXPECT_TRUE(DecodeFresh(Write("empty.rp350p", "")).usable());
+}
+
+// A patch without activity parameters keeps the lamps of the patch before it in the viewer; decoded
+// fresh, it shows the start-up state whatever was decoded before.
+TEST_F(CompareTest, EachSideStartsFromTheStartUpState) {
+    const std::filesystem::path bare = Write("bare.rp350p", test::PatchBuilder().Bytes());
+    Patch viewer;
+    LoadPatchFile(viewer, kSamples / "Octave Fuzz.rp350p");
+    LoadPatchFile(viewer, bare);
+    ASSERT_TRUE(viewer.panels[IndexOf(Module::Wah)].lampOn);
+
+    ASSERT_TRUE(DecodeFresh(kSamples / "Octave Fuzz.rp350p").patch.panels[IndexOf(Module::Wah)].lampOn);
+    const FreshPatch fresh = DecodeFresh(bare);
+    for (const ModulePanel &panel : fresh.patch.panels)
+        EXPECT_FALSE(panel.lampOn);
+    EXPECT_TRUE(ComparePatches(fresh.patch, viewer).modules[IndexOf(Module::Wah)].lampDiffers());
+
+    // The start-up Wah is off with its lines enabled; switched off, its lines are greyed too.
+    const FreshPatch off =
+        DecodeFresh(Write("off.rp350p", test::PatchBuilder().Param("129", "Wah Enable", "Off").Bytes()));
+    const ComparedModule wah = ComparePatches(fresh.patch, off.patch).modules[IndexOf(Module::Wah)];
+    EXPECT_FALSE(wah.lampDiffers());
+    EXPECT_TRUE(wah.enabledA && !wah.enabledB && wah.differs);
+}
+
+} // namespace
+} // namespace patchlens
