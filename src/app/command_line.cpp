@@ -16,6 +16,8 @@
 #include <unistd.h>
 #endif
 
+#include "compare/patch_compare.h"
+#include "compare_dump.h"
 #include "patch/decode.h"
 #include "patch/patch_folder.h"
 #include "patch_dump.h"
@@ -33,6 +35,7 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
         return command;
     };
     bool dump = false;
+    bool compare = false;
     bool search = false;
     bool sheet = false;
     bool numberGiven = false;
@@ -51,6 +54,10 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
             return command;
         } else if (arg == "--dump") {
             dump = true;
+        } else if (arg == "--compare") {
+            compare = true;
+        } else if (arg == "--all") {
+            command.all = true;
         } else if (arg == "--json") {
             command.json = true;
         } else if (arg == "--sheet-pdf" || arg == "--number") {
@@ -79,20 +86,30 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
             return usageError("unknown option " + arg);
         }
     }
-    if (command.json && !dump)
-        return usageError("--json goes with --dump");
+    if (command.json && !dump && !compare)
+        return usageError("--json goes with --dump or --compare");
+    if (command.all && !compare)
+        return usageError("--all goes with --compare");
     if ((command.searchModule || command.searchModel) && !search)
         return usageError("--module and --model go with --search");
     if (numberGiven && !sheet)
         return usageError("--number goes with --sheet-pdf");
     if (sheet) {
-        if (dump || search || command.json)
-            return usageError("--sheet-pdf cannot be combined with --dump or --search");
+        if (dump || compare || search || command.json)
+            return usageError("--sheet-pdf cannot be combined with --dump, --compare or --search");
         if (command.sheetPdf.empty())
             return usageError("--sheet-pdf needs the name of the PDF to write");
         if (command.files.size() != 1)
             return usageError("--sheet-pdf takes exactly one patch file");
         command.mode = CommandLine::Mode::SheetPdf;
+        return command;
+    }
+    if (compare) {
+        if (dump || search)
+            return usageError("--compare cannot be combined with --dump or --search");
+        if (command.files.size() != 2)
+            return usageError("--compare takes two patch files");
+        command.mode = CommandLine::Mode::Compare;
         return command;
     }
     if (search) {
@@ -152,6 +169,7 @@ std::string UsageText() {
     std::string text =
         "Usage: patchlens [FOLDER] [FILE]\n"
         "       patchlens --dump [--json] FILE...\n"
+        "       patchlens --compare [--all] [--json] A B\n"
         "       patchlens --search FOLDER --module MODULE --model MODEL\n"
         "       patchlens --sheet-pdf OUT.pdf [--number NN] FILE\n"
         "\n"
@@ -162,7 +180,11 @@ std::string UsageText() {
         "                   print them as text instead\n"
         "  --dump FILE...   decode the files in order, as stepping through them in the viewer\n"
         "                   would, and print what the viewer shows after each\n"
-        "  --json           with --dump: one JSON object per file, in a JSON array\n"
+        "  --json           with --dump: one JSON object per file, in a JSON array; with\n"
+        "                   --compare: the whole comparison as one JSON object\n"
+        "  --compare A B    decode both patch files from scratch and print, module by module,\n"
+        "                   what differs: the lamp and the display lines, A beside B\n"
+        "  --all            with --compare: every module and line, differing rows marked *\n"
         "  --search FOLDER  list the patch files (paths holding .rp350p, .rp250p or .rp150p) in\n"
         "                   FOLDER and every folder below it, level by level, in which MODULE\n"
         "                   is on and uses MODEL, one path per line; the model only has to be\n"
@@ -183,7 +205,9 @@ std::string UsageText() {
             "Exit status: 0 when every file was read and accepted (--search: after any search, with\n"
             "or without results), 1 when a file was refused or could not be read (--search: when\n"
             "the search is refused, the reason on stderr; --sheet-pdf: also when the PDF cannot\n"
-            "be written), 2 for a usage error.\n";
+            "be written), 2 for a usage error, 4 when the output could\n"
+            "not be written whole. --compare, as diff: 0 when the two patches show the same, 1\n"
+            "when they differ, 2 when a file is refused or unreadable or for a usage error.\n";
     return text;
 }
 
@@ -215,6 +239,25 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err) {
         out << "]\n";
     out.flush();
     return status;
+}
+
+int RunCompare(const CommandLine &command, std::ostream &out, std::ostream &err) {
+    const std::string &pathA = command.files[0];
+    const std::string &pathB = command.files[1];
+    const FreshPatch a = DecodeFresh(PathFromBytes(pathA));
+    const FreshPatch b = DecodeFresh(PathFromBytes(pathB));
+    const bool troubleA = ReportLoadTrouble(err, pathA, a.outcome);
+    if (ReportLoadTrouble(err, pathB, b.outcome) || troubleA)
+        return 2;
+    const PatchComparison comparison = ComparePatches(a.patch, b.patch);
+    const ComparedFile fileA{pathA, a.patch.name};
+    const ComparedFile fileB{pathB, b.patch.name};
+    if (command.json)
+        WriteComparisonJson(out, fileA, fileB, comparison);
+    else
+        WriteComparisonText(out, fileA, fileB, comparison, command.all);
+    out.flush();
+    return comparison.differs ? 1 : 0;
 }
 
 int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal) {
@@ -290,6 +333,8 @@ int RunMode(const CommandLine &command, std::ostream &out, std::ostream &err, bo
         return 0;
     case CommandLine::Mode::Dump:
         return RunDump(command, out, err);
+    case CommandLine::Mode::Compare:
+        return RunCompare(command, out, err);
     case CommandLine::Mode::Search:
         return RunSearch(command, out, err, outIsTerminal);
     case CommandLine::Mode::UsageError:

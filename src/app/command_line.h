@@ -14,10 +14,11 @@ inline constexpr const char *kVersionText = "1.21";
 inline constexpr int kOutputFailedStatus = 4;
 
 struct CommandLine {
-    enum class Mode { Viewer, Dump, Search, SheetPdf, Help, Version, UsageError };
+    enum class Mode { Viewer, Dump, Compare, Search, SheetPdf, Help, Version, UsageError };
     Mode mode = Mode::Viewer;
-    bool json = false;
-    std::vector<std::string> files; // as given
+    bool json = false;              // for Dump and Compare
+    bool all = false;               // for Compare: every module, not only those that differ
+    std::vector<std::string> files; // as given; for Compare the two patches A and B
     std::string error;              // for UsageError
     // For Search: the folder as given, and the module and model when given. A module given is
     // one of the searchable ones or "Select Model"; a model given is one of that module's models
@@ -40,6 +41,11 @@ std::string UsageText();
 // Decodes the files in order into one viewer state and writes what the viewer shows after each.
 // Returns 0 when every file was read and accepted, 1 when any was refused or unreadable.
 int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err);
+
+// Decodes the two files from scratch and writes what differs (every module with `all`; one JSON
+// object with `json`). Returns 0 when the two show the same, 1 when they differ, and 2 when either
+// file was refused or could not be read (nothing written to `out`, the reasons on `err`).
+int RunCompare(const CommandLine &command, std::ostream &out, std::ostream &err);
 
 // The viewer's arguments where there is no display: every patch file given, and every patch file
 // of every folder given, printed as text after a note saying why.

@@ -13,12 +13,6 @@ namespace patchlens {
 
 namespace {
 
-// Characters (not bytes) of a UTF-8 text, for column alignment.
-std::size_t DisplayWidth(std::string_view utf8) {
-    return static_cast<std::size_t>(std::count_if(
-        utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 // The front panel's three rows of modules by column; column 0 holds only the Pickup.
 using PanelRow = std::array<std::optional<Module>, 6>;
 constexpr std::array<PanelRow, 3> kFrontPanel = {{
@@ -84,6 +78,30 @@ void WriteRow(std::ostream &out, const Patch &patch, const PanelRow &row,
 }
 
 } // namespace
+
+std::size_t DisplayWidth(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(
+        utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+bool ReportLoadTrouble(std::ostream &err, std::string_view path, const LoadOutcome &outcome) {
+    if (!outcome.readOk) {
+        err << VisibleText(path) << ": cannot read file: " << outcome.readError << '\n';
+        return true;
+    }
+    if (outcome.decode.accepted)
+        return false;
+    // The refusal's lines are joined by CR LF; here each goes on a line of its own.
+    std::string_view message = outcome.decode.message;
+    err << VisibleText(path) << ": ";
+    for (;;) {
+        const std::size_t end = message.find("\r\n");
+        err << VisibleText(message.substr(0, end)) << '\n';
+        if (end == std::string_view::npos)
+            return true;
+        message.remove_prefix(end + 2);
+    }
+}
 
 std::string VisibleText(std::string_view bytes) {
     const std::string text = ToDisplayUtf8(bytes);

@@ -2,6 +2,7 @@
 // What the viewer shows, written as text: a JSON record per file for programs, and a
 // printable summary laid out like the device's front panel for people.
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -23,6 +24,14 @@ struct DumpedFile {
 // "\u202e". A file name or a patch name can then neither recolour, clear or retitle the terminal
 // nor hide part of a line.
 std::string VisibleText(std::string_view bytes);
+
+// Characters (not bytes) of a UTF-8 text: the columns it takes on a terminal, for alignment.
+std::size_t DisplayWidth(std::string_view utf8);
+
+// Says on `err` why a file loaded by `outcome` does not stand for a patch: "<path>: cannot read
+// file: <reason>", or the path and the refusal, each of its lines on a line of its own. Returns
+// true when it said something (the file was unreadable or refused), false for a usable file.
+bool ReportLoadTrouble(std::ostream &err, std::string_view path, const LoadOutcome &outcome);
 
 // A JSON string literal of the bytes, shown by the display rule (UTF-8 when valid, else
 // Windows-1252).

@@ -30,8 +30,14 @@ TEST(ParseCommandLine, Modes) {
 }
 
 TEST(ParseCommandLine, UsageErrors) {
-    for (const auto &args :
-         std::vector<std::vector<std::string>>{{"--dump"}, {"--json", "a"}, {"--frobnicate"}, {"-x"}}) {
+    for (const auto &args : std::vector<std::vector<std::string>>{{"--dump"},
+                                                                  {"--json", "a"},
+                                                                  {"--frobnicate"},
+                                                                  {"-x"},
+                                                                  {"--compare", "a"},
+                                                                  {"--all", "a", "b"},
+                                                                  {"--compare", "--dump", "a", "b"},
+                                                                  {"--sheet-pdf", "x.pdf"}}) {
         const CommandLine command = ParseCommandLine(args);
         EXPECT_EQ(command.mode, CommandLine::Mode::UsageError) << args[0];
         EXPECT_FALSE(command.error.empty());
@@ -332,6 +338,72 @@ TEST_F(DumpTest, SearchRefusalsPrintTheirMessageAndExitWith1) {
         EXPECT_EQ(err, message + "\n");
         EXPECT_EQ(out, "");
     }
+}
+
+// ---- Comparing two patches -----------------------------------------------------------------------
+
+TEST_F(DumpTest, CompareShowsWhatDiffersAlignedAndExitsAsDiffDoes) {
+    PatchBuilder on, off;
+    on.name = "Blues";
+    off.name = "Blues\x1b";
+    on.Param("2433", "Dist Enable", "On")
+        .Param("2432", "Dist Type", "Screamer")
+        .Param("2434", "Dist Drive", "60");
+    off.Param("2433", "Dist Enable", "Off")
+        .Param("2432", "Dist Type", "Screamer")
+        .Param("2434", "Dist Drive", "61");
+    const std::string a = Write("a.rp350p", on.Bytes());
+    const std::string b = Write("b.rp350p", off.Bytes());
+    const std::string copy = Write("copy.rp350p", on.Bytes());
+    std::string out, err;
+    EXPECT_EQ(Run({"--compare", a, b}, out, err), 1);
+    EXPECT_EQ(out, "A: " + a + "\nB: " + b + "\n\n" +
+                       "Module      Row     A: Blues    B: Blues\\x1b\n"
+                       "Distortion  lamp    on          off\n"
+                       "            list    enabled     greyed\n"
+                       "            line 2  DRIVE_= 60  DRIVE_= 61\n");
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(Run({"--compare", a, copy}, out, err), 0);
+    EXPECT_EQ(out, "");
+
+    // Every module and row, the differing rows marked.
+    EXPECT_EQ(Run({"--compare", "--all", a, b}, out, err), 1);
+    std::size_t rows = 0, marked = 0;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line); ++rows)
+        marked += line.rfind("* ", 0) == 0;
+    EXPECT_EQ(rows, 3 + 1 + 3 + 14 * 8u);
+    EXPECT_EQ(marked, 3u);
+    EXPECT_NE(out.find("\n   LFO 2        lamp"), std::string::npos) << out;
+
+    EXPECT_EQ(Run({"--compare", "--json", a, b}, out, err), 1);
+    EXPECT_EQ(out.rfind("{\"a\": {\"path\": " + JsonString(a) +
+                            ", \"name\": \"Blues\"}, \"b\": {\"path\": " + JsonString(b) +
+                            ", \"name\": \"Blues\\u001b\"}, \"differs\": true, \"modules\": "
+                            "[{\"module\": \"Pickup\", \"differs\": false, \"lamp\": [false, false], ",
+                        0),
+              0u)
+        << out;
+    EXPECT_NE(
+        out.find("{\"module\": \"Distortion\", \"differs\": true, \"lamp\": [true, false], \"enabled\": "
+                 "[true, false], \"lines\": [{\"a\": \"SCREAM\", \"b\": \"SCREAM\", \"differs\": false}, "
+                 "{\"a\": \"DRIVE_= 60\", \"b\": \"DRIVE_= 61\", \"differs\": true}, "),
+        std::string::npos);
+    EXPECT_EQ(out.substr(out.size() - 6), "}]}]}\n"); // a line, the lines, a module, the modules, the whole
+}
+
+TEST_F(DumpTest, CompareOfARefusedOrUnreadableFileIsTrouble) {
+    PatchBuilder newer;
+    newer.schemaVersion = "1.3";
+    const std::string refused = Write("newer.rp350p", newer.Bytes());
+    const std::string missing = (folder / "missing.rp350p").string();
+    std::string out, err;
+    EXPECT_EQ(Run({"--compare", "--json", refused, missing}, out, err), 2);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err,
+              refused +
+                  ": Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New Version.\n" +
+                  missing + ": cannot read file: no such file\n");
 }
 
 } // namespace
