@@ -99,8 +99,8 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
             return usageError("--sheet-pdf cannot be combined with --dump, --compare or --search");
         if (command.sheetPdf.empty())
             return usageError("--sheet-pdf needs the name of the PDF to write");
-        if (command.files.size() != 1)
-            return usageError("--sheet-pdf takes exactly one patch file");
+        if (command.files.empty())
+            return usageError("--sheet-pdf needs at least one patch file or folder");
         command.mode = CommandLine::Mode::SheetPdf;
         return command;
     }
@@ -171,7 +171,7 @@ std::string UsageText() {
         "       patchlens --dump [--json] FILE...\n"
         "       patchlens --compare [--all] [--json] A B\n"
         "       patchlens --search FOLDER --module MODULE --model MODEL\n"
-        "       patchlens --sheet-pdf OUT.pdf [--number NN] FILE\n"
+        "       patchlens --sheet-pdf OUT.pdf [--number NN] FILE_OR_FOLDER...\n"
         "\n"
         "Patchlens shows DigiTech RP350 patch files (.rp350p) as the processor's front panel does.\n"
         "\n"
@@ -192,9 +192,12 @@ std::string UsageText() {
         "                   The final status goes to stderr\n"
         "  --module MODULE  with --search: one of the searchable modules below\n"
         "  --model MODEL    with --search: one of that module's models\n"
-        "  --sheet-pdf OUT.pdf  write FILE's printed patch sheet, as the viewer would print it,\n"
-        "                   to OUT.pdf as one landscape page\n"
-        "  --number NN      with --sheet-pdf: the patch number in the header (default 01)\n"
+        "  --sheet-pdf OUT.pdf  write the printed patch sheet of each file, as the viewer would\n"
+        "                   print it, to OUT.pdf, one landscape page per patch in the order\n"
+        "                   given; a folder stands for its patch files in the patch list's order\n"
+        "  --number NN      with --sheet-pdf: the patch number of the first page (default 01);\n"
+        "                   one or two digits count up page by page (after 99: 100), anything\n"
+        "                   else is printed on every page\n"
         "  --help           this text\n"
         "  --version        the program version\n"
         "\n"
@@ -204,8 +207,8 @@ std::string UsageText() {
     text += "\n"
             "Exit status: 0 when every file was read and accepted (--search: after any search, with\n"
             "or without results), 1 when a file was refused or could not be read (--search: when\n"
-            "the search is refused, the reason on stderr; --sheet-pdf: also when the PDF cannot\n"
-            "be written), 2 for a usage error, 4 when the output could\n"
+            "the search is refused, the reason on stderr; --sheet-pdf: the file is skipped, and\n"
+            "also when the PDF cannot be written), 2 for a usage error, 4 when the output could\n"
             "not be written whole. --compare, as diff: 0 when the two patches show the same, 1\n"
             "when they differ, 2 when a file is refused or unreadable or for a usage error.\n";
     return text;
@@ -260,6 +263,29 @@ int RunCompare(const CommandLine &command, std::ostream &out, std::ostream &err)
     return comparison.differs ? 1 : 0;
 }
 
+std::vector<std::string> FolderPatchFiles(const std::string &folder) {
+    const std::filesystem::path path = PathFromBytes(folder);
+    std::vector<std::filesystem::path> names = ListPatchFiles(path);
+    SortAsListed(names);
+    std::vector<std::string> files;
+    files.reserve(names.size());
+    for (const std::filesystem::path &name : names)
+        files.push_back(PathBytes(path / name));
+    return files;
+}
+
+std::string CollectionName(const std::string &first) {
+    std::error_code ec;
+    std::filesystem::path path = PathFromBytes(first);
+    if (!std::filesystem::is_directory(path, ec))
+        return PathBytes(path.stem());
+    // "samples/", "." and ".." name a folder too.
+    path = std::filesystem::absolute(path, ec).lexically_normal();
+    if (!path.has_filename())
+        path = path.parent_path();
+    return PathBytes(path.filename());
+}
+
 int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal) {
     const SearchModule *module = command.searchModule ? FindSearchModule(*command.searchModule) : nullptr;
     const bool modelChosen = command.searchModel && *command.searchModel != kSelectTypeEntry;
@@ -307,10 +333,8 @@ int RunViewerWithoutDisplay(const CommandLine &command, std::ostream &out, std::
             dump.files.push_back(arg);
             continue;
         }
-        std::vector<std::filesystem::path> names = ListPatchFiles(folder);
-        SortAsListed(names);
-        for (const std::filesystem::path &name : names)
-            dump.files.push_back(PathBytes(folder / name));
+        for (std::string &file : FolderPatchFiles(arg))
+            dump.files.push_back(std::move(file));
     }
     out << "No display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), so the viewer window "
            "cannot open: printing the patches as text instead.\n\n";

@@ -26,8 +26,9 @@ struct CommandLine {
     std::string searchFolder;
     std::optional<std::string> searchModule;
     std::optional<std::string> searchModel;
-    // For SheetPdf: the PDF to write and the patch number printed in the header (at most two
-    // characters, as the number field takes); the patch is files[0].
+    // For SheetPdf: the PDF to write and the patch number of the first page (at most two
+    // characters, as the number field takes); the pages are the files, a folder standing for its
+    // patch files.
     std::string sheetPdf;
     std::string patchNumber = "01";
 };
@@ -46,6 +47,13 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err);
 // object with `json`). Returns 0 when the two show the same, 1 when they differ, and 2 when either
 // file was refused or could not be read (nothing written to `out`, the reasons on `err`).
 int RunCompare(const CommandLine &command, std::ostream &out, std::ostream &err);
+
+// The paths of a folder's patch files, in the patch list's order.
+std::vector<std::string> FolderPatchFiles(const std::string &folder);
+
+// The name of a collection whose first argument is `first`: a folder's own name, or a file's name
+// without its extension.
+std::string CollectionName(const std::string &first);
 
 // The viewer's arguments where there is no display: every patch file given, and every patch file
 // of every folder given, printed as text after a note saying why.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "compare/patch_compare.h"
 #include "patch_dump.h"
 #include "print/sheet_printer.h"
 #include "standard_streams.h"
@@ -26,7 +27,29 @@ namespace {
     std::_Exit(3);
 }
 
-// --sheet-pdf: the same sheet the printer gets, as a PDF; no display needed.
+// The files a --sheet-pdf collection is made of, in page order: a file as given, a folder as its
+// patch files in the patch list's order. A folder without any is named on stderr.
+std::vector<std::string> CollectionFiles(const patchlens::CommandLine &command, int &status) {
+    std::vector<std::string> files;
+    for (const std::string &arg : command.files) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(patchlens::PathFromBytes(arg), ec)) {
+            files.push_back(arg);
+            continue;
+        }
+        const std::vector<std::string> listed = patchlens::FolderPatchFiles(arg);
+        if (listed.empty()) {
+            std::cerr << patchlens::VisibleText(arg) << ": no patch files in this folder\n";
+            status = 1;
+        }
+        files.insert(files.end(), listed.begin(), listed.end());
+    }
+    return files;
+}
+
+// --sheet-pdf: the same sheet the printer gets, one page per patch, as a PDF; no display needed.
+// Every file is decoded from scratch, once to find the pages and once more to paint its page, so
+// that only one decoded patch is held at a time however many there are.
 int RunSheetPdf(int argc, char **argv, const patchlens::CommandLine &command) {
     const patchlens::ByteOutput byteOutput;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -37,35 +60,37 @@ int RunSheetPdf(int argc, char **argv, const patchlens::CommandLine &command) {
             std::cerr << message.toStdString() << '\n';
     });
     QGuiApplication app(argc, argv);
-    const std::string &file = command.files.front();
-    patchlens::Patch patch;
-    const patchlens::LoadOutcome outcome = patchlens::LoadPatchFile(patch, patchlens::PathFromBytes(file));
-    if (!outcome.readOk) {
-        std::cerr << patchlens::VisibleText(file) << ": cannot read file: " << outcome.readError << '\n';
+    int status = 0;
+    std::vector<std::string> pages;
+    for (std::string &file : CollectionFiles(command, status)) {
+        const patchlens::FreshPatch fresh = patchlens::DecodeFresh(patchlens::PathFromBytes(file));
+        if (patchlens::ReportLoadTrouble(std::cerr, file, fresh.outcome))
+            status = 1;
+        else
+            pages.push_back(std::move(file));
+    }
+    if (pages.empty()) {
+        std::cerr << patchlens::VisibleText(command.sheetPdf) << ": not written: no patch to print\n";
         return 1;
     }
-    if (!outcome.decode.accepted) {
-        // The refusal's lines are joined by CR LF; here each goes on a line of its own.
-        std::string_view message = outcome.decode.message;
-        std::cerr << patchlens::VisibleText(file) << ": ";
-        for (;;) {
-            const std::size_t end = message.find("\r\n");
-            std::cerr << patchlens::VisibleText(message.substr(0, end)) << '\n';
-            if (end == std::string_view::npos)
-                break;
-            message.remove_prefix(end + 2);
-        }
-        return 1;
-    }
-    const std::string path = patchlens::PathBytes(patch.path);
-    const patchlens::PatchSheet sheet =
-        patchlens::BuildPatchSheet({patch.panels, patch.name, command.patchNumber, path});
-    const std::string error = patchlens::WriteSheetPdf(QString::fromStdString(command.sheetPdf), sheet);
+    const std::string title = patchlens::CollectionName(command.files.front());
+    const std::string error = patchlens::WriteSheetPdf(
+        QString::fromStdString(command.sheetPdf), patchlens::ToQString(title), pages.size(),
+        [&](std::size_t k) {
+            const patchlens::FreshPatch fresh = patchlens::DecodeFresh(patchlens::PathFromBytes(pages[k]));
+            // A file changed since it was found: its page shows what the viewer would show now.
+            if (patchlens::ReportLoadTrouble(std::cerr, pages[k], fresh.outcome))
+                status = 1;
+            const std::string path = patchlens::PathBytes(fresh.patch.path);
+            const std::string number = patchlens::CollectionPatchNumber(command.patchNumber, k);
+            return patchlens::BuildPatchSheet(
+                {fresh.patch.panels, fresh.patch.name, number, path, k + 1, pages.size()});
+        });
     if (!error.empty()) {
-        std::cerr << command.sheetPdf << ": " << error << '\n';
+        std::cerr << patchlens::VisibleText(command.sheetPdf) << ": " << error << '\n';
         return 1;
     }
-    return 0;
+    return status;
 }
 
 int RunViewer(int argc, char **argv, const patchlens::CommandLine &command) {

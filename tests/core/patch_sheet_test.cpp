@@ -36,6 +36,20 @@ TEST(PatchSheet, HeaderLocationAndFooter) {
     EXPECT_EQ(TextAt(sheet, 20, 4250)->text.rfind("Printed with Patchlens 1.21", 0), 0u);
     EXPECT_EQ(TextAt(sheet, 20, 300)->colour, kSheetBlack);
     EXPECT_EQ(TextAt(sheet, 20, 300)->background, kSheetWhite);
+    EXPECT_EQ(TextAt(sheet, kSheetPageNumberLeft, 4250), nullptr); // a page on its own has no number
+    const PatchSheet page = BuildPatchSheet({panels, "Clean", "01", "p", 12, 500});
+    EXPECT_EQ(TextAt(page, kSheetPageNumberLeft, 4250)->text, "page 12 of 500");
+}
+
+TEST(PatchSheet, CollectionPatchNumbersCountUpFromTheFirst) {
+    const struct {
+        const char *first;
+        std::size_t page;
+        const char *number;
+    } cases[] = {{"01", 0, "01"},  {"01", 7, "08"},    {"7", 0, "07"},  {"00", 3, "03"}, {"98", 1, "99"},
+                 {"99", 1, "100"}, {"42", 500, "542"}, {"A1", 5, "A1"}, {"", 2, ""},     {"\xE9", 1, "\xE9"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(CollectionPatchNumber(c.first, c.page), c.number) << c.first << " + " << c.page;
 }
 
 TEST(PatchSheet, CaptionsInDrawingOrderWhiteOnBlack) {

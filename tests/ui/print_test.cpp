@@ -135,7 +135,8 @@ private slots:
         QVERIFY(IsPdf(PdfPath("typed.pdf")));
         if (!kPdfTools)
             QSKIP(kNoPdfTools);
-        const QString text = RunTool(QStringLiteral("pdftotext"), {PdfPath("typed.pdf"), QStringLiteral("-")});
+        const QString text =
+            RunTool(QStringLiteral("pdftotext"), {PdfPath("typed.pdf"), QStringLiteral("-")});
         QVERIFY2(text.contains(QString::fromUtf8("Patch Name: Caf\xC3\xA9")), qPrintable(text));
         QVERIFY2(text.contains(QString::fromUtf8("PATCH NUMBER: \xC3\xA9")), qPrintable(text));
     }
@@ -182,6 +183,43 @@ private slots:
         for (const char *expected :
              {"PATCH NUMBER: 42", "Octave Fuzz", "CLASFZ", "OCT-OCT 2", "Printed with Patchlens 1.21"})
             QVERIFY2(text.contains(QString::fromLatin1(expected)), expected);
+    }
+
+    // A folder stands for its patches in the patch list's order; a refused file is skipped and takes
+    // no number; the numbers count on past 99; the PDF is named after the first folder.
+    void aCollectionIsOnePagePerPatchInTheOrderGiven() {
+        const std::filesystem::path folder = m_fixture->DataFolder() / "Set List";
+        std::filesystem::create_directories(folder);
+        test::WriteBytes(folder / "B.rp350p", test::ReadBytes(kSamples / "Octave Fuzz.rp350p"));
+        test::WriteBytes(folder / "a.rp350p", test::ReadBytes(kSamples / "Clean Lead.rp350p"));
+        test::WriteBytes(m_fixture->DataFolder() / "newer.rp350p", "x\r\n<R SchemaVersion=\"1.3\">\r\n");
+        QProcess patchlens;
+        patchlens.start(QStringLiteral(PATCHLENS_BINARY),
+                        {QStringLiteral("--sheet-pdf"), PdfPath("set.pdf"), QStringLiteral("--number"),
+                         QStringLiteral("98"), PathToQString(folder),
+                         PathToQString(m_fixture->DataFolder() / "newer.rp350p"),
+                         PathToQString(kSamples / "Metal Rhythm.rp350p")});
+        QVERIFY(patchlens.waitForFinished(30000));
+        QCOMPARE(patchlens.exitCode(), 1);
+        QVERIFY(patchlens.readAllStandardError().contains("newer.rp350p: Wrong Schema Version!: 1.3"));
+        QVERIFY(IsPdf(PdfPath("set.pdf")));
+        if (!kPdfTools)
+            QSKIP(kNoPdfTools);
+        const QString info = RunTool(QStringLiteral("pdfinfo"), {PdfPath("set.pdf")});
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n"))), qPrintable(info));
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Title:\\s+Set List\\n"))),
+                 qPrintable(info));
+        const char *pages[][2] = {{"Clean Lead", "98"}, {"Octave Fuzz", "99"}, {"Metal Rhythm", "100"}};
+        for (int k = 1; k <= 3; ++k) {
+            const QString page = QString::number(k);
+            const QString text =
+                RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-f"), page, QStringLiteral("-l"), page,
+                                                      PdfPath("set.pdf"), QStringLiteral("-")});
+            for (const QString &expected : {QStringLiteral("Patch Name: %1").arg(pages[k - 1][0]),
+                                            QStringLiteral("PATCH NUMBER: %1").arg(pages[k - 1][1]),
+                                            QStringLiteral("page %1 of 3").arg(k)})
+                QVERIFY2(text.contains(expected), qPrintable(expected + QStringLiteral(" in ") + text));
+        }
     }
 
     void onRowsPrintBlackAndOffRowsGrey() {

@@ -1,5 +1,6 @@
 #include "sheet/patch_sheet.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "text/display_text.h"
@@ -136,6 +137,15 @@ int LocationFontHeight(int dpi) {
     return static_cast<int>(whole);
 }
 
+std::string CollectionPatchNumber(std::string_view first, std::size_t page) {
+    const bool numeric = !first.empty() && first.size() <= 2 &&
+                         std::all_of(first.begin(), first.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!numeric)
+        return std::string(first);
+    const std::string number = std::to_string(std::stoul(std::string(first)) + page);
+    return number.size() < 2 ? "0" + number : number;
+}
+
 bool CountsAsOn(const ModulePanels &panels, Module module) {
     const ModulePanel &panel = panels[IndexOf(module)];
     return BlockOf(module).onWhen == OnWhen::ListEnabled ? panel.list.enabled : panel.lampOn;
@@ -171,7 +181,10 @@ PatchSheet BuildPatchSheet(const SheetInput &input) {
             text(block.x + kRowIndent, block.y + kFirstRow + kRowPitch * static_cast<int>(row),
                  std::string(LineAt(list, row)), SheetFont::Sheet, colour);
     }
-    text(20, 4250, std::string(kSheetFooter));
+    text(20, kSheetFooterTop, std::string(kSheetFooter));
+    if (input.pageCount > 0)
+        text(kSheetPageNumberLeft, kSheetFooterTop,
+             "page " + std::to_string(input.page) + " of " + std::to_string(input.pageCount));
     return sheet;
 }
 

@@ -4,6 +4,7 @@
 // renderer scales the whole page to the device, so that it has the same size on paper at any
 // resolution.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -66,13 +67,20 @@ inline constexpr double kLocationLineHeight = 1.15;
 
 // What the sheet shows: the panels as the viewer shows them, the patch name field, the patch
 // number field and the loaded file's path. Texts are bytes, each shown by the display rule on its
-// own (a Windows-1252 name beside a UTF-8 number reads right).
+// own (a Windows-1252 name beside a UTF-8 number reads right). A page of a collection also
+// carries "page k of n" on the footer line, at its right.
 struct SheetInput {
     const ModulePanels &panels;
     std::string_view nameField;
     std::string_view numberField;
     std::string_view path;
+    std::size_t page = 0;      // from 1; 0: a page on its own, without a page number
+    std::size_t pageCount = 0; // the pages of the collection
 };
+
+// Where the footer line shows "page k of n".
+inline constexpr int kSheetFooterTop = 4250;
+inline constexpr int kSheetPageNumberLeft = 5000;
 
 // The page. The location line ("Patch Location: " and the path) keeps the whole path readable:
 // when it is too wide for the page its font shrinks, down to the sheet font's size; below that the
@@ -91,6 +99,11 @@ LocationLayout LayOutLocation(std::string_view path);
 // The location font's height in units of a page of `dpi` dots per inch: 16 points enlarged by
 // 1.15, to the nearest integer, an exact half going to the even neighbour (77 at 300, 153 at 600).
 int LocationFontHeight(int dpi);
+
+// The patch number of a collection's page `page` (from 0) when the first page has `first`: one or two
+// digits count up page by page, shown with two digits at least ("01" .. "99", then "100", so that
+// no two pages of a collection share a number); anything else stays as given on every page.
+std::string CollectionPatchNumber(std::string_view first, std::size_t page);
 
 // Whether a module counts as on for the sheet: the first row of blocks by the list's enabling,
 // the others by the lamp.

@@ -72,14 +72,17 @@ bool PrintSheet(QPrinter &printer, const PatchSheet &sheet) {
     return painter.end();
 }
 
-std::string WriteSheetPdf(const QString &path, const PatchSheet &sheet) {
+std::string WriteSheetPdf(const QString &path, const QString &title, std::size_t pageCount,
+                          const std::function<PatchSheet(std::size_t)> &pageAt) {
+    if (pageCount == 0)
+        return "no page to write";
     {
         QFile probe(path);
         if (!probe.open(QIODevice::WriteOnly))
             return probe.errorString().toStdString();
     }
     QPdfWriter writer(path);
-    writer.setTitle(ToQString(kSheetDocumentName));
+    writer.setTitle(title);
     writer.setCreator(QStringLiteral("Patchlens 1.21"));
     writer.setResolution(kSheetDpi);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
@@ -87,7 +90,12 @@ std::string WriteSheetPdf(const QString &path, const PatchSheet &sheet) {
     QPainter painter;
     if (!painter.begin(&writer))
         return "cannot write the PDF";
-    PaintSheet(painter, sheet, static_cast<double>(writer.resolution()) / kSheetDpi);
+    const double scale = static_cast<double>(writer.resolution()) / kSheetDpi;
+    for (std::size_t page = 0; page < pageCount; ++page) {
+        if (page > 0 && !writer.newPage())
+            return "cannot write the PDF";
+        PaintSheet(painter, pageAt(page), scale);
+    }
     if (!painter.end())
         return "cannot write the PDF";
     return {};

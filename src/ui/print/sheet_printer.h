@@ -3,6 +3,8 @@
 // page; the painter is scaled so that the page has the same size on paper at any resolution.
 
 #include <QString>
+#include <cstddef>
+#include <functional>
 #include <string>
 
 #include "sheet/patch_sheet.h"
@@ -26,7 +28,10 @@ void PaintSheet(QPainter &painter, const PatchSheet &sheet, double unitsToDevice
 // painted (no device).
 bool PrintSheet(QPrinter &printer, const PatchSheet &sheet);
 
-// Writes the sheet as a one-page landscape PDF; the empty text on success, else the reason.
-std::string WriteSheetPdf(const QString &path, const PatchSheet &sheet);
+// Writes a PDF titled `title` of `pageCount` landscape pages, page k (from 0) as `pageAt(k)` builds
+// it: one page is built and painted at a time, so that a collection of any size takes the memory
+// of one page. The empty text on success, else the reason; nothing is written when `pageCount` is 0.
+std::string WriteSheetPdf(const QString &path, const QString &title, std::size_t pageCount,
+                          const std::function<PatchSheet(std::size_t)> &pageAt);
 
 } // namespace patchlens
