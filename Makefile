@@ -12,7 +12,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
 	fonts-liberation poppler-utils desktop-file-utils shared-mime-info \
 	python3 xvfb xauth openbox xdotool imagemagick x11-utils
 
-.PHONY: all deps configure build test run bench bench-search screenshot clean
+.PHONY: all deps configure build test run bench bench-search bench-sheet screenshot clean
 
 all: build
 
@@ -45,6 +45,10 @@ bench: build
 # The folder-tree search against ripgrep (hyperfine) on 20,000 generated patch files.
 bench-search: build
 	PATCHLENS=$(PATCHLENS) bench/search_bench.sh
+
+# A collection PDF of 100 and of 500 patches: time per page and peak memory (/usr/bin/time -v).
+bench-sheet: build
+	PATCHLENS=$(PATCHLENS) bench/sheet_pdf_bench.sh
 
 # The main window with a sample loaded, rendered offscreen to screenshots/main-window.png.
 screenshot: build

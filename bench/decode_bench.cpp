@@ -1,11 +1,13 @@
 // Decoding speed: the full DecodePatch of a realistic 36 KB patch (schema check, index, name,
-// Pickup, fourteen module passes, closing pass), and the same lookups without the index.
+// Pickup, fourteen module passes, closing pass), and the same lookups without the index; comparing
+// two patches, alone and with both files read and decoded from scratch.
 
 #include <benchmark/benchmark.h>
 
 #include <fstream>
 #include <sstream>
 
+#include "compare/patch_compare.h"
 #include "patch/decode.h"
 
 namespace {
@@ -57,6 +59,25 @@ void IndexRealisticPatch(benchmark::State &state) {
     }
 }
 BENCHMARK(IndexRealisticPatch)->Unit(benchmark::kMicrosecond);
+
+void CompareTwoDecodedPatches(benchmark::State &state) {
+    const patchlens::FreshPatch a = patchlens::DecodeFresh(PATCHLENS_SAMPLES "/Clean Lead.rp350p");
+    const patchlens::FreshPatch b = patchlens::DecodeFresh(PATCHLENS_SAMPLES "/Metal Rhythm.rp350p");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(patchlens::ComparePatches(a.patch, b.patch));
+}
+BENCHMARK(CompareTwoDecodedPatches)->Unit(benchmark::kMicrosecond);
+
+// What `patchlens --compare A B` does before it writes: both files read and decoded into fresh
+// states, then compared.
+void CompareTwoFiles(benchmark::State &state) {
+    for (auto _ : state) {
+        const patchlens::FreshPatch a = patchlens::DecodeFresh(PATCHLENS_SAMPLES "/Clean Lead.rp350p");
+        const patchlens::FreshPatch b = patchlens::DecodeFresh(PATCHLENS_SAMPLES "/Metal Rhythm.rp350p");
+        benchmark::DoNotOptimize(patchlens::ComparePatches(a.patch, b.patch));
+    }
+}
+BENCHMARK(CompareTwoFiles)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
