@@ -4,7 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "compare/patch_compare.h"
 #include "file_system_support.h"
@@ -14,13 +14,6 @@ namespace patchlens {
 namespace {
 
 const std::filesystem::path kSamples = PATCHLENS_SAMPLES;
-
-std::string ReadAll(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // The bytes with the text of parameter `id` replaced.
 std::string WithText(std::string bytes, const std::string &id, std::string_view text) {
@@ -47,14 +40,11 @@ TEST(ComparePatches, SamplesAgainstThemselvesAndEachOther) {
         samples.push_back(DecodeFresh(entry.path()));
     ASSERT_GE(samples.size(), 2u);
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        SCOPED_TRACE(samples[i].patch.name);
         ASSERT_TRUE(samples[i].usable());
         const PatchComparison same = ComparePatches(samples[i].patch, samples[i].patch);
         EXPECT_FALSE(same.differs);
-        for (const ComparedModule &compared : same.modules) {
-            EXPECT_EQ(compared.lines.size(), compared.module == Module::Pickup ? 1u : kComparedLines);
-            EXPECT_EQ(compared.lampA, samples[i].patch.panels[IndexOf(compared.module)].lampOn);
-        }
+        EXPECT_EQ(same.modules[IndexOf(Module::Pickup)].lines.size(), 1u);
+        EXPECT_EQ(same.modules[IndexOf(Module::Lfo2)].lines.size(), kComparedLines);
         EXPECT_TRUE(ComparePatches(samples[i].patch, samples[(i + 1) % samples.size()].patch).differs);
     }
 }
@@ -62,7 +52,8 @@ TEST(ComparePatches, SamplesAgainstThemselvesAndEachOther) {
 // Screamer Blues edited in one place: only the edited module differs, in its lamp and list
 // enabling or in the lines the edit shows in.
 TEST_F(CompareTest, EditedCopiesDifferWhereTheyWereEdited) {
-    const std::string base = ReadAll(kSamples / "Screamer Blues.rp350p");
+    std::ifstream sample(kSamples / "Screamer Blues.rp350p", std::ios::binary);
+    const std::string base{std::istreambuf_iterator<char>(sample), {}};
     const struct {
         const char *edit, *id, *text;
         Module module;
@@ -94,11 +85,6 @@ TEST_F(CompareTest, EditedCopiesDifferWhereTheyWereEdited) {
             EXPECT_EQ(differing, edited ? c.lines : std::vector<std::size_t>{});
         }
     }
-    const FreshPatch knob = DecodeFresh(Write("b.rp350p", WithText(base, "2434", "61")));
-    const ComparedLine &drive =
-        ComparePatches(a.patch, knob.patch).modules[IndexOf(Module::Distortion)].lines[1];
-    EXPECT_EQ(drive.a, "DRIVE_= 60");
-    EXPECT_EQ(drive.b, "DRIVE_= 61");
 }
 
 TEST_F(CompareTest, RefusedAndUnreadableFilesAreNotUsable) {
