@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "compare/patch_compare.h"
@@ -67,6 +68,23 @@ void CompareTwoDecodedPatches(benchmark::State &state) {
         benchmark::DoNotOptimize(patchlens::ComparePatches(a.patch, b.patch));
 }
 BENCHMARK(CompareTwoDecodedPatches)->Unit(benchmark::kMicrosecond);
+
+// Two patches decoded from bytes in memory into fresh states, then compared: the comparison with
+// both decodes, without the file reads.
+void DecodeTwoAndCompare(benchmark::State &state) {
+    std::ifstream other(PATCHLENS_SAMPLES "/Metal Rhythm.rp350p", std::ios::binary);
+    const std::string bytesA = SampleBytes();
+    const std::string bytesB{std::istreambuf_iterator<char>(other), {}};
+    for (auto _ : state) {
+        patchlens::Patch a, b;
+        a.text = patchlens::MakePatchText(bytesA);
+        b.text = patchlens::MakePatchText(bytesB);
+        benchmark::DoNotOptimize(patchlens::DecodePatch(a));
+        benchmark::DoNotOptimize(patchlens::DecodePatch(b));
+        benchmark::DoNotOptimize(patchlens::ComparePatches(a, b));
+    }
+}
+BENCHMARK(DecodeTwoAndCompare)->Unit(benchmark::kMicrosecond);
 
 // What `patchlens --compare A B` does before it writes: both files read and decoded into fresh
 // states, then compared.
