@@ -4,6 +4,7 @@ suite catches. A fault is caught when the build still succeeds and at least one 
 
     tools/plant_faults.py                 every fault; prints a line per fault and the total
     tools/plant_faults.py --list          the faults, without running anything
+    tools/plant_faults.py --check         whether every fault still applies to the working tree
     tools/plant_faults.py --only ID ...   just these faults
 
 The copy lives in build/plant-faults (sources and a build of their own), so the working tree and
@@ -58,8 +59,8 @@ def tests_fail(log):
     return run(["ctest", "--test-dir", BUILD, "-j2", "--stop-on-failure", "--timeout", "180"], log) != 0
 
 
-def check_applies(fault):
-    path = os.path.join(SOURCE, fault["file"])
+def check_applies(fault, root=None):
+    path = os.path.join(root or SOURCE, fault["file"])
     if not os.path.isfile(path):
         return f"{fault['file']} is gone"
     count = open(path, encoding="utf-8").read().count(fault["old"])
@@ -69,6 +70,7 @@ def check_applies(fault):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--list", action="store_true", help="list the faults and stop")
+    parser.add_argument("--check", action="store_true", help="check that every fault applies, build nothing")
     parser.add_argument("--only", nargs="+", metavar="ID", help="plant only these faults")
     options = parser.parse_args()
 
@@ -78,6 +80,18 @@ def main():
             print(f"{fault['id']:<28} {fault['file']:<44} {fault['what']}")
         print(f"{len(FAULTS)} faults in {len({os.path.dirname(f['file']) for f in FAULTS})} folders")
         return 0
+
+    if options.check:
+        problems = [(f["id"], check_applies(f, ROOT)) for f in faults]
+        for fault_id, problem in problems:
+            if problem:
+                print(f"{fault_id}: {problem}")
+        ids = [f["id"] for f in FAULTS]
+        for fault_id in {i for i in ids if ids.count(i) > 1}:
+            print(f"{fault_id}: the name is used twice")
+        bad = sum(1 for _, p in problems if p)
+        print(f"{len(faults) - bad} of {len(faults)} faults apply")
+        return 0 if bad == 0 else 1
 
     os.makedirs(WORK, exist_ok=True)
     log = os.path.join(WORK, "log.txt")
