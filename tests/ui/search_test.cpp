@@ -219,6 +219,37 @@ private slots:
         QCOMPARE(kept, all.mid(0, kept.size()));
     }
 
+    // More entries than a search used to list, which then put up a message box for each folder it
+    // left out: the tree is searched whole, without a message, and the results are listed in order.
+    void aTreeOfMoreThan100001EntriesIsSearchedWholeWithoutAMessage() {
+        const std::filesystem::path root = Tree();
+        for (int folder = 0; folder < 1100; ++folder) {
+            const auto sub = root / ("f" + std::to_string(folder));
+            std::filesystem::create_directory(sub);
+            WriteBytes(sub / "p0.txt", "");
+            for (int file = 1; file < 95; ++file) { // hard links: far quicker to make than files
+                std::error_code ec;
+                std::filesystem::create_hard_link(sub / "p0.txt", sub / ("p" + std::to_string(file) + ".txt"),
+                                                  ec);
+                if (ec)
+                    WriteBytes(sub / ("p" + std::to_string(file) + ".txt"), "");
+            }
+            if (folder % 100 == 99)
+                WriteBytes(sub / "x.rp350p", DistortionPatch("X", true, "Screamer"));
+        }
+        LookForScreamersIn(root);
+        RunSearch();
+        QVERIFY(!Search().lastSearchStopped());
+        QVERIFY(Dialogs().messages.isEmpty());
+        QStringList expected;
+        for (const std::filesystem::path &path :
+             RunPatchSearch(root, MakeSearchTarget(*FindSearchModule("Distortion"), "Screamer")).results)
+            expected << PathToQString(path);
+        QCOMPARE(expected.size(), 11);
+        QCOMPARE(Texts(Results()), expected);
+        QCOMPARE(Find<QProgressBar>("searchProgress")->value(), 11);
+    }
+
     void closingHidesTheWindowAndKeepsTheFolderInDefaultIni() {
         WriteBytes(m_fixture->DataFolder() / "default.ini",
                    "/last\r\n/list\r\n" + PathBytes(Tree()) + "\r\n");
