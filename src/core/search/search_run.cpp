@@ -277,14 +277,22 @@ void SearchRun::StartHelpersIfUseful() {
 
 // ---- The reading --------------------------------------------------------------------------------
 
+// A claim ends with an entry to read: once a reading thread has stored the state of that entry,
+// the piece may be reported and freed, so the thread must not look at any entry after it.
 bool SearchRun::ClaimLocked(Claim &claim) {
     while (m_claimPiece < m_pieces.size()) {
         Piece &piece = *m_pieces[m_claimPiece];
         const std::size_t size = piece.listed.entries.size();
-        if (piece.claimed < size) {
-            claim = {&piece, piece.claimed, std::min(size, piece.claimed + kBlock)};
-            piece.claimed = claim.end;
-            return true;
+        while (piece.claimed < size) {
+            const std::size_t begin = piece.claimed;
+            std::size_t end = std::min(size, begin + kBlock);
+            piece.claimed = end;
+            while (end > begin && piece.states[end - 1].load(std::memory_order_relaxed) != kPending)
+                --end;
+            if (end > begin) {
+                claim = {&piece, begin, end};
+                return true;
+            }
         }
         ++m_claimPiece;
     }
