@@ -115,9 +115,9 @@ protected:
     }
 
     // A tree with a little of everything: patches that match and patches that do not (some with
-    // their records further in than a first read, some without records), other files, nested
-    // folders, links to folders and to files, a link loop, a dangling link, names ending in a dot,
-    // and where the system has them odd names, a FIFO and a folder with patch names.
+    // their records further in than a first read, some without records), other files, nested and
+    // empty folders, links to folders and to files, a link loop, a dangling link, names ending in
+    // a dot, and where the system has them odd names, a FIFO and a folder with patch names.
     void MakeMixedTree() {
         std::mt19937 random(11);
         const char *const extensions[] = {".rp350p", ".rp250p", ".rp150p", ".txt", ".rp350p.bak"};
@@ -135,6 +135,8 @@ protected:
         Write("folder.rp350p/inside.txt", match); // a patch file by its folder's name
         Write("dotted./inside.rp350p", match);    // in a folder that is skipped
         Write("trailing.", match);
+        Folder("empty");
+        Folder("a/b/c/d/e"); // empty folders listed last
 #ifndef _WIN32
         for (const char *odd :
              {"bad\xff\xfe name.rp350p", "line\nbreak.rp350p", "  spaced out .rp350p", "-dash.rp350p"})

@@ -214,14 +214,17 @@ SearchOutcome SearchRun::Run() {
 // ---- The listing --------------------------------------------------------------------------------
 
 void SearchRun::ListPiece() {
-    m_needLookAhead = false;
     auto piece = std::make_unique<Piece>();
     if (!m_walk.Next(piece->listed, m_pieceEntries)) {
+        m_needLookAhead = false;
         const std::lock_guard lock(m_lock);
         m_listingOver = true;
         m_workReady.notify_all();
         return;
     }
+    if (piece->listed.entries.empty())
+        return; // an empty folder: the look-ahead, if any, goes on
+    m_needLookAhead = false;
     const std::vector<ListedEntry> &entries = piece->listed.entries;
     piece->states = std::make_unique<std::atomic<std::uint8_t>[]>(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {

@@ -80,36 +80,35 @@ bool TreeWalk::Next(ListedPiece &piece, std::size_t most) {
     piece.folder.reset();
     piece.names.clear();
     piece.entries.clear();
-    for (;;) {
-        if (m_current == nullptr) {
-            if (!m_waiting.Pop(m_path))
-                return false;
-            m_current = std::make_shared<ListedFolder>(m_path);
-        }
-        const ListedFolder &folder = *m_current;
-        const bool more = m_current->reader.Read([&](platform::NativeName name, platform::EntryKind kind) {
-            if (name.empty() || name.back() == '.') // a name ending in "." is skipped
-                return true;
-            ListedEntry entry;
-            entry.name = static_cast<std::uint32_t>(piece.names.size());
-            entry.length = static_cast<std::uint32_t>(name.size());
-            entry.kind = kind;
-            entry.patchFile = folder.patchPath || HoldsPatchExtension(name);
-            piece.names.append(name).push_back(0);
-            piece.entries.push_back(entry);
-            if (kind == platform::EntryKind::Folder) {
-                m_path.assign(folder.prefix).append(name);
-                m_waiting.Push(m_path);
-            }
-            return piece.entries.size() < most;
-        });
-        if (!piece.entries.empty())
-            piece.folder = m_current;
-        if (!more)
-            m_current.reset();
-        if (!piece.entries.empty())
-            return true;
+    if (m_current == nullptr) {
+        if (!m_waiting.Pop(m_path))
+            return false;
+        m_current = std::make_shared<ListedFolder>(m_path);
     }
+    const ListedFolder &folder = *m_current;
+    std::size_t looked = 0;
+    const bool more = m_current->reader.Read([&](platform::NativeName name, platform::EntryKind kind) {
+        ++looked;
+        if (name.empty() || name.back() == '.') // a name ending in "." is skipped
+            return looked < most;
+        ListedEntry entry;
+        entry.name = static_cast<std::uint32_t>(piece.names.size());
+        entry.length = static_cast<std::uint32_t>(name.size());
+        entry.kind = kind;
+        entry.patchFile = folder.patchPath || HoldsPatchExtension(name);
+        piece.names.append(name).push_back(0);
+        piece.entries.push_back(entry);
+        if (kind == platform::EntryKind::Folder) {
+            m_path.assign(folder.prefix).append(name);
+            m_waiting.Push(m_path);
+        }
+        return looked < most;
+    });
+    if (!piece.entries.empty())
+        piece.folder = m_current;
+    if (!more)
+        m_current.reset();
+    return true;
 }
 
 } // namespace patchlens

@@ -68,8 +68,9 @@ class TreeWalk {
 public:
     explicit TreeWalk(const std::filesystem::path &root);
 
-    // Lists the next entries into `piece` (emptied first): at least one and at most `most`, all of
-    // one folder. False when the walk is over.
+    // Lists the next entries into `piece` (emptied first), all of one folder, looking at `most`
+    // names at most (at least 1), so that each call ends soon. The piece may be empty: a folder
+    // without entries, one that cannot be read, names skipped. False when the walk is over.
     bool Next(ListedPiece &piece, std::size_t most);
 
 private:
