@@ -84,6 +84,11 @@ struct DataStretch {
 
 DataStretch NextDataStretch(const InputFile &file, std::uint64_t offset);
 
+// A count that grows as the reads of this process wait for the disk instead of finding their
+// bytes in the system's cache: 512-byte blocks on Linux, input operations on other POSIX systems.
+// -1 where the system does not tell (Windows).
+std::int64_t DiskReadsSoFar();
+
 // ---- Listing a folder ---------------------------------------------------------------------------
 
 // What a folder's listing tells of an entry, without examining it further.

@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,6 +83,13 @@ DataStretch NextDataStretch([[maybe_unused]] const InputFile &file, [[maybe_unus
 #else
     return {};
 #endif
+}
+
+std::int64_t DiskReadsSoFar() {
+    struct rusage usage {};
+    if (::getrusage(RUSAGE_SELF, &usage) != 0)
+        return -1;
+    return static_cast<std::int64_t>(usage.ru_inblock);
 }
 
 // ---- Listing a folder ---------------------------------------------------------------------------

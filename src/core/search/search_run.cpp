@@ -1,7 +1,6 @@
 #include "search/search_run.h"
 
 #include <algorithm>
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -30,10 +29,8 @@ constexpr std::size_t kAheadPieces = 64;
 constexpr std::size_t kBlock = 16;
 constexpr unsigned kMostThreads = 64;
 // Reads that wait for the disk (a cold cache) leave the processors idle: more of them in flight let
-// the disk serve them together. A file counts as slow when opening and reading it took longer than
-// any file in the cache takes; when most of the files read lately were slow, the threads double,
-// up to kMostWaitingThreads.
-constexpr auto kSlowFile = std::chrono::microseconds(100);
+// the disk serve them together. Each time kFilesJudged more files were read, the threads double
+// (up to kMostWaitingThreads) when the process read from the disk at least once per file meanwhile.
 constexpr std::size_t kFilesJudged = 32;
 constexpr unsigned kMostWaitingThreads = 16;
 
@@ -125,10 +122,11 @@ private:
     const SearchTarget &m_target;
     const std::atomic<bool> *m_stop;
     const SearchObserver *m_observer;
-    unsigned m_threads;   // reading threads wanted, this one included
-    const bool m_growing; // more when reads wait for the disk
-    std::atomic<std::size_t> m_filesTimed{0};
-    std::atomic<std::size_t> m_filesSlow{0};
+    unsigned m_threads; // reading threads wanted, this one included
+    bool m_growing;     // more when reads wait for the disk
+    std::atomic<std::size_t> m_filesRead{0};
+    std::size_t m_filesJudged = 0; // files read when the disk reads were last looked at
+    std::int64_t m_diskReads = 0;  // the disk reads of the process then
     const std::size_t m_ahead;
     const std::size_t m_pieceEntries;
     const bool m_keepResults;
@@ -167,6 +165,8 @@ unsigned SearchRun::ThreadsFor(const SearchOptions &options) {
 
 SearchOutcome SearchRun::Run() {
     SetStatus(std::string(kSearchingStatus));
+    if (m_growing)
+        m_diskReads = platform::DiskReadsSoFar();
     for (;;) {
         if (StopRequested(m_stop)) {
             m_outcome.stopped = true;
@@ -256,13 +256,18 @@ void SearchRun::ListPiece() {
 }
 
 void SearchRun::GrowWhenReadsWait() {
-    if (!m_growing || m_threads >= kMostWaitingThreads ||
-        m_filesTimed.load(std::memory_order_relaxed) < kFilesJudged)
+    const std::size_t files = m_filesRead.load(std::memory_order_relaxed);
+    if (!m_growing || m_threads >= kMostWaitingThreads || files < m_filesJudged + kFilesJudged)
         return;
-    const std::size_t slow = m_filesSlow.exchange(0, std::memory_order_relaxed);
-    const std::size_t timed = m_filesTimed.exchange(0, std::memory_order_relaxed);
-    if (2 * slow > timed)
+    const std::int64_t diskReads = platform::DiskReadsSoFar();
+    if (diskReads < 0) { // the system does not tell
+        m_growing = false;
+        return;
+    }
+    if (static_cast<std::uint64_t>(diskReads - m_diskReads) >= files - m_filesJudged)
         m_threads = std::min(2 * m_threads, kMostWaitingThreads);
+    m_filesJudged = files;
+    m_diskReads = diskReads;
 }
 
 // Helpers start once there are files enough to keep them busy for a while: a small tree is read by
@@ -310,7 +315,6 @@ void SearchRun::AnalyzeClaim(const Claim &claim, PatchFileReader &reader) {
             continue;
         std::uint8_t state = kAbandoned;
         if (!StopRequested(m_stop)) {
-            const auto start = std::chrono::steady_clock::now();
             const ListedEntry &entry = listed.entries[i];
             const platform::InputFile file = listed.folder->reader.OpenFile(listed.Name(entry));
             switch (reader.Analyze(file, entry.kind == platform::EntryKind::File, m_stop)) {
@@ -323,9 +327,7 @@ void SearchRun::AnalyzeClaim(const Claim &claim, PatchFileReader &reader) {
             case FileVerdict::Stopped:
                 break;
             }
-            if (std::chrono::steady_clock::now() - start > kSlowFile)
-                m_filesSlow.fetch_add(1, std::memory_order_relaxed);
-            m_filesTimed.fetch_add(1, std::memory_order_relaxed);
+            m_filesRead.fetch_add(1, std::memory_order_relaxed);
         }
         // Sequentially consistent with m_waiting: either this thread sees the reporter waiting,
         // or the reporter sees the state.
