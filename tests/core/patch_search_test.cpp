@@ -373,25 +373,6 @@ TEST_F(TempTree, AFifoWithAPatchNameIsNotWaitedFor) {
 #endif
 }
 
-TEST_F(TempTree, ALinkToAPatchFileIsReadThrough) {
-    const fs::path good = Write("good.rp350p", PatchBytes("On", "Screamer"));
-    if (!test::MakeLink(good, root / "link.rp350p", test::LinkTo::File))
-        GTEST_SKIP() << test::kNoLinks;
-    EXPECT_TRUE(AnalyzePatchFile(root / "link.rp350p", Screamer()));
-}
-
-TEST_F(TempTree, APatchFileThatCannotBeOpenedNeverMatches) {
-    if (!test::kPermissionsLockAccess)
-        GTEST_SKIP() << test::kNoAccessPermissions;
-    const fs::path good = Write("good.rp350p", PatchBytes("On", "Screamer"));
-    const fs::path locked = Write("locked.rp350p", PatchBytes("On", "Screamer"));
-    fs::permissions(root, fs::perms::all);
-    fs::permissions(good, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    fs::permissions(locked, fs::perms::none);
-    EXPECT_TRUE(test::AsUnprivileged(
-        [&] { return AnalyzePatchFile(good, Screamer()) && !AnalyzePatchFile(locked, Screamer()); }));
-}
-
 TEST_F(TempTree, RecordsAcrossTheHolesOfASparseFileAreReadAsZeroBytes) {
     // Sparse files: the zero bytes of a hole belong to the line they fall into. The bytes before
     // the hole fill whole blocks (no zero bytes stored behind them), so only the hole separates
