@@ -79,8 +79,8 @@ struct SearchObserver {
 };
 
 struct SearchOptions {
-    // How many files are read at once; 0: as many as the machine and the disk make worth it (more
-    // while reads wait for the disk). The results and the callbacks are the same for every value.
+    // How many files are read at once; 0: one per processor, and up to 16 while the reads wait for
+    // the disk. The results and the callbacks are the same for every value.
     unsigned threads = 0;
     // When it becomes true the search ends soon: between two entries, or between two chunks of a
     // large file. What was found in the entries handled so far is kept.
