@@ -8,11 +8,12 @@ namespace patchlens {
 
 namespace {
 
-constexpr std::size_t kPage = std::size_t{4} << 10;
+// First reads are whole multiples of this: the system's cache copies only the bytes asked for.
+constexpr std::size_t kReadUnit = std::size_t{1} << 10;
 // The first read of a file before any verdict was decided: a whole typical patch (about 36 KB).
 constexpr std::size_t kLargestFirstRead = std::size_t{64} << 10;
 // Room past the furthest decision seen, for records that sit a little later in the next file.
-constexpr std::size_t kDecisionMargin = 512;
+constexpr std::size_t kDecisionMargin = 256;
 // The reads after the first one.
 constexpr std::size_t kChunk = std::size_t{256} << 10;
 constexpr std::uint64_t kLargeFile = std::uint64_t{4} << 20;
@@ -38,7 +39,7 @@ std::size_t PatchFileReader::FirstReadSize() const {
     const std::uint32_t furthest = *std::max_element(m_decided.begin(), m_decided.end());
     if (furthest == 0)
         return kLargestFirstRead;
-    const std::size_t wanted = (furthest + kDecisionMargin + kPage - 1) / kPage * kPage;
+    const std::size_t wanted = (furthest + kDecisionMargin + kReadUnit - 1) / kReadUnit * kReadUnit;
     return std::min(wanted, kLargestFirstRead);
 }
 
