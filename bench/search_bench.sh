@@ -3,7 +3,7 @@
 # tree, then on two threads open each patch file, read the bytes the module needs, look for the
 # key, close) on a tree of realistic patch files, for each of the five modules; warm cache and
 # cold (the page cache dropped before each run, as root only); then the peak memory of patchlens
-# and ripgrep on that tree and on a larger one. Timed with hyperfine; prints one table.
+# and ripgrep on that tree and on a larger one. Timed with hyperfine; prints one table of medians.
 #
 #   bench/search_bench.sh                     # uses build/default/src/app/patchlens
 #   PATCHLENS=build/search/src/app/patchlens bench/search_bench.sh
@@ -113,18 +113,20 @@ python3 - "$OUT" "$MODULES" <<'EOF'
 import glob, json, os, sys
 out, modules = sys.argv[1], sys.argv[2].split()
 
-def mean(mode, module):
+# Medians: the machine may be shared, and a run that another program slowed down says nothing of
+# the search.
+def median(mode, module):
     path = os.path.join(out, f"{mode}-{''.join(c if c.isalnum() else '-' for c in module)}.json")
     if not os.path.exists(path):
         return None
-    return {r["command"]: r["mean"] * 1000 for r in json.load(open(path))["results"]}
+    return {r["command"]: r["median"] * 1000 for r in json.load(open(path))["results"]}
 
 print()
-print("| module | mode | patchlens ms | ripgrep ms | floor ms | patchlens / ripgrep | patchlens / floor |")
+print("| module | cache | patchlens ms | ripgrep ms | floor ms | patchlens / ripgrep | patchlens / floor |")
 print("|---|---|---|---|---|---|---|")
 for mode in ("warm", "cold"):
     for module in modules:
-        t = mean(mode, module)
+        t = median(mode, module)
         if t is None:
             continue
         print(f"| {module} | {mode} | {t['patchlens']:.1f} | {t['ripgrep']:.1f} | {t['floor']:.1f} | "
