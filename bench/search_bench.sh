@@ -9,9 +9,11 @@
 #   PATCHLENS=build/search/src/app/patchlens bench/search_bench.sh
 #
 # Settings (environment): PATCHLENS (the program), FLOOR (the floor program), TREE (where the tree
-# is written, default build/search-bench-tree), COUNT (patch files, default 20000), RUNS (warm
-# runs, default 20), COLD_RUNS (cold runs, default 5; 0 skips them), MEMORY_COUNT (patch files
-# of the second tree whose peak memory is measured, default 100000, about 3.6 GB; 0 skips it).
+# is written, default build/search-bench-tree), COUNT (patch files, default 20000), ROUNDS (warm
+# rounds, default 15), COLD_ROUNDS (cold rounds, default 5; 0 skips them), MEMORY_COUNT (patch
+# files of the second tree whose peak memory is measured, default 100000, about 3.6 GB; 0 skips
+# it). In each round every command runs once for each module, one after the other, so that
+# another program slowing the machine for a while slows all three alike.
 # Installs hyperfine, ripgrep and time with apt-get (sudo when not root) when they are missing.
 set -eu
 
@@ -20,8 +22,8 @@ PATCHLENS=${PATCHLENS:-build/default/src/app/patchlens}
 FLOOR=${FLOOR:-$(dirname "$(dirname "$(dirname "$PATCHLENS")")")/bench/search_floor}
 TREE=${TREE:-build/search-bench-tree}
 COUNT=${COUNT:-20000}
-RUNS=${RUNS:-20}
-COLD_RUNS=${COLD_RUNS:-5}
+ROUNDS=${ROUNDS:-15}
+COLD_ROUNDS=${COLD_ROUNDS:-5}
 MEMORY_COUNT=${MEMORY_COUNT:-100000}
 OUT=build/search-bench
 MODULES="Compressor Distortion Chorus/Fx Delay Reverb"
@@ -67,30 +69,40 @@ for module in $MODULES; do
         "and the floor $("$FLOOR" "$TREE" "$key" "$(floor_bytes "$module")") files hold $key"
 done
 
-time_module() { # mode, module, hyperfine options...
+time_module() { # mode, round, module, hyperfine options...
     mode=$1
-    module=$2
-    shift 2
+    round=$2
+    module=$3
+    shift 3
     model=$(fact "$TREE" "$module" model)
     key="<ID>$(fact "$TREE" "$module" enable)</ID>"
-    hyperfine -N --style basic "$@" --export-json "$OUT/$mode-$(file_name "$module").json" \
+    hyperfine -N --style none "$@" --export-json "$OUT/$mode-$(file_name "$module")-$round.json" \
         -n patchlens "$PATCHLENS --search $TREE --module $module --model '$model'" \
         -n ripgrep "rg -l -F '$key' $TREE" \
         -n floor "$FLOOR $TREE '$key' $(floor_bytes "$module")"
 }
 
-for module in $MODULES; do
-    time_module warm "$module" --warmup 3 --runs "$RUNS"
+# The checks above have read every file: the cache is warm.
+round=1
+while [ "$round" -le "$ROUNDS" ]; do
+    echo "warm round $round of $ROUNDS"
+    for module in $MODULES; do
+        time_module warm "$round" "$module" --runs 1
+    done
+    round=$((round + 1))
 done
-if [ "$COLD_RUNS" -gt 0 ]; then
-    if [ "$(id -u)" -eq 0 ]; then
-        for module in $MODULES; do
-            time_module cold "$module" --runs "$COLD_RUNS" --prepare 'sh -c "sync; echo 3 > /proc/sys/vm/drop_caches"'
-        done
-    else
-        echo "not root: the page cache cannot be dropped, so the cold runs are skipped" >&2
-    fi
+if [ "$COLD_ROUNDS" -gt 0 ] && [ "$(id -u)" -ne 0 ]; then
+    echo "not root: the page cache cannot be dropped, so the cold runs are skipped" >&2
+    COLD_ROUNDS=0
 fi
+round=1
+while [ "$round" -le "$COLD_ROUNDS" ]; do
+    echo "cold round $round of $COLD_ROUNDS"
+    for module in $MODULES; do
+        time_module cold "$round" "$module" --runs 1 --prepare 'sh -c "sync; echo 3 > /proc/sys/vm/drop_caches"'
+    done
+    round=$((round + 1))
+done
 
 # Peak resident memory (GNU time) of the Distortion search, warm: after one run unmeasured.
 peak() { # name, command...
@@ -110,16 +122,18 @@ if [ "$MEMORY_COUNT" -gt 0 ] && [ "$MEMORY_COUNT" -ne "$COUNT" ]; then
 fi
 
 python3 - "$OUT" "$MODULES" <<'EOF'
-import glob, json, os, sys
+import glob, json, os, statistics, sys
 out, modules = sys.argv[1], sys.argv[2].split()
 
-# Medians: the machine may be shared, and a run that another program slowed down says nothing of
-# the search.
+# Medians of every run of every round: the machine may be shared, and a run that another program
+# slowed down says nothing of the search.
 def median(mode, module):
-    path = os.path.join(out, f"{mode}-{''.join(c if c.isalnum() else '-' for c in module)}.json")
-    if not os.path.exists(path):
-        return None
-    return {r["command"]: r["median"] * 1000 for r in json.load(open(path))["results"]}
+    times = {}
+    name = ''.join(c if c.isalnum() else '-' for c in module)
+    for path in glob.glob(os.path.join(out, f"{mode}-{name}-*.json")):
+        for result in json.load(open(path))["results"]:
+            times.setdefault(result["command"], []).extend(result["times"])
+    return {command: statistics.median(runs) * 1000 for command, runs in times.items()} or None
 
 print()
 print("| module | cache | patchlens ms | ripgrep ms | floor ms | patchlens / ripgrep | patchlens / floor |")
