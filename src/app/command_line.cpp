@@ -296,14 +296,11 @@ int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err, 
         return 1;
     }
     SearchObserver observer;
-    observer.onTooManyItems = [&](const std::filesystem::path &overflowing) {
-        err << kTooManyTreeItemsMessage << ": " << PathText(overflowing) << '\n';
-    };
     observer.onResult = [&](const std::filesystem::path &path) {
         out << (outIsTerminal ? VisibleText(PathText(path)) : PathText(path)) << '\n';
     };
-    const SearchOutcome outcome =
-        RunPatchSearch(folder, MakeSearchTarget(*module, *command.searchModel), {}, &observer);
+    const SearchOutcome outcome = RunPatchSearch(folder, MakeSearchTarget(*module, *command.searchModel),
+                                                 {.keepResults = false}, &observer);
     out.flush();
     err << VisibleText(outcome.status) << '\n';
     return 0;

@@ -1,6 +1,7 @@
-// The patch search: the searchable modules, the refusals, the breadth-first tree listing with its
-// entry limit, the match test on the first records (in memory, in chunks, on files of any size),
-// and the whole search with its status texts, its result order and its stop flag.
+// The patch search: the searchable modules, the refusals, the match test on the first records (in
+// memory, in chunks, on files of any size), and the whole search against a plain one-by-one search
+// written here: its results, their order, its status texts and its stop flag, on trees of every
+// kind of entry and of more entries than any list should hold.
 
 #include <gtest/gtest.h>
 
@@ -13,9 +14,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <functional>
+#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -111,15 +114,43 @@ protected:
         lockedFolders.push_back(path);
     }
 
+    // A tree with a little of everything: patches that match and patches that do not (some with
+    // their records further in than a first read, some without records), other files, nested and
+    // empty folders, links to folders and to files, a link loop, a dangling link, names ending in
+    // a dot, and where the system has them odd names, a FIFO and a folder with patch names.
+    void MakeMixedTree() {
+        std::mt19937 random(11);
+        const char *const extensions[] = {".rp350p", ".rp250p", ".rp150p", ".txt", ".rp350p.bak"};
+        for (const char *folder : {"", "f1", "f2", "f1/g", "f1/g/h", "f3", "f3/g", "-dash folder", "a/b/c"})
+            for (int i = 0; i < 60; ++i) {
+                std::string bytes =
+                    PatchBytes(random() % 3 ? "On" : "Off", random() % 2 ? "Screamer" : "Rodent");
+                if (i % 7 == 0)
+                    bytes = std::string(random() % 3 ? 20 << 10 : 70 << 10, 'x') + "\r\n" + bytes;
+                if (i % 11 == 0)
+                    bytes = "no records here";
+                Write(fs::path(folder) / ("p" + std::to_string(i) + extensions[i % 5]), bytes);
+            }
+        const std::string match = PatchBytes("On", "Screamer");
+        Write("folder.rp350p/inside.txt", match); // a patch file by its folder's name
+        Write("dotted./inside.rp350p", match);    // in a folder that is skipped
+        Write("trailing.", match);
+        Folder("empty");
+        Folder("a/b/c/d/e"); // empty folders listed last
+#ifndef _WIN32
+        for (const char *odd :
+             {"bad\xff\xfe name.rp350p", "line\nbreak.rp350p", "  spaced out .rp350p", "-dash.rp350p"})
+            Write(fs::path("f2") / odd, match);
+        ASSERT_EQ(::mkfifo((root / "f1" / "x.rp350p").c_str(), 0600), 0);
+#endif
+        test::MakeLink(root, root / "f1" / "loop", test::LinkTo::Folder);
+        test::MakeLink(root / "f2", root / "f3" / "side.rp350p", test::LinkTo::Folder);
+        test::MakeLink(root / "f2" / "-dash.rp350p", root / "f3" / "g" / "link.rp350p", test::LinkTo::File);
+        test::MakeLink(root / "missing", root / "dangling.rp350p", test::LinkTo::File);
+    }
+
     std::vector<fs::path> lockedFolders;
 };
-
-std::vector<fs::path> Paths(const TreeScan &scan) {
-    std::vector<fs::path> paths;
-    for (const TreeEntry &entry : scan.entries)
-        paths.push_back(entry.path);
-    return paths;
-}
 
 // ---- The searchable modules ---------------------------------------------------------------------
 
@@ -342,25 +373,6 @@ TEST_F(TempTree, AFifoWithAPatchNameIsNotWaitedFor) {
 #endif
 }
 
-TEST_F(TempTree, ALinkToAPatchFileIsReadThrough) {
-    const fs::path good = Write("good.rp350p", PatchBytes("On", "Screamer"));
-    if (!test::MakeLink(good, root / "link.rp350p", test::LinkTo::File))
-        GTEST_SKIP() << test::kNoLinks;
-    EXPECT_TRUE(AnalyzePatchFile(root / "link.rp350p", Screamer()));
-}
-
-TEST_F(TempTree, APatchFileThatCannotBeOpenedNeverMatches) {
-    if (!test::kPermissionsLockAccess)
-        GTEST_SKIP() << test::kNoAccessPermissions;
-    const fs::path good = Write("good.rp350p", PatchBytes("On", "Screamer"));
-    const fs::path locked = Write("locked.rp350p", PatchBytes("On", "Screamer"));
-    fs::permissions(root, fs::perms::all);
-    fs::permissions(good, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    fs::permissions(locked, fs::perms::none);
-    EXPECT_TRUE(test::AsUnprivileged(
-        [&] { return AnalyzePatchFile(good, Screamer()) && !AnalyzePatchFile(locked, Screamer()); }));
-}
-
 TEST_F(TempTree, RecordsAcrossTheHolesOfASparseFileAreReadAsZeroBytes) {
     // Sparse files: the zero bytes of a hole belong to the line they fall into. The bytes before
     // the hole fill whole blocks (no zero bytes stored behind them), so only the hole separates
@@ -455,180 +467,131 @@ TEST_F(TempTree, AFileLargerThanTheMemoryAllowedIsReadInPieces) {
 }
 #endif
 
-// ---- The tree listing ---------------------------------------------------------------------------
+// ---- The whole search against a plain one ------------------------------------------------------
 
-TEST_F(TempTree, ListsLevelByLevelWithEachFolderTogetherInTheOrderFound) {
-    for (const char *file :
-         {"a.rp350p", "b.txt", "one/c.rp350p", "one/deep/d.rp350p", "one/deep/deeper/e.rp350p",
-          "two/f.rp350p", "two/g.rp350p", "two/inner/h.rp350p", ".hidden.rp350p"})
-        Write(file, "x");
-    Folder("empty");
-    const TreeScan scan = ScanFolderTree(root);
-    EXPECT_TRUE(scan.overflowFolders.empty());
-    EXPECT_FALSE(scan.stopped);
-
-    std::vector<fs::path> expected;
-    for (const auto &entry : fs::recursive_directory_iterator(root))
-        expected.push_back(entry.path());
-    std::vector<fs::path> listed = Paths(scan);
-    std::sort(expected.begin(), expected.end());
-    std::vector<fs::path> sorted = listed;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, expected); // every entry once, hidden ones too
-
-    // Depth never decreases, and each folder's entries follow one another in the order in which
-    // the folders themselves were listed.
-    auto depth = [&](const fs::path &path) { return std::distance(path.begin(), path.end()); };
-    std::vector<fs::path> parents;
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        if (i > 0) {
-            EXPECT_LE(depth(listed[i - 1]), depth(listed[i])) << listed[i];
-        }
-        if (parents.empty() || parents.back() != listed[i].parent_path())
-            parents.push_back(listed[i].parent_path());
+// The rule as the header states it, the plain way.
+bool PlainRule(const std::string &bytes, const std::string &id, std::string_view needle) {
+    std::size_t at = bytes.find("<ID>" + id + "</ID>");
+    if (at == std::string::npos)
+        return false;
+    for (int line = 0; line < 4; ++line) {
+        at = bytes.find("\r\n", at);
+        if (at == std::string::npos)
+            return needle.empty();
+        at += 2;
     }
-    std::vector<fs::path> listedFolders = {root};
-    for (const TreeEntry &entry : scan.entries)
-        if (entry.isFolder && !fs::is_empty(entry.path))
-            listedFolders.push_back(entry.path);
-    EXPECT_EQ(parents, listedFolders);
+    const std::size_t end = bytes.find("\r\n", at);
+    return bytes.substr(at, end == std::string::npos ? end : end - at).find(needle) != std::string::npos;
 }
 
-TEST_F(TempTree, SkipsNamesEndingInADot) {
-    // Made and removed verbatim: the usual form of a path on Windows drops the final dots.
-    const std::vector<fs::path> dotted = {test::VerbatimPath(root / "dotted." / "inside.rp350p"),
-                                          test::VerbatimPath(root / "dotted."),
-                                          test::VerbatimPath(root / "trailing.")};
-    struct Remover {
-        const std::vector<fs::path> &paths;
-        ~Remover() {
-            std::error_code ec;
-            for (const fs::path &path : paths)
-                fs::remove(path, ec);
+bool PlainPatchPath(const fs::path &path) {
+    for (const char *extension : {".rp350p", ".rp250p", ".rp150p"})
+        if (path.native().find(fs::path(extension).native()) != fs::path::string_type::npos)
+            return true;
+    return false;
+}
+
+struct PlainSearch {
+    std::vector<fs::path> list; // every entry, breadth-first
+    std::vector<fs::path> results;
+    std::vector<std::string> statuses;
+    std::size_t analyzed = 0;
+
+    // The patch files among the first `count` entries of the list.
+    std::size_t PatchFilesAmongFirst(std::size_t count) const {
+        return static_cast<std::size_t>(std::count_if(list.begin(), list.begin() + count, PlainPatchPath));
+    }
+};
+
+// The search one entry after the other: the whole list first, with the standard library, then
+// each patch file read whole.
+PlainSearch SearchPlainly(const fs::path &root, const SearchTarget &target) {
+    PlainSearch plain;
+    std::deque<fs::path> folders = {root};
+    for (; !folders.empty(); folders.pop_front()) {
+        std::error_code ec;
+        for (fs::directory_iterator it(folders.front(), ec), end; !ec && it != end; it.increment(ec)) {
+            if (it->path().filename().native().back() == '.')
+                continue;
+            plain.list.push_back(it->path());
+            if (it->is_directory(ec) && !it->is_symlink(ec))
+                folders.push_back(it->path());
         }
-    } remover{dotted};
-    fs::create_directory(dotted[1]);
-    std::ofstream(dotted[0], std::ios::binary) << "x";
-    std::ofstream(dotted[2], std::ios::binary) << "x";
-    Write(fs::path("sub") / "kept.rp350p", "x");
-    ASSERT_EQ(std::distance(fs::directory_iterator(root), fs::directory_iterator()), 3);
-    std::vector<fs::path> listed = Paths(ScanFolderTree(root));
-    std::sort(listed.begin(), listed.end());
-    EXPECT_EQ(listed, (std::vector<fs::path>{root / "sub", root / "sub" / "kept.rp350p"}));
+    }
+    plain.statuses = {std::string(kSearchingStatus)};
+    if (!plain.list.empty())
+        plain.statuses.emplace_back(kStartAnalyzingStatus);
+    for (const fs::path &path : plain.list) {
+        if (!PlainPatchPath(path))
+            continue;
+        plain.statuses.push_back(&path == &plain.list.back()
+                                     ? "Last Patch: " + std::to_string(plain.analyzed) + " -> " +
+                                           PathText(path)
+                                     : "Analyze Patch -> " + PathText(path));
+        ++plain.analyzed;
+        std::error_code ec;
+        if (!fs::is_regular_file(path, ec))
+            continue;
+        std::ifstream in(path, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (PlainRule(bytes, target.enableId, "On") && PlainRule(bytes, target.typeId, target.model))
+            plain.results.push_back(path);
+    }
+    if (plain.analyzed == 0)
+        plain.statuses.emplace_back(kNoPatchesFoundStatus);
+    return plain;
 }
 
-TEST_F(TempTree, ListsLinksToFoldersWithoutFollowingThem) {
-    Write("sub/kept.rp350p", "x");
-    if (!test::MakeLink(root, root / "sub" / "loop", test::LinkTo::Folder) ||
-        !test::MakeLink(root / "sub", root / "sideways", test::LinkTo::Folder))
-        GTEST_SKIP() << test::kNoLinks;
-    const TreeScan scan = ScanFolderTree(root);
-    std::map<fs::path, bool> listed;
-    for (const TreeEntry &entry : scan.entries)
-        listed[entry.path] = entry.isFolder;
-    const std::map<fs::path, bool> expected = {{root / "sub", true},
-                                               {root / "sideways", false},
-                                               {root / "sub" / "kept.rp350p", false},
-                                               {root / "sub" / "loop", false}};
-    EXPECT_EQ(listed, expected);
-}
-
-TEST_F(TempTree, AFolderThatCannotBeReadIsSkipped) {
-    if (!test::kPermissionsLockAccess)
-        GTEST_SKIP() << test::kNoAccessPermissions;
-    Write("open/a.rp350p", "x");
-    Write("closed/b.rp350p", "x");
-    Write("z.rp350p", "x");
-    Lock(root / "closed");
-    const std::vector<fs::path> expected = {root / "closed", root / "open", root / "open" / "a.rp350p",
-                                            root / "z.rp350p"};
-    EXPECT_TRUE(test::AsUnprivileged([&] {
-        std::vector<fs::path> listed = Paths(ScanFolderTree(root));
-        std::sort(listed.begin(), listed.end());
-        return listed == expected;
-    }));
-}
-
-TEST_F(TempTree, TheEntryLimitEndsTheListingOfEachFolderThatOverflows) {
-    // The root holds exactly the limit; the folders waiting are listed: the empty one yields no
-    // entry and is not reported, each of the others overflows once.
-    Write("f1.rp350p", "x");
-    Write("f2.rp350p", "x");
-    Folder("empty");
-    Write("full/inner/x.rp350p", "x");
-    Write("fuller/y.rp350p", "x");
-    Write("fuller/z.rp350p", "x");
+// Our search with everything it tells recorded; `stopWhen` is asked after each callback.
+struct Observed {
+    SearchOutcome outcome;
+    std::vector<std::string> statuses;
     std::vector<fs::path> reported;
+    SearchProgress progress; // the last progress reported
+};
+
+Observed Observe(const fs::path &root, SearchOptions options,
+                 const std::function<bool(const Observed &)> &stopWhen = nullptr) {
+    Observed seen;
+    std::atomic<bool> stop{false};
+    auto ask = [&] {
+        if (stopWhen && stopWhen(seen))
+            stop = true;
+    };
     SearchObserver observer;
-    observer.onTooManyItems = [&](const fs::path &folder) { reported.push_back(folder); };
-    const TreeScan scan = ScanFolderTree(root, {.entryLimit = 5}, &observer);
-    EXPECT_EQ(scan.entries.size(), 5u);
-    std::vector<fs::path> overflow = scan.overflowFolders;
-    EXPECT_EQ(reported, overflow);
-    std::sort(overflow.begin(), overflow.end());
-    EXPECT_EQ(overflow, (std::vector<fs::path>{root / "full", root / "fuller"}));
-
-    // A root with more entries than the limit keeps the first ones and reports itself; the
-    // folders among the kept entries are still listed, and report in turn.
-    const TreeScan small = ScanFolderTree(root, {.entryLimit = 2});
-    EXPECT_EQ(small.entries.size(), 2u);
-    ASSERT_FALSE(small.overflowFolders.empty());
-    EXPECT_EQ(small.overflowFolders.front(), root);
-    std::size_t nonEmptyKept = 0;
-    for (const TreeEntry &entry : small.entries)
-        nonEmptyKept += entry.isFolder && !fs::is_empty(entry.path) ? 1 : 0;
-    EXPECT_EQ(small.overflowFolders.size(), 1 + nonEmptyKept);
-
-    // The default limit is 100,001 and nothing here reaches it.
-    EXPECT_EQ(kMaxTreeEntries, 100001u);
-    EXPECT_TRUE(ScanFolderTree(root).overflowFolders.empty());
+    observer.onStatus = [&](std::string_view status) {
+        seen.statuses.emplace_back(status);
+        ask();
+    };
+    observer.onResult = [&](const fs::path &path) {
+        seen.reported.push_back(path);
+        ask();
+    };
+    observer.onProgress = [&](const SearchProgress &progress) {
+        seen.progress = progress;
+        ask();
+    };
+    options.stop = &stop;
+    seen.outcome = RunPatchSearch(root, Screamer(), options, &observer);
+    EXPECT_EQ(seen.reported, seen.outcome.results);
+    return seen;
 }
 
-// Names are bytes on POSIX systems, where they need not be UTF-8, and UTF-16 on Windows, where
-// they need not fit the code page; either way the path shows as its bytes.
-TEST_F(TempTree, ANameThatIsNotUtf8IsListedAndRead) {
-#ifdef _WIN32
-    const std::wstring name = L"caf\u00e9 \u30ae\u30bf\u30fc \U0001F3B8.rp350p";
-    const std::string nameText = "caf\xc3\xa9 \xe3\x82\xae\xe3\x82\xbf\xe3\x83\xbc \xf0\x9f\x8e\xb8.rp350p";
-    const std::string expected = PathText(root) + "\\" + nameText;
-#else
-    const std::string name = "bad\xff\xfe name.rp350p";
-    const std::string expected = root.native() + "/" + name;
-#endif
-    const fs::path path = Write(name, PatchBytes("On", "Screamer"));
-    const TreeScan scan = ScanFolderTree(root);
-    ASSERT_EQ(scan.entries.size(), 1u);
-    EXPECT_EQ(scan.entries[0].path.filename().native(), name);
-    EXPECT_TRUE(AnalyzePatchFile(scan.entries[0].path, Screamer()));
-    const SearchOutcome outcome = RunPatchSearch(root, Screamer());
-    ASSERT_EQ(outcome.results.size(), 1u);
-    EXPECT_EQ(PathText(outcome.results[0]), expected);
-    EXPECT_EQ(outcome.status, "Last Patch: 0 -> " + expected);
-}
-
-// ---- The whole search ---------------------------------------------------------------------------
-
-TEST_F(TempTree, ResultsComeLevelByLevelAndOnlyFromPatchFilesThatMatch) {
-    Write("deep/deeper/z-match.rp350p", PatchBytes("On", "Screamer"));
-    Write("deep/y-match.rp350p", PatchBytes("On", "Screamer"));
-    Write("deep/y-off.rp350p", PatchBytes("Off", "Screamer"));
-    Write("x-match.rp250p", PatchBytes("On", "Screamer"));
-    Write("x-other.rp350p", PatchBytes("On", "Grunge"));
-    Write("x-upper.RP350P", PatchBytes("On", "Screamer"));   // not a patch file by its name
-    Write("x-old.rp350p.bak", PatchBytes("On", "Screamer")); // a patch file by its name
-    Folder("x-folder.rp150p");                               // analyzed, never matches
-    const SearchOutcome outcome = RunPatchSearch(root, Screamer());
-    EXPECT_TRUE(outcome.resultsReplaced);
-    EXPECT_FALSE(outcome.stopped);
-    EXPECT_EQ(outcome.entries, 10u);
-    EXPECT_EQ(outcome.analyzed, 7u);
-    ASSERT_EQ(outcome.results.size(), 4u);
-    std::vector<fs::path> rootLevel(outcome.results.begin(), outcome.results.begin() + 2);
-    std::sort(rootLevel.begin(), rootLevel.end());
-    EXPECT_EQ(rootLevel, (std::vector<fs::path>{root / "x-match.rp250p", root / "x-old.rp350p.bak"}));
-    EXPECT_EQ(outcome.results[2], root / "deep" / "y-match.rp350p");
-    EXPECT_EQ(outcome.results[3], root / "deep" / "deeper" / "z-match.rp350p");
-    EXPECT_EQ(outcome.status, "Last Patch: 6 -> " + (root / "deep" / "deeper" / "z-match.rp350p").string());
+// A search ended by its stop flag tells how far it got, and its results are those of the plain
+// search among the entries it handled.
+void ExpectStoppedWhereItSays(const Observed &ours, const PlainSearch &plain) {
+    const SearchOutcome &outcome = ours.outcome;
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(outcome.patchFiles, plain.PatchFilesAmongFirst(outcome.entries));
+    EXPECT_EQ(outcome.analyzed, plain.PatchFilesAmongFirst(ours.progress.entriesDone));
+    EXPECT_EQ(outcome.status, StoppedStatus(outcome.analyzed, outcome.patchFiles));
+    EXPECT_EQ(ours.statuses.back(), outcome.status);
+    std::vector<fs::path> expected;
+    for (const fs::path &path : plain.results)
+        if (std::find(plain.list.begin(), plain.list.begin() + ours.progress.entriesDone, path) !=
+            plain.list.begin() + ours.progress.entriesDone)
+            expected.push_back(path);
+    EXPECT_EQ(outcome.results, expected);
 }
 
 TEST_F(TempTree, StatusTextsFollowTheSearch) {
@@ -637,6 +600,8 @@ TEST_F(TempTree, StatusTextsFollowTheSearch) {
     SearchObserver observer;
     observer.onStatus = [&](std::string_view status) { statuses.emplace_back(status); };
     observer.onResult = [&](const fs::path &path) { reported.push_back(path); };
+
+    EXPECT_EQ(StoppedStatus(3, 10), "Search stopped: 3 of 10 patch files analyzed");
 
     // An empty tree: nothing found, and the results shown before stay.
     SearchOutcome outcome = RunPatchSearch(root, Screamer(), {}, &observer);
@@ -678,89 +643,116 @@ TEST_F(TempTree, StatusTextsFollowTheSearch) {
     EXPECT_EQ(outcome.analyzed, 0u);
 }
 
-// Many files in several folders: whatever the number of threads, the same results, statuses and
-// progress, in the order of the one-by-one search.
-TEST_F(TempTree, ParallelReadingKeepsTheOrderOfTheOneByOneSearch) {
-    std::mt19937 random(7);
-    for (int folder = 0; folder < 6; ++folder)
-        for (int file = 0; file < 80; ++file) {
-            const bool on = random() % 3 != 0;
-            const char *model = random() % 2 ? "Screamer" : "Rodent";
-            const fs::path dir = folder == 0 ? fs::path() : fs::path("f" + std::to_string(folder)) / "g";
-            Write(dir / ("p" + std::to_string(file) + (file % 10 == 0 ? ".txt" : ".rp350p")),
-                  PatchBytes(on ? "On" : "Off", model));
-        }
-    struct Run {
-        SearchOutcome outcome;
-        std::vector<std::string> statuses;
-        std::vector<std::size_t> analyzedCounts;
-    };
-    auto run = [&](unsigned threads) {
-        Run result;
-        SearchObserver observer;
-        observer.onStatus = [&](std::string_view status) { result.statuses.emplace_back(status); };
-        observer.onProgress = [&](const SearchProgress &progress) {
-            result.analyzedCounts.push_back(progress.analyzed);
-        };
-        result.outcome = RunPatchSearch(root, Screamer(), {.threads = threads}, &observer);
-        return result;
-    };
-    const Run single = run(1);
-    EXPECT_EQ(single.outcome.analyzed, 432u);
-    EXPECT_GT(single.outcome.results.size(), 50u);
-    EXPECT_EQ(single.analyzedCounts.size(), single.outcome.entries);
-    for (unsigned threads : {2u, 3u, 8u}) {
-        const Run parallel = run(threads);
-        EXPECT_EQ(parallel.outcome.results, single.outcome.results) << threads;
-        EXPECT_EQ(parallel.statuses, single.statuses) << threads;
-        EXPECT_EQ(parallel.analyzedCounts, single.analyzedCounts) << threads;
-        EXPECT_EQ(parallel.outcome.status, single.outcome.status) << threads;
+// Names are bytes on POSIX systems, where they need not be UTF-8, and UTF-16 on Windows, where
+// they need not fit the code page; either way the path shows as its bytes.
+TEST_F(TempTree, ANameThatIsNotUtf8IsListedAndRead) {
+#ifdef _WIN32
+    const std::wstring name = L"caf\u00e9 \u30ae\u30bf\u30fc \U0001F3B8.rp350p";
+    const std::string nameText = "caf\xc3\xa9 \xe3\x82\xae\xe3\x82\xbf\xe3\x83\xbc \xf0\x9f\x8e\xb8.rp350p";
+    const std::string expected = PathText(root) + "\\" + nameText;
+#else
+    const std::string name = "bad\xff\xfe name.rp350p";
+    const std::string expected = root.native() + "/" + name;
+#endif
+    Write(name, PatchBytes("On", "Screamer"));
+    const SearchOutcome outcome = RunPatchSearch(root, Screamer());
+    ASSERT_EQ(outcome.results.size(), 1u);
+    EXPECT_EQ(outcome.results[0].filename().native(), name);
+    EXPECT_EQ(PathText(outcome.results[0]), expected);
+    EXPECT_EQ(outcome.status, "Last Patch: 0 -> " + expected);
+}
+
+// Whatever the number of threads, and however far the listing runs ahead of the analysis: the
+// results, the statuses and the counts of the one-by-one search, over every kind of entry.
+TEST_F(TempTree, ResultsAndStatusesAreThoseOfAPlainSearchWhateverTheThreads) {
+    MakeMixedTree();
+    const PlainSearch plain = SearchPlainly(root, Screamer());
+    ASSERT_GT(plain.results.size(), 50u);
+    for (const SearchOptions options :
+         {SearchOptions{.threads = 1}, SearchOptions{.threads = 2}, SearchOptions{.threads = 16},
+          SearchOptions{.threads = 1, .entriesAhead = 1}, SearchOptions{.threads = 16, .entriesAhead = 5}}) {
+        const Observed ours = Observe(root, options);
+        const unsigned threads = options.threads;
+        EXPECT_EQ(ours.outcome.results, plain.results) << threads << " " << options.entriesAhead;
+        EXPECT_EQ(ours.statuses, plain.statuses) << threads << " " << options.entriesAhead;
+        EXPECT_EQ(ours.outcome.status, plain.statuses.back()) << threads;
+        EXPECT_EQ(ours.outcome.entries, plain.list.size()) << threads;
+        EXPECT_EQ(ours.outcome.analyzed, plain.analyzed) << threads;
+        EXPECT_EQ(ours.progress.analyzed, plain.analyzed) << threads;
+        EXPECT_FALSE(ours.outcome.stopped);
     }
 }
 
-TEST_F(TempTree, StoppingKeepsTheResultsFoundSoFar) {
-    for (int i = 0; i < 300; ++i)
-        Write("p" + std::to_string(i) + ".rp350p", PatchBytes("On", "Screamer"));
-    const SearchOutcome full = RunPatchSearch(root, Screamer());
-    ASSERT_EQ(full.results.size(), 300u);
+TEST_F(TempTree, FoldersAndFilesThatCannotBeReadAreSkippedAsThePlainSearchSkipsThem) {
+    if (!test::kPermissionsLockAccess)
+        GTEST_SKIP() << test::kNoAccessPermissions;
+    MakeMixedTree();
+    const std::size_t everything = SearchPlainly(root, Screamer()).list.size();
+    Lock(root / "f1" / "g");
+    Lock(root / "f3");
+    fs::permissions(Write("locked.rp350p", PatchBytes("On", "Screamer")), fs::perms::none);
+    EXPECT_TRUE(test::AsUnprivileged([&] {
+        const PlainSearch plain = SearchPlainly(root, Screamer());
+        const Observed ours = Observe(root, {.threads = 2});
+        return plain.list.size() < everything && !plain.results.empty() &&
+               ours.outcome.results == plain.results && ours.statuses == plain.statuses;
+    }));
+}
 
-    {
-        // One thread: stopped at the first result, which is kept.
-        std::atomic<bool> stop{false};
-        SearchObserver observer;
-        observer.onResult = [&](const fs::path &) { stop = true; };
-        const SearchOutcome stopped =
-            RunPatchSearch(root, Screamer(), {.threads = 1, .stop = &stop}, &observer);
-        EXPECT_TRUE(stopped.stopped);
-        EXPECT_TRUE(stopped.resultsReplaced);
-        ASSERT_GE(stopped.results.size(), 1u);
-        EXPECT_LT(stopped.results.size(), 300u);
-        EXPECT_TRUE(std::equal(stopped.results.begin(), stopped.results.end(), full.results.begin()));
-        EXPECT_EQ(stopped.analyzed, stopped.results.size());
-        EXPECT_EQ(stopped.status.rfind("Analyze Patch -> ", 0), 0u) << stopped.status;
+// No entry limit and no list of the whole tree: more than 100,001 entries are searched whole, in a
+// fraction of the memory a list of them would take; and a stop, while the listing goes on or
+// later, tells how far the search got.
+TEST_F(TempTree, ATreeOfMoreThan100001EntriesIsSearchedWholeWithinLittleMemory) {
+    // 1,100 folders of 95 entries with long names: five patch files in each, the first of them
+    // matching in every fiftieth folder. Most entries are hard links, far quicker to make than files.
+    const std::string longName(100, 'n'); // about 20 MB for a list of every path
+    for (int folder = 0; folder < 1100; ++folder) {
+        const fs::path dir = "f" + std::to_string(folder);
+        Write(dir / (longName + "0.rp350p"), folder % 50 == 0 ? PatchBytes("On", "Screamer") : "");
+        const fs::path empty = Write(dir / (longName + "1.txt"), "");
+        for (int file = 2; file < 95; ++file) {
+            const fs::path entry =
+                dir / (longName + std::to_string(file) + (file % 19 == 0 ? ".rp350p" : ".txt"));
+            std::error_code ec;
+            fs::create_hard_link(empty, root / entry, ec);
+            if (ec)
+                Write(entry, "");
+        }
     }
-    {
-        // Two threads, stopped as the analysis starts: whatever was kept is a prefix, in order.
-        // (Stopping at the first result would race the second thread through all 300 files.)
-        std::atomic<bool> stop{false};
-        SearchObserver observer;
-        observer.onStatus = [&](std::string_view status) {
-            if (status == kStartAnalyzingStatus)
-                stop = true;
-        };
-        const SearchOutcome stopped =
-            RunPatchSearch(root, Screamer(), {.threads = 2, .stop = &stop}, &observer);
-        EXPECT_TRUE(stopped.stopped);
-        EXPECT_TRUE(stopped.resultsReplaced);
-        EXPECT_LT(stopped.results.size(), 300u);
-        EXPECT_TRUE(std::equal(stopped.results.begin(), stopped.results.end(), full.results.begin()));
-    }
+#if !defined(PATCHLENS_SANITIZED) && defined(__linux__)
+    EXPECT_EXIT(
+        {
+            LimitAddressSpace(std::size_t{8} << 20);
+            std::_Exit(RunPatchSearch(root, Screamer(), {.threads = 1}).results.size() == 22 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+#endif
+    const PlainSearch plain = SearchPlainly(root, Screamer());
+    ASSERT_GT(plain.list.size(), 100001u);
+    ASSERT_EQ(plain.results.size(), 22u);
+    const Observed whole = Observe(root, {});
+    EXPECT_EQ(whole.outcome.results, plain.results);
+    EXPECT_EQ(whole.outcome.status, plain.statuses.back());
+    EXPECT_EQ(whole.outcome.entries, plain.list.size());
+    EXPECT_EQ(whole.outcome.analyzed, plain.analyzed);
 
-    std::atomic<bool> early{true};
-    const SearchOutcome never = RunPatchSearch(root, Screamer(), {.stop = &early});
-    EXPECT_TRUE(never.stopped);
-    EXPECT_FALSE(never.resultsReplaced);
-    EXPECT_TRUE(never.results.empty());
+    const Observed beforeListing = Observe(
+        root, {.threads = 1}, [](const Observed &seen) { return seen.statuses.back() == kSearchingStatus; });
+    ExpectStoppedWhereItSays(beforeListing, plain);
+    EXPECT_EQ(beforeListing.outcome.status, "Search stopped: 0 of 0 patch files analyzed");
+    EXPECT_FALSE(beforeListing.outcome.resultsReplaced);
+    for (unsigned threads : {1u, 16u}) {
+        const Observed whileListing = Observe(root, {.threads = threads}, [](const Observed &seen) {
+            return seen.progress.entriesDone == 5000;
+        });
+        ExpectStoppedWhereItSays(whileListing, plain);
+        EXPECT_LT(whileListing.outcome.entries, plain.list.size());
+        EXPECT_TRUE(whileListing.outcome.resultsReplaced);
+        const Observed atAResult = Observe(root, {.threads = threads},
+                                           [](const Observed &seen) { return seen.reported.size() == 3; });
+        ExpectStoppedWhereItSays(atAResult, plain);
+        EXPECT_GE(atAResult.outcome.results.size(), 3u);
+    }
 }
 
 } // namespace

@@ -76,6 +76,16 @@ private:
         Choose(Modules(), QStringLiteral("Distortion"));
         Choose(Models(), QStringLiteral("Screamer"));
     }
+    // `count` more entries beside `file`, each a hard link to it: far quicker to make than files.
+    static void AddLinks(const std::filesystem::path &file, int count, const std::string &extension) {
+        for (int i = 0; i < count; ++i) {
+            const auto link = file.parent_path() / ("q" + std::to_string(i) + extension);
+            std::error_code ec;
+            std::filesystem::create_hard_link(file, link, ec);
+            if (ec)
+                std::filesystem::copy_file(file, link);
+        }
+    }
     // Starts a search and waits for its end.
     void RunSearch() {
         QSignalSpy finished(&Search(), &SearchWindow::searchFinished);
@@ -193,18 +203,19 @@ private slots:
     }
 
     void stopEndsASearchAndKeepsWhatWasFound() {
+        // 20,000 patch files, one in two hundred matching: a search long enough to be stopped.
         const std::filesystem::path root = Tree();
-        for (int folder = 0; folder < 40; ++folder) {
+        for (int folder = 0; folder < 100; ++folder) {
             const auto sub = root / ("folder" + std::to_string(folder));
             std::filesystem::create_directory(sub);
-            for (int file = 0; file < 10; ++file)
-                WriteBytes(sub / ("p" + std::to_string(file) + ".rp350p"),
-                           DistortionPatch("P", true, "Screamer"));
+            WriteBytes(sub / "p.rp350p", DistortionPatch("P", true, "Screamer"));
+            WriteBytes(sub / "off.rp350p", DistortionPatch("P", false, "Screamer"));
+            AddLinks(sub / "off.rp350p", 198, ".rp350p");
         }
         LookForScreamersIn(root);
         RunSearch();
         const QStringList all = Texts(Results());
-        QCOMPARE(all.size(), 400);
+        QCOMPARE(all.size(), 100);
 
         // Start, and stop at once: the button reads "Stop" while the search runs.
         QSignalSpy finished(&Search(), &SearchWindow::searchFinished);
@@ -218,6 +229,35 @@ private slots:
         // What is listed is what was found before the stop, in the order of a full search.
         const QStringList kept = Texts(Results());
         QCOMPARE(kept, all.mid(0, kept.size()));
+        // The status tells how far it got, and the progress bar shows the same figures.
+        const QStringList shown = Find<QProgressBar>("searchProgress")->text().split(QStringLiteral(" / "));
+        QCOMPARE(Status(), QStringLiteral("Search stopped: %1 of %2 patch files analyzed")
+                               .arg(shown.value(0), shown.value(1)));
+    }
+
+    // More entries than a search used to list, which then put up a message box for each folder it
+    // left out: the tree is searched whole, without a message, and the results are listed in order.
+    void aTreeOfMoreThan100001EntriesIsSearchedWholeWithoutAMessage() {
+        const std::filesystem::path root = Tree();
+        for (int folder = 0; folder < 1100; ++folder) {
+            const auto sub = root / ("f" + std::to_string(folder));
+            std::filesystem::create_directory(sub);
+            WriteBytes(sub / "notes.txt", "");
+            AddLinks(sub / "notes.txt", 94, ".txt");
+            if (folder % 100 == 99)
+                WriteBytes(sub / "x.rp350p", DistortionPatch("X", true, "Screamer"));
+        }
+        LookForScreamersIn(root);
+        RunSearch();
+        QVERIFY(!Search().lastSearchStopped());
+        QVERIFY(Dialogs().messages.isEmpty());
+        QStringList expected;
+        for (const std::filesystem::path &path :
+             RunPatchSearch(root, MakeSearchTarget(*FindSearchModule("Distortion"), "Screamer")).results)
+            expected << PathToQString(path);
+        QCOMPARE(expected.size(), 11);
+        QCOMPARE(Texts(Results()), expected);
+        QCOMPARE(Find<QProgressBar>("searchProgress")->value(), 11);
     }
 
     void closingHidesTheWindowAndKeepsTheFolderInDefaultIni() {

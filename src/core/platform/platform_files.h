@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,15 +20,6 @@ namespace patchlens::platform {
 // A file name as the system stores it: bytes on POSIX systems, UTF-16 on Windows.
 using NativeChar = std::filesystem::path::value_type;
 using NativeName = std::basic_string_view<NativeChar>;
-
-// ---- Listing a folder ---------------------------------------------------------------------------
-
-// Calls onEntry(name, isFolder) for each entry of the folder, in the order the file system gives
-// them, leaving out "." and "..", until onEntry returns false. isFolder is true for a folder and
-// false for anything else, a link to a folder included: links are never followed. A folder that
-// cannot be opened lists nothing; one that fails while being read lists what came before.
-void ListFolder(const std::filesystem::path &folder,
-                const std::function<bool(NativeName name, bool isFolder)> &onEntry);
 
 // ---- Reading a file by position -----------------------------------------------------------------
 
@@ -60,24 +52,6 @@ private:
 // opened; a folder may open on some systems.
 InputFile OpenForReading(const std::filesystem::path &path);
 
-// Opens the files of a list whose entries come folder by folder, as OpenForReading does. Where the
-// system allows, the folder of the file before is kept open and each file is opened by its name in
-// it, sparing the walk along the whole path.
-class FileOpener {
-public:
-    FileOpener() = default;
-    ~FileOpener();
-    FileOpener(const FileOpener &) = delete;
-    FileOpener &operator=(const FileOpener &) = delete;
-
-    InputFile Open(const std::filesystem::path &path);
-
-private:
-    std::filesystem::path::string_type m_folder;
-    std::intptr_t m_folderHandle = InputFile::kClosed;
-    bool m_known = false;
-};
-
 struct FileFacts {
     bool regular = false;   // a regular file (not a folder, a FIFO, a device, a socket)
     std::uint64_t size = 0; // bytes
@@ -109,6 +83,50 @@ struct DataStretch {
 };
 
 DataStretch NextDataStretch(const InputFile &file, std::uint64_t offset);
+
+// A count that grows as the reads of this process wait for the disk instead of finding their
+// bytes in the system's cache: 512-byte blocks on Linux, input operations on other POSIX systems.
+// -1 where the system does not tell (Windows).
+std::int64_t DiskReadsSoFar();
+
+// ---- Listing a folder ---------------------------------------------------------------------------
+
+// What a folder's listing tells of an entry, without examining it further.
+enum class EntryKind : std::uint8_t {
+    Folder,  // a folder; never a link to one
+    File,    // a regular file
+    Link,    // a symbolic link (on Windows also a junction): what it leads to shows once opened
+    Special, // a FIFO, a device, a socket: nothing to read as a file
+    Unknown, // the system did not tell
+};
+
+// A folder open for listing, read a few entries at a time; its files can be opened by name as long
+// as it lives. Closed when destroyed. Not for two threads to list at once, but OpenFile may be
+// called on any thread while another lists.
+class FolderReader {
+public:
+    // Opens the folder; a folder that cannot be opened lists nothing.
+    explicit FolderReader(const std::filesystem::path &folder);
+    ~FolderReader();
+    FolderReader(const FolderReader &) = delete;
+    FolderReader &operator=(const FolderReader &) = delete;
+
+    bool IsOpen() const;
+
+    // Calls onEntry(name, kind) for the next entries in the order the file system gives them,
+    // leaving out "." and "..", until onEntry returns false (the entry it was given counts as
+    // listed) or the folder has no more. Returns false once the listing is over: every entry
+    // given, or the folder failed while being read (what came before stays listed).
+    bool Read(const std::function<bool(NativeName name, EntryKind kind)> &onEntry);
+
+    // Opens the entry `name` (a name this folder listed, ending in a zero character) as
+    // OpenForReading opens a path; a closed file when it cannot be opened.
+    InputFile OpenFile(const NativeChar *name) const;
+
+private:
+    struct Listing; // the system's listing, one kind per system
+    std::unique_ptr<Listing> m_listing;
+};
 
 // ---- Writing a file whole -----------------------------------------------------------------------
 

@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,36 +33,6 @@ InputFile OpenAt(int folder, const char *name) {
 
 } // namespace
 
-// ---- Listing a folder ---------------------------------------------------------------------------
-
-// readdir gives the entry's type with its name; only where the file system leaves it unknown is
-// the entry examined.
-void ListFolder(const std::filesystem::path &folder,
-                const std::function<bool(NativeName name, bool isFolder)> &onEntry) {
-    DIR *const dir = ::opendir(folder.c_str());
-    if (dir == nullptr)
-        return;
-    const std::unique_ptr<DIR, int (*)(DIR *)> closer(dir, ::closedir);
-    while (const dirent *entry = ::readdir(dir)) {
-        const NativeName name(entry->d_name, std::strlen(entry->d_name));
-        if (name == "." || name == "..")
-            continue;
-        bool isFolder = false;
-#if defined(DT_DIR) && defined(DT_UNKNOWN)
-        if (entry->d_type != DT_UNKNOWN) {
-            isFolder = entry->d_type == DT_DIR;
-        } else
-#endif
-        {
-            struct stat info {};
-            isFolder = ::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                       S_ISDIR(info.st_mode);
-        }
-        if (!onEntry(name, isFolder))
-            return;
-    }
-}
-
 // ---- Reading a file by position -----------------------------------------------------------------
 
 InputFile::~InputFile() {
@@ -71,28 +42,6 @@ InputFile::~InputFile() {
 
 InputFile OpenForReading(const std::filesystem::path &path) {
     return OpenAt(AT_FDCWD, path.c_str());
-}
-
-FileOpener::~FileOpener() {
-    if (m_folderHandle >= 0)
-        ::close(static_cast<int>(m_folderHandle));
-}
-
-InputFile FileOpener::Open(const std::filesystem::path &path) {
-    const std::string &text = path.native();
-    const std::size_t slash = text.rfind('/');
-    if (slash == std::string::npos || slash == 0 || slash + 1 == text.size())
-        return OpenAt(AT_FDCWD, text.c_str());
-    if (!m_known || m_folder.size() != slash || text.compare(0, slash, m_folder) != 0) {
-        if (m_folderHandle >= 0)
-            ::close(static_cast<int>(m_folderHandle));
-        m_folder.assign(text, 0, slash);
-        m_folderHandle = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        m_known = true;
-    }
-    if (m_folderHandle < 0)
-        return OpenAt(AT_FDCWD, text.c_str());
-    return OpenAt(static_cast<int>(m_folderHandle), text.c_str() + slash + 1);
 }
 
 FileFacts FactsOf(const InputFile &file) {
@@ -134,6 +83,98 @@ DataStretch NextDataStretch([[maybe_unused]] const InputFile &file, [[maybe_unus
 #else
     return {};
 #endif
+}
+
+std::int64_t DiskReadsSoFar() {
+    struct rusage usage {};
+    if (::getrusage(RUSAGE_SELF, &usage) != 0)
+        return -1;
+    return static_cast<std::int64_t>(usage.ru_inblock);
+}
+
+// ---- Listing a folder ---------------------------------------------------------------------------
+
+struct FolderReader::Listing {
+    DIR *dir = nullptr;
+    bool more = true;
+};
+
+namespace {
+
+EntryKind KindOfMode(mode_t mode) {
+    if (S_ISDIR(mode))
+        return EntryKind::Folder;
+    if (S_ISREG(mode))
+        return EntryKind::File;
+    if (S_ISLNK(mode))
+        return EntryKind::Link;
+    if (S_ISFIFO(mode) || S_ISCHR(mode) || S_ISBLK(mode) || S_ISSOCK(mode))
+        return EntryKind::Special;
+    return EntryKind::Unknown;
+}
+
+// The kind readdir gives with the name; only where the file system leaves it unknown is the entry
+// examined (without following a link).
+EntryKind KindOf(DIR *dir, const dirent &entry) {
+#if defined(DT_UNKNOWN)
+    switch (entry.d_type) {
+    case DT_DIR:
+        return EntryKind::Folder;
+    case DT_REG:
+        return EntryKind::File;
+    case DT_LNK:
+        return EntryKind::Link;
+    case DT_FIFO:
+    case DT_CHR:
+    case DT_BLK:
+    case DT_SOCK:
+        return EntryKind::Special;
+    default:
+        break;
+    }
+#endif
+    struct stat info {};
+    if (::fstatat(::dirfd(dir), entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return EntryKind::Unknown;
+    return KindOfMode(info.st_mode);
+}
+
+} // namespace
+
+FolderReader::FolderReader(const std::filesystem::path &folder) : m_listing(std::make_unique<Listing>()) {
+    m_listing->dir = ::opendir(folder.c_str());
+    m_listing->more = m_listing->dir != nullptr;
+}
+
+FolderReader::~FolderReader() {
+    if (m_listing->dir != nullptr)
+        ::closedir(m_listing->dir);
+}
+
+bool FolderReader::IsOpen() const {
+    return m_listing->dir != nullptr;
+}
+
+bool FolderReader::Read(const std::function<bool(NativeName name, EntryKind kind)> &onEntry) {
+    while (m_listing->more) {
+        const dirent *entry = ::readdir(m_listing->dir);
+        if (entry == nullptr) {
+            m_listing->more = false;
+            break;
+        }
+        const NativeName name(entry->d_name, std::strlen(entry->d_name));
+        if (name == "." || name == "..")
+            continue;
+        if (!onEntry(name, KindOf(m_listing->dir, *entry)))
+            break;
+    }
+    return m_listing->more;
+}
+
+InputFile FolderReader::OpenFile(const NativeChar *name) const {
+    if (m_listing->dir == nullptr)
+        return {};
+    return OpenAt(::dirfd(m_listing->dir), name);
 }
 
 // ---- Writing a file whole -----------------------------------------------------------------------

@@ -36,34 +36,6 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM 
 
 } // namespace
 
-// ---- Listing a folder ---------------------------------------------------------------------------
-
-void ListFolder(const std::filesystem::path &folder,
-                const std::function<bool(NativeName name, bool isFolder)> &onEntry) {
-    std::wstring pattern = folder.native();
-    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' && pattern.back() != L':')
-        pattern += L'\\';
-    pattern += L'*';
-    WIN32_FIND_DATAW data{};
-    const HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                           nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const NativeName name(data.cFileName);
-        if (name == L"." || name == L"..")
-            continue;
-        // A symbolic link or a junction (a reparse point standing for another entry) is not
-        // followed; other reparse points (a folder kept in the cloud, say) are ordinary folders.
-        const bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-                          IsReparseTagNameSurrogate(data.dwReserved0);
-        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !link;
-        if (!onEntry(name, isFolder))
-            break;
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-}
-
 // ---- Reading a file by position -----------------------------------------------------------------
 
 InputFile::~InputFile() {
@@ -78,13 +50,6 @@ InputFile OpenForReading(const std::filesystem::path &path) {
         ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return InputFile(reinterpret_cast<std::intptr_t>(handle));
-}
-
-// Windows opens by the whole path; nothing is kept between files.
-FileOpener::~FileOpener() = default;
-
-InputFile FileOpener::Open(const std::filesystem::path &path) {
-    return OpenForReading(path);
 }
 
 FileFacts FactsOf(const InputFile &file) {
@@ -132,6 +97,65 @@ DataStretch NextDataStretch(const InputFile &file, std::uint64_t offset) {
     if (end <= offset)
         return {};
     return {DataStretch::Kind::Data, std::max(begin, offset), end};
+}
+
+// The counters Windows keeps count the reads served from its cache as well.
+std::int64_t DiskReadsSoFar() {
+    return -1;
+}
+
+// ---- Listing a folder ---------------------------------------------------------------------------
+
+struct FolderReader::Listing {
+    HANDLE find = INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAW data{}; // the entry found but not yet given
+    bool more = false;
+    std::wstring prefix; // the folder's path ready to take a name
+};
+
+FolderReader::FolderReader(const std::filesystem::path &folder) : m_listing(std::make_unique<Listing>()) {
+    std::wstring &prefix = m_listing->prefix;
+    prefix = folder.native();
+    if (!prefix.empty() && prefix.back() != L'\\' && prefix.back() != L'/' && prefix.back() != L':')
+        prefix += L'\\';
+    m_listing->find = ::FindFirstFileExW((prefix + L'*').c_str(), FindExInfoBasic, &m_listing->data,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    m_listing->more = m_listing->find != INVALID_HANDLE_VALUE;
+}
+
+FolderReader::~FolderReader() {
+    if (m_listing->find != INVALID_HANDLE_VALUE)
+        ::FindClose(m_listing->find);
+}
+
+bool FolderReader::IsOpen() const {
+    return m_listing->find != INVALID_HANDLE_VALUE;
+}
+
+bool FolderReader::Read(const std::function<bool(NativeName name, EntryKind kind)> &onEntry) {
+    while (m_listing->more) {
+        const WIN32_FIND_DATAW data = m_listing->data;
+        m_listing->more = ::FindNextFileW(m_listing->find, &m_listing->data) != 0;
+        const NativeName name(data.cFileName);
+        if (name == L"." || name == L"..")
+            continue;
+        // A symbolic link or a junction (a reparse point standing for another entry) is not
+        // followed; other reparse points (a folder kept in the cloud, say) are ordinary entries.
+        // The listing tells nothing of devices: every other entry is a file.
+        const bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                          IsReparseTagNameSurrogate(data.dwReserved0);
+        const EntryKind kind = link                                                      ? EntryKind::Link
+                               : (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Folder
+                                                                                         : EntryKind::File;
+        if (!onEntry(name, kind))
+            break;
+    }
+    return m_listing->more;
+}
+
+// Windows opens by the whole path.
+InputFile FolderReader::OpenFile(const NativeChar *name) const {
+    return OpenForReading(m_listing->prefix + name);
 }
 
 // ---- Writing a file whole -----------------------------------------------------------------------

@@ -10,6 +10,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <limits>
 
 #include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
@@ -233,7 +235,7 @@ void SearchWindow::StartSearch() {
         m_latestProgress = {};
     }
     m_statusLine->SetFullText(Text(kSearchingStatus));
-    m_progressBar->setRange(0, 0); // busy until the tree is listed
+    ShowCount(0, 0, true);
     m_startButton->setText(QStringLiteral("Stop"));
     m_progressTimer->start();
 
@@ -264,13 +266,9 @@ void SearchWindow::StartSearch() {
                 },
                 Qt::QueuedConnection);
         };
-        observer.onTooManyItems = [this](const std::filesystem::path &) {
-            QMetaObject::invokeMethod(
-                this, [this] { m_dialogs.ShowMessage(m_mainWindow, Text(kTooManyTreeItemsMessage)); },
-                Qt::QueuedConnection);
-        };
         SearchOptions options;
         options.stop = &m_stop;
+        options.keepResults = false; // the result list holds them
         SearchOutcome outcome = RunPatchSearch(root, target, options, &observer);
         QMetaObject::invokeMethod(
             this, [this, outcome = std::move(outcome)]() mutable { Finish(std::move(outcome)); },
@@ -285,21 +283,29 @@ void SearchWindow::StopSearch() {
 void SearchWindow::ShowProgress() {
     std::lock_guard lock(m_progressLock);
     m_statusLine->SetFullText(Text(m_latestStatus));
-    // Patch files analyzed out of the patch files found.
-    if (m_latestProgress.patchFiles > 0) {
-        m_progressBar->setRange(0, static_cast<int>(m_latestProgress.patchFiles));
-        m_progressBar->setValue(static_cast<int>(m_latestProgress.analyzed));
+    ShowCount(m_latestProgress.analyzed, m_latestProgress.patchFiles, true);
+}
+
+// Patch files analyzed out of those found so far; busy while none was found and the search runs.
+void SearchWindow::ShowCount(std::size_t analyzed, std::size_t patchFiles, bool running) {
+    if (patchFiles == 0) {
+        m_progressBar->setRange(0, running ? 0 : 1);
+        m_progressBar->setValue(0);
+        m_progressBar->setFormat(QStringLiteral("0 / 0"));
+        return;
     }
+    constexpr std::size_t kMost = std::numeric_limits<int>::max();
+    m_progressBar->setRange(0, static_cast<int>(std::min(patchFiles, kMost)));
+    m_progressBar->setValue(static_cast<int>(std::min(analyzed, kMost)));
+    m_progressBar->setFormat(QStringLiteral("%v / %m"));
 }
 
 void SearchWindow::Finish(SearchOutcome outcome) {
     if (m_worker.joinable())
         m_worker.join();
     m_progressTimer->stop();
-    ShowProgress();
     m_statusLine->SetFullText(Text(outcome.status));
-    if (outcome.analyzed == 0 && m_progressBar->maximum() == 0)
-        m_progressBar->setRange(0, 1); // no longer busy
+    ShowCount(outcome.analyzed, outcome.patchFiles, false);
     m_startButton->setText(QStringLiteral("Start Search..."));
     m_lastStopped = outcome.stopped;
     emit searchFinished();

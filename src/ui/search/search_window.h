@@ -73,6 +73,7 @@ private:
     void StopSearch();
     void Finish(SearchOutcome outcome);
     void ShowProgress();
+    void ShowCount(std::size_t analyzed, std::size_t patchFiles, bool running);
     std::filesystem::path FolderPath() const;
     void SetFolderField(const std::string &bytes);
 
