@@ -185,7 +185,8 @@ class Desktop:
 
     def click(self, window, x, y):
         left, top, _, _ = self.geometry(window)
-        self.run(["xdotool", "mousemove", "--sync", str(left + x), str(top + y), "click", "1"])
+        # No --sync: it waits for the pointer to move, and it may already be there.
+        self.run(["xdotool", "mousemove", str(left + x), str(top + y), "click", "1"])
 
     def key(self, *keys):
         self.run(["xdotool", "key", "--delay", "30", *keys])
