@@ -117,9 +117,10 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     m_progressTimer->setInterval(kProgressIntervalMs);
     connect(m_progressTimer, &QTimer::timeout, this, &SearchWindow::ShowProgress);
 
-    KeepOuterSize(this, kOuterSize, [this] {
-        if (m_placed && !m_mainTopLeft.isNull())
-            move(m_mainTopLeft + QPoint(0, kBelowMainWindow));
+    KeepOuterSize(this, kOuterSize, [this]() -> std::optional<QPoint> {
+        if (!m_placed)
+            return std::nullopt;
+        return m_mainTopLeft + QPoint(0, kBelowMainWindow);
     });
 }
 
@@ -149,8 +150,8 @@ void SearchWindow::closeEvent(QCloseEvent *event) {
 // Below the main window's top edge, at its left edge, as the main window stood when this window was
 // first shown; placed again once the window manager has framed this window.
 void SearchWindow::PlaceBelowMainWindow() {
-    m_mainTopLeft = m_mainWindow->frameGeometry().topLeft();
-    move(m_mainTopLeft + QPoint(0, kBelowMainWindow));
+    m_mainTopLeft = OuterTopLeft(m_mainWindow);
+    PlaceOuterTopLeft(this, m_mainTopLeft + QPoint(0, kBelowMainWindow));
 }
 
 std::string SearchWindow::FolderBytes() const {

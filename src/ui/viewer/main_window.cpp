@@ -64,9 +64,10 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    KeepOuterSize(this, kOuterSize, [this] {
-        if (m_placed)
-            Centre();
+    KeepOuterSize(this, kOuterSize, [this]() -> std::optional<QPoint> {
+        if (!m_placed)
+            return std::nullopt;
+        return CentredTopLeft();
     });
     setAcceptDrops(true);
     // The temporary files of writes that a crash or a kill interrupted.
@@ -240,16 +241,17 @@ void MainWindow::showEvent(QShowEvent *event) {
     if (m_placed)
         return;
     m_placed = true;
-    Centre();
+    PlaceOuterTopLeft(this, CentredTopLeft());
 }
 
-void MainWindow::Centre() {
-    if (const QScreen *screen = this->screen()) {
-        const QRect available = screen->availableGeometry();
-        const QSize outer = kOuterSize.boundedTo(available.size());
-        move(available.x() + (available.width() - outer.width()) / 2,
-             available.y() + (available.height() - outer.height()) / 2);
-    }
+QPoint MainWindow::CentredTopLeft() const {
+    const QScreen *screen = this->screen();
+    if (screen == nullptr)
+        return OuterTopLeft(this);
+    const QRect available = screen->availableGeometry();
+    const QSize outer = kOuterSize.boundedTo(available.size());
+    return {available.x() + (available.width() - outer.width()) / 2,
+            available.y() + (available.height() - outer.height()) / 2};
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event) {

@@ -88,7 +88,7 @@ private:
     void ShowPatch();
     // The file of the patch list's row: the listed folder and the entry's real name.
     std::filesystem::path ListedPath(int row) const;
-    void Centre();
+    QPoint CentredTopLeft() const;
 
     Dialogs &m_dialogs;
     ProgramPaths m_paths;
