@@ -107,7 +107,9 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     statusBar->addWidget(m_statusLine, 1);
     m_progressBar = new QProgressBar(statusBar);
     m_progressBar->setObjectName(QStringLiteral("searchProgress"));
-    m_progressBar->setMaximumWidth(140);
+    // Wide enough for "analyzed / found" in seven digits each, on one line.
+    m_progressBar->setFixedWidth(m_progressBar->fontMetrics().horizontalAdvance(QStringLiteral("0000000 / 0000000")) +
+                                 24);
     m_progressBar->setRange(0, 1);
     m_progressBar->setValue(0);
     m_progressBar->setFormat(QStringLiteral("%v / %m"));
