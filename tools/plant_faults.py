@@ -10,7 +10,8 @@ suite catches. A fault is caught when the build still succeeds and at least one 
 The copy lives in build/plant-faults (sources and a build of their own), so the working tree and
 its builds are never touched. Each fault names a piece of text that must occur exactly once in its
 file; a fault whose text is gone is reported, not skipped silently. Slow by nature: every fault
-means an incremental build and a test run (about a minute each on two cores).
+means an incremental build and a run of the whole suite (about a minute each on two cores). The
+tests that caught each fault are written to build/plant-faults/catchers.txt.
 """
 
 import argparse
@@ -55,8 +56,16 @@ def build(log):
     return run(["cmake", "--build", BUILD], log) == 0
 
 
-def tests_fail(log):
-    return run(["ctest", "--test-dir", BUILD, "-j2", "--stop-on-failure", "--timeout", "180"], log) != 0
+def failing_tests(log):
+    """The names of the tests that fail (all of them run), or None when none fails."""
+    failed_log = os.path.join(BUILD, "Testing", "Temporary", "LastTestsFailed.log")
+    if os.path.exists(failed_log):
+        os.remove(failed_log)
+    if run(["ctest", "--test-dir", BUILD, "-j2", "--timeout", "180"], log) == 0:
+        return None
+    if not os.path.exists(failed_log):
+        return ["?"]
+    return [line.split(":", 1)[1].strip() for line in open(failed_log) if ":" in line]
 
 
 def check_applies(fault, root=None):
@@ -103,11 +112,12 @@ def main():
     if run(configure, log) != 0 or not build(log):
         print("the unchanged copy does not build", file=sys.stderr)
         return 1
-    if tests_fail(log):
+    if failing_tests(log) is not None:
         print("the unchanged copy fails its tests: nothing can be measured", file=sys.stderr)
         return 1
 
     caught = missed = broken = 0
+    catchers = {}  # fault -> the tests that caught it
     for fault in faults:
         path = os.path.join(SOURCE, fault["file"])
         problem = check_applies(fault)
@@ -122,12 +132,14 @@ def main():
                 out.write(original.replace(fault["old"], fault["new"]))
             with open(log, "a") as out:
                 out.write(f"\n==== {fault['id']}\n")
+            failed = None
             if not build(log):
                 verdict = "NOT PLANTED  it does not build"
                 broken += 1
-            elif tests_fail(log):
+            elif (failed := failing_tests(log)) is not None:
                 verdict = "caught"
                 caught += 1
+                catchers[fault["id"]] = failed
             else:
                 verdict = "MISSED"
                 missed += 1
@@ -139,6 +151,13 @@ def main():
 
     planted = caught + missed
     print(f"\n{caught} of {planted} planted faults caught ({missed} missed, {broken} not planted)")
+    # Which tests caught what: a test that alone catches a fault must stay.
+    with open(os.path.join(WORK, "catchers.txt"), "w") as out:
+        for fault_id, tests in catchers.items():
+            out.write(f"{fault_id}: {' '.join(tests)}\n")
+    alone = sorted({tests[0] for tests in catchers.values() if len(tests) == 1})
+    print(f"tests that alone catch a fault: {', '.join(alone) if alone else 'none'}")
+    print(f"(the tests that caught each fault: {os.path.join(WORK, 'catchers.txt')})")
     return 0 if broken == 0 else 1
 
 
