@@ -208,6 +208,16 @@ class Desktop:
             return image if same else None
         return wait_until(settled, what="the screen to settle")
 
+    def steady_screenshot(self, window, ready):
+        """The window's place and a settled screenshot taken while it stayed there (a window
+        manager may still nudge a new window) and once ready(left, top) holds."""
+        def steady():
+            left, top, _, _ = self.settled_geometry(window)
+            wait_until(lambda: ready(left, top), what="the window to be painted")
+            image = self.settled_screenshot()
+            return (left, top, image) if self.geometry(window)[:2] == (left, top) else None
+        return wait_until(steady, what="the window to stay in place for a screenshot")
+
     @staticmethod
     def changed_pixels(before, after):
         return sum(1 for i in range(0, len(before.pixels), 3) if before.pixels[i:i + 3] != after.pixels[i:i + 3])
@@ -317,9 +327,7 @@ class DesktopTest(unittest.TestCase):
     def test_no_panel_line_name_or_path_shows_a_cut_glyph(self):
         for sample in ("Direct Whammy.rp350p", "Octave Fuzz.rp350p"):
             main = self.start(SAMPLES, os.path.join(SAMPLES, sample))
-            left, top, _, _ = self.desktop.geometry(main)
-            wait_until(lambda: self._painted(left, top), what="the panels to be painted")
-            image = self.desktop.settled_screenshot()
+            left, top, image = self.desktop.steady_screenshot(main, self._painted)
             if os.environ.get("PATCHLENS_DESKTOP_SHOTS"):
                 with open(os.environ["PATCHLENS_DESKTOP_SHOTS"], "wb") as out:
                     out.write(b"P6 %d %d 255\n" % (image.width, image.height) + image.pixels)

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 
 namespace patchlens {
 
@@ -22,7 +23,6 @@ public:
         : QObject(window), m_window(window), m_outer(outer), m_wanted(std::move(wantedTopLeft)) {
         m_window->installEventFilter(this);
         m_retry.setSingleShot(true);
-        m_retry.setInterval(50);
         connect(&m_retry, &QTimer::timeout, this, [this] { Place(); });
         Fit();
     }
@@ -75,10 +75,10 @@ private:
         const bool aside = m_attempts % 2 == 1;
         ++m_attempts;
         PlaceOuterTopLeft(m_window, aside ? *wanted + QPoint(1, 1) : *wanted);
-        m_retry.start();
+        m_retry.start(std::min(50 << m_attempts, 800)); // a busy window manager gets more time
     }
 
-    static constexpr int kAttempts = 7;
+    static constexpr int kAttempts = 9;
     QWidget *m_window;
     QWindow *m_native = nullptr;
     QSize m_outer;
