@@ -352,22 +352,23 @@ TEST(AnalyzePatch, AgreesWithThePatchReaderWholeAndInEveryChunkSize) {
 // ---- The match test on files --------------------------------------------------------------------
 
 TEST_F(TempTree, FilesThatCannotBeReadAsPatchesNeverMatch) {
-    EXPECT_TRUE(AnalyzePatchFile(Write("good.rp350p", PatchBytes("On", "Screamer")), Screamer()));
+    const fs::path good = Write("good.rp350p", PatchBytes("On", "Screamer"));
+    EXPECT_TRUE(AnalyzePatchFile(good, Screamer()));
     EXPECT_FALSE(AnalyzePatchFile(root / "missing.rp350p", Screamer()));
     EXPECT_FALSE(AnalyzePatchFile(Folder("folder.rp350p"), Screamer()));
-}
-
-TEST_F(TempTree, AFifoWithAPatchNameIsNotWaitedFor) {
-#ifdef _WIN32
-    GTEST_SKIP() << "no FIFOs in the file system here";
-#else
-    // A FIFO must not wait for a writer (the alarm ends the child if it does).
-    const fs::path fifo = root / "pipe.rp350p";
+#ifndef _WIN32
+    // A FIFO nobody writes into and a link to a device that never ends, both named like patches:
+    // neither is waited for nor read, alone or in a search (the alarm ends the child if one is).
+    const fs::path fifo = root / "pipe.rp350p", zero = root / "zero.rp350p";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", zero);
     EXPECT_EXIT(
         {
-            ::alarm(5);
-            std::_Exit(AnalyzePatchFile(fifo, Screamer()) ? 1 : 0);
+            ::alarm(10);
+            std::_Exit(!AnalyzePatchFile(fifo, Screamer()) && !AnalyzePatchFile(zero, Screamer()) &&
+                               RunPatchSearch(root, Screamer()).results == std::vector<fs::path>{good}
+                           ? 0
+                           : 1);
         },
         ::testing::ExitedWithCode(0), "");
 #endif
