@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "patch/decode.h"
 #include "patch_builder.h"
 
@@ -43,6 +45,8 @@ PatchBuilder AllOn() {
     return p;
 }
 
+// The type line from the first record, whatever its name line; the lamp "On" exactly, kept
+// when the patch has no enable record.
 TEST(Pickup, TypeLineAndLamp) {
     struct Case {
         const char *type; // nullptr: no record
@@ -57,123 +61,58 @@ TEST(Pickup, TypeLineAndLamp) {
         Decode(patch, builder);
         EXPECT_EQ(PanelOf(patch, Module::Pickup).list.lines, Lines{c.line}) << (c.type ? c.type : "none");
     }
-}
-
-TEST(Pickup, OnOffIsExactAndMissingKeepsTheLamp) {
-    Patch patch;
-    Decode(patch, PatchBuilder().Param("65", "Pickup Enable", "On"));
-    EXPECT_TRUE(PanelOf(patch, Module::Pickup).lampOn);
-    EXPECT_TRUE(PanelOf(patch, Module::Pickup).list.enabled);
-    Decode(patch, PatchBuilder().Param("64", "Pickup Type", "S"));
-    EXPECT_TRUE(PanelOf(patch, Module::Pickup).lampOn);
-    Decode(patch, PatchBuilder().Param("65", "Pickup Enable", "ON"));
-    EXPECT_FALSE(PanelOf(patch, Module::Pickup).lampOn);
-    EXPECT_FALSE(PanelOf(patch, Module::Pickup).list.enabled);
-}
-
-TEST(Pickup, TakesTheFirstRecordWithoutANameTest) {
     Patch patch;
     Decode(patch, PatchBuilder().Param("64", "Amp A Gain", "HB").Param("64", "Pickup Type", "SC"));
     EXPECT_EQ(PanelOf(patch, Module::Pickup).list.lines, Lines{"HB->SC"});
+    Decode(patch, PatchBuilder().Param("65", "Pickup Enable", "On"));
+    Decode(patch, PatchBuilder().Param("64", "Pickup Type", "S"));
+    EXPECT_TRUE(PanelOf(patch, Module::Pickup).lampOn && PanelOf(patch, Module::Pickup).list.enabled);
+    Decode(patch, PatchBuilder().Param("65", "Pickup Enable", "ON"));
+    EXPECT_FALSE(PanelOf(patch, Module::Pickup).lampOn || PanelOf(patch, Module::Pickup).list.enabled);
 }
 
-TEST(Decode, BeforeAnyPatchEveryLampIsOffAndEveryListEmptyAndEnabled) {
-    const Patch patch;
-    EXPECT_EQ(patch.name, "------");
-    EXPECT_FALSE(patch.loaded);
-    for (const ModulePanel &panel : patch.panels) {
-        EXPECT_FALSE(panel.lampOn);
-        EXPECT_TRUE(panel.list.lines.empty());
-        EXPECT_TRUE(panel.list.enabled);
-        EXPECT_EQ(panel.list.selected, -1);
+// What a patch leaves of the one decoded before it, where every module was on: a module without
+// an activity parameter (or without a known model, which names none) keeps its lamp and enabling;
+// activity values count exactly as written.
+TEST(Decode, WhatIsKeptOfThePatchBefore) {
+    using Params = std::vector<std::array<const char *, 3>>; // id, name line, text
+    const struct {
+        const char *what;
+        Params between, patch; // `between` is decoded after the first patch, before `patch`
+        Module module;
+        bool lampOn, enabled;
+        Lines lines;
+    } cases[] = {
+        {"no activity parameter", {}, {{"128", "Wah Type", "Cry Wah"}}, Module::Wah, true, true, {"CRYWAH", "", ""}},
+        {"no activity parameter, off before", {{"129", "Wah Enable", "Off"}}, {{"128", "Wah Type", "Cry Wah"}},
+         Module::Wah, false, false, {"CRYWAH", "", ""}},
+        {"no known model", {}, {{"2433", "Dist Enable", "Off"}, {"2432", "Dist Type", "Tube Screamer"}},
+         Module::Distortion, true, true, {"", "", "", "", ""}},
+        {"no LFO assignment", {}, {{"8259", "LFO1 Min", "0"}}, Module::Lfo1, true, true, {""}},
+        {"\"on\" is not On", {}, {{"2433", "Dist Enable", "on"}, {"2432", "Dist Type", "Screamer"}},
+         Module::Distortion, false, false, {"SCREAM", "", ""}},
+        {"\"none\" is an assignment", {}, {{"8194", "Expression Assign", "none"}}, Module::Expression, true, true,
+         {"none", "PEDAL MIN", "PEDAL MAX", ""}},
+        {"None is unassigned", {}, {{"8194", "Expression Assign", "None"}}, Module::Expression, false, false,
+         {"NOLINK"}},
+        {"None is unassigned", {}, {{"8258", "LFO2 Assign", "None"}}, Module::Lfo2, false, false, {"NOLINK"}},
+    };
+    for (const auto &c : cases) {
+        Patch patch;
+        Decode(patch, AllOn());
+        for (const Params *params : {&c.between, &c.patch}) {
+            PatchBuilder builder;
+            for (const auto &[id, name, text] : *params)
+                builder.Param(id, name, text);
+            if (!params->empty())
+                Decode(patch, builder);
+        }
+        const ModulePanel &panel = PanelOf(patch, c.module);
+        EXPECT_EQ(panel.lampOn, c.lampOn) << c.what;
+        EXPECT_EQ(panel.list.enabled, c.enabled) << c.what;
+        EXPECT_EQ(panel.list.lines, c.lines) << c.what;
+        EXPECT_EQ(panel.list.selected, 0) << c.what;
     }
-}
-
-TEST(Decode, AllModulesOn) {
-    Patch patch;
-    EXPECT_TRUE(Decode(patch, AllOn()).accepted);
-    EXPECT_EQ(patch.name, "All On");
-    for (const ModuleInfo &info : Modules()) {
-        EXPECT_TRUE(PanelOf(patch, info.module).lampOn) << info.name;
-        EXPECT_TRUE(PanelOf(patch, info.module).list.enabled) << info.name;
-    }
-    EXPECT_EQ(LineAt(PanelOf(patch, Module::Expression).list, 0), "DST-DRIVE");
-    EXPECT_EQ(PanelOf(patch, Module::Expression).list.selected, 0);
-    EXPECT_EQ(LineAt(PanelOf(patch, Module::Lfo1).list, 0), "DLY-LEVEL");
-    EXPECT_EQ(LineAt(PanelOf(patch, Module::Lfo2).list, 0), "CHO-SPEED");
-    EXPECT_EQ(LineAt(PanelOf(patch, Module::AmplifierB).list, 0), "DIGMTL");
-    EXPECT_EQ(LineAt(PanelOf(patch, Module::EqualizerB).list, 0), "SCOOP");
-}
-
-TEST(Decode, ActivityValuesAreExact) {
-    PatchBuilder builder;
-    builder.Param("2433", "Dist Enable", "on").Param("2432", "Dist Type", "Screamer");
-    builder.Param("8194", "Expression Assign", "none");
-    Patch patch;
-    Decode(patch, builder);
-    EXPECT_FALSE(PanelOf(patch, Module::Distortion).lampOn);
-    EXPECT_FALSE(PanelOf(patch, Module::Distortion).list.enabled);
-    // A lower-case "none" is an assignment like any other: lamp on, shown unchanged.
-    EXPECT_TRUE(PanelOf(patch, Module::Expression).lampOn);
-    EXPECT_EQ(LineAt(PanelOf(patch, Module::Expression).list, 0), "none");
-}
-
-TEST(Decode, UnassignedExpressionAndLfosAreGreyedWithNolink) {
-    Patch patch;
-    Decode(patch, AllOn());
-    PatchBuilder off;
-    off.Param("8194", "Expression Assign", "None")
-        .Param("8258", "LFO1 Assign", "None")
-        .Param("8258", "LFO2 Assign", "None");
-    Decode(patch, off);
-    for (Module module : {Module::Expression, Module::Lfo1, Module::Lfo2}) {
-        EXPECT_FALSE(PanelOf(patch, module).lampOn);
-        EXPECT_FALSE(PanelOf(patch, module).list.enabled);
-        EXPECT_EQ(PanelOf(patch, module).list.lines, Lines{"NOLINK"});
-        EXPECT_EQ(PanelOf(patch, module).list.selected,
-                  0); // the closing pass selects Expression's line 0 too
-    }
-}
-
-TEST(Decode, MissingActivityParameterKeepsTheLampAndEnablingOfThePatchBefore) {
-    Patch patch;
-    Decode(patch, AllOn());
-    PatchBuilder lacking; // models present, activity parameters absent
-    lacking.Param("128", "Wah Type", "Cry Wah").Param("768", "Chorus/FX Type", "Flanger");
-    lacking.Param("2496", "Amp A Type", "Clean");
-    Decode(patch, lacking);
-    EXPECT_TRUE(PanelOf(patch, Module::Wah).lampOn);
-    EXPECT_TRUE(PanelOf(patch, Module::Wah).list.enabled);
-    EXPECT_TRUE(PanelOf(patch, Module::ChorusFx).lampOn);
-    EXPECT_TRUE(PanelOf(patch, Module::AmplifierA).list.enabled);
-    EXPECT_EQ(LineAt(PanelOf(patch, Module::Wah).list, 0), "CRYWAH");
-
-    PatchBuilder offs;
-    offs.Param("129", "Wah Enable", "Off").Param("769", "Chorus/FX Enable", "Off");
-    Decode(patch, offs);
-    Decode(patch, lacking);
-    EXPECT_FALSE(PanelOf(patch, Module::Wah).lampOn);
-    EXPECT_FALSE(PanelOf(patch, Module::Wah).list.enabled);
-}
-
-TEST(Decode, ModuleWithoutAKnownModelLooksNothingUp) {
-    Patch patch;
-    Decode(patch, AllOn());
-    // The enable record says Off, but the model names no model: no activity parameter.
-    PatchBuilder unknown;
-    unknown.Param("2433", "Dist Enable", "Off").Param("2432", "Dist Type", "Tube Screamer");
-    Decode(patch, unknown);
-    EXPECT_TRUE(PanelOf(patch, Module::Distortion).lampOn);
-    EXPECT_EQ(PanelOf(patch, Module::Distortion).list.lines, (Lines{"", "", "", "", ""}));
-}
-
-TEST(Decode, LfoWithoutAssignmentKeepsItsLampAndIsEnabled) {
-    Patch patch;
-    Decode(patch, AllOn());
-    Decode(patch, PatchBuilder().Param("8259", "LFO1 Min", "0"));
-    EXPECT_TRUE(PanelOf(patch, Module::Lfo1).lampOn);
-    EXPECT_TRUE(PanelOf(patch, Module::Lfo1).list.enabled);
-    EXPECT_EQ(PanelOf(patch, Module::Lfo1).list.lines, Lines{""});
 }
 
 TEST(Decode, ListsFollowTheirLampsAfterTheClosingPass) {
@@ -215,15 +154,6 @@ TEST(Decode, RefusedSchemaVersionChangesNothing) {
     }
 }
 
-TEST(Decode, DecodingTwiceGivesTheSamePanels) {
-    Patch once;
-    Decode(once, AllOn());
-    Patch twice = once;
-    Decode(twice, AllOn());
-    for (std::size_t i = 0; i < kModuleCount; ++i)
-        EXPECT_EQ(once.panels[i].list.lines, twice.panels[i].list.lines);
-}
-
 TEST(Decode, BadInputDecodesByTheRules) {
     using namespace std::string_literals;
     const std::string nuls = "\0\0<ID>64</ID>\r\n\0\r\n\xff\r\n\x80\r\n<Text>S\0</Text>\r\n"s;
@@ -241,8 +171,14 @@ TEST(Decode, BadInputDecodesByTheRules) {
     EXPECT_EQ(PanelOf(patch, Module::Pickup).list.lines, Lines{"SC->HB"});
 }
 
-TEST(Decode, LoadMarksThePatchLoadedEvenWhenRefusedOrUnreadable) {
+// Before any patch every lamp is off and every list empty and enabled; an unreadable file still
+// counts as loaded and decodes as the empty patch.
+TEST(Decode, StartUpStateAndAnUnreadableLoad) {
     Patch patch;
+    EXPECT_EQ(patch.name, "------");
+    EXPECT_FALSE(patch.loaded);
+    for (const ModulePanel &panel : patch.panels)
+        EXPECT_TRUE(!panel.lampOn && panel.list.lines.empty() && panel.list.enabled && panel.list.selected == -1);
     const LoadOutcome outcome = LoadPatchFile(patch, "/nonexistent/folder/x.rp350p");
     EXPECT_FALSE(outcome.readOk);
     EXPECT_TRUE(outcome.decode.accepted);
