@@ -180,37 +180,32 @@ TEST(SearchModules, FiveModulesWithTheirIdsAndModelListsFoundByTheirWholeEntry) 
 // ---- Refusals -----------------------------------------------------------------------------------
 
 TEST_F(TempTree, RefusalsComeInTheirOrderAndNameTheControlToCorrect) {
-    const fs::path file = Write("not-a-folder.rp350p", "x");
-#ifdef _WIN32
-    const std::string trailing = "Remove Traling '\\' character";
-#else
-    const std::string trailing = "Remove Traling '/' character";
-#endif
+    const fs::path::string_type separator(1, fs::path::preferred_separator);
+    const std::string trailing =
+        "Remove Traling '" + std::string(1, static_cast<char>(separator[0])) + "' character";
     EXPECT_EQ(TrailingSeparatorMessage(), trailing);
-    const auto separator = fs::path::preferred_separator;
-
-    auto expectRefusal = [](const SearchRefusal &refusal, std::string_view message, SearchFocus focus) {
-        EXPECT_TRUE(refusal.refused);
-        EXPECT_EQ(refusal.message, message);
-        EXPECT_EQ(refusal.focus, focus);
+    const struct {
+        fs::path folder;
+        bool module, model;
+        std::string_view message;
+        SearchFocus focus;
+    } cases[] = {
+        // The separator is tested first, even on a folder that exists and with nothing chosen.
+        {root.native() + separator, false, false, trailing, SearchFocus::FolderField},
+        {separator, true, true, trailing, SearchFocus::FolderField},
+        {"", true, true, kSearchPathMissingMessage, SearchFocus::FolderField},
+        {root / "missing", true, true, kSearchPathMissingMessage, SearchFocus::FolderField},
+        {Write("not-a-folder.rp350p", "x"), true, true, kSearchPathMissingMessage, SearchFocus::FolderField},
+        {root, false, false, "Select Model", SearchFocus::ModuleList},
+        {root, true, false, "Select Type", SearchFocus::ModelList},
+        {root, true, true, "", SearchFocus::None},
     };
-    // The separator is tested first, even on a folder that exists and with nothing chosen.
-    expectRefusal(CheckSearchStart(root.native() + separator, false, false), trailing,
-                  SearchFocus::FolderField);
-    expectRefusal(CheckSearchStart(fs::path::string_type(1, separator), true, true), trailing,
-                  SearchFocus::FolderField);
-    expectRefusal(CheckSearchStart("", true, true), kSearchPathMissingMessage, SearchFocus::FolderField);
-    expectRefusal(CheckSearchStart(root / "missing", true, true), kSearchPathMissingMessage,
-                  SearchFocus::FolderField);
-    expectRefusal(CheckSearchStart(file, true, true), kSearchPathMissingMessage, SearchFocus::FolderField);
-    expectRefusal(CheckSearchStart(root, false, false), "Select Model", SearchFocus::ModuleList);
-    expectRefusal(CheckSearchStart(root, true, false), "Select Type", SearchFocus::ModelList);
-
-    const SearchRefusal accepted = CheckSearchStart(root, true, true);
-    EXPECT_FALSE(accepted.refused);
-    EXPECT_EQ(accepted.message, "");
-    EXPECT_EQ(accepted.focus, SearchFocus::None);
-
+    for (const auto &c : cases) {
+        const SearchRefusal refusal = CheckSearchStart(c.folder, c.module, c.model);
+        EXPECT_EQ(refusal.refused, !c.message.empty()) << c.folder;
+        EXPECT_EQ(refusal.message, c.message) << c.folder;
+        EXPECT_EQ(refusal.focus, c.focus) << c.folder;
+    }
     // A link to a folder is a folder to search.
     if (!test::MakeLink(root, root / "link", test::LinkTo::Folder))
         GTEST_SKIP() << test::kNoLinks;
@@ -229,74 +224,6 @@ TEST(IsPatchFilePath, AnExtensionAnywhereInThePathCaseSensitively) {
 }
 
 // ---- The match test -----------------------------------------------------------------------------
-
-TEST(AnalyzePatch, ModelIsASubstringOfTheModelText) {
-    const SearchTarget phaser = MakeSearchTarget(*FindSearchModule("Chorus/Fx"), "Phaser");
-    for (const char *model : {"Phaser", "Trig Phaser", "MXR Phaser", "EH Phaser"})
-        EXPECT_TRUE(AnalyzePatch(PatchBytes("Off", "Screamer", "On", model), phaser)) << model;
-    EXPECT_FALSE(AnalyzePatch(PatchBytes("Off", "Screamer", "On", "phaser"), phaser)); // case counts
-    EXPECT_FALSE(AnalyzePatch(PatchBytes("Off", "Screamer", "On", "Flanger"), phaser));
-
-    const SearchTarget trig = MakeSearchTarget(*FindSearchModule("Chorus/Fx"), "Trig Phaser");
-    EXPECT_FALSE(AnalyzePatch(PatchBytes("Off", "Screamer", "On", "Phaser"), trig));
-    EXPECT_TRUE(
-        AnalyzePatch(PatchBytes("On", "808", "Off", "Flanger"), MakeSearchTarget(SearchModules()[1], "808")));
-}
-
-TEST(AnalyzePatch, ModuleMustBeOnAsWrittenInTheFirstEnableRecord) {
-    EXPECT_TRUE(AnalyzePatch(PatchBytes("On", "Screamer"), Screamer()));
-    EXPECT_FALSE(AnalyzePatch(PatchBytes("Off", "Screamer"), Screamer()));
-    EXPECT_FALSE(AnalyzePatch(PatchBytes("ON", "Screamer"), Screamer()));
-    // The value line is taken raw: any "On" in it will do.
-    EXPECT_TRUE(AnalyzePatch(PatchBytes("Only", "Screamer"), Screamer()));
-
-    // Only the first record of each id decides.
-    PatchBuilder offThenOn;
-    offThenOn.Param("2433", "Dist Enable", "Off").Param("2432", "Dist Type", "Screamer");
-    offThenOn.Param("2433", "Dist Enable", "On");
-    EXPECT_FALSE(AnalyzePatch(offThenOn.Bytes(), Screamer()));
-    PatchBuilder onThenOff;
-    onThenOff.Param("2433", "Dist Enable", "On").Param("2433", "Dist Enable", "Off");
-    onThenOff.Param("2432", "Dist Type", "Grunge").Param("2432", "Dist Type", "Screamer");
-    EXPECT_FALSE(AnalyzePatch(onThenOff.Bytes(), Screamer())); // the first type record says Grunge
-    EXPECT_TRUE(AnalyzePatch(onThenOff.Bytes(), MakeSearchTarget(SearchModules()[1], "Grunge")));
-}
-
-TEST(AnalyzePatch, KeysAreExactAndTheNameLineIsNotTested) {
-    PatchBuilder wrongIds;
-    wrongIds.Param("24330", "Dist Enable", "On").Param("12432", "Dist Type", "Screamer");
-    EXPECT_FALSE(AnalyzePatch(wrongIds.Bytes(), Screamer()));
-
-    PatchBuilder typeFirst; // file order does not matter; the name line says anything
-    typeFirst.Param("2432", "Wah Min", "Screamer").Param("2433", "Amp A Gain", "On");
-    EXPECT_TRUE(AnalyzePatch(typeFirst.Bytes(), Screamer()));
-
-    PatchBuilder onlyEnable;
-    onlyEnable.Param("2433", "Dist Enable", "On");
-    EXPECT_FALSE(AnalyzePatch(onlyEnable.Bytes(), Screamer()));
-    PatchBuilder onlyType;
-    onlyType.Param("2432", "Dist Type", "Screamer");
-    EXPECT_FALSE(AnalyzePatch(onlyType.Bytes(), Screamer()));
-}
-
-TEST(AnalyzePatch, TheValueIsTheFifthCrLfLineFromTheKey) {
-    // Lines end at CR LF only; the text after the last CR LF is a line of its own.
-    const std::string record = "<ID>2433</ID>\r\nb\r\nc\r\nd\r\n<Text>On</Text>";
-    const std::string type = "\r\n<ID>2432</ID>\r\n\r\n\r\n\r\nScreamer";
-    EXPECT_TRUE(AnalyzePatch(record + type, Screamer()));
-    EXPECT_FALSE(AnalyzePatch("<ID>2433</ID>\r\nb\r\nc\r\n<Text>On</Text>\r\nOff" + type, Screamer()));
-    EXPECT_FALSE(AnalyzePatch("<ID>2433</ID>\r\nb\r\nc\r\nd\r\ne\r\nOn" + type, Screamer()));
-    // A lone CR or LF does not end a line: the LF-only file is one line, its value line empty.
-    const std::string lfOnly = "<ID>2433</ID>\nb\nc\nd\n<Text>On</Text>\n<ID>2432</ID>\n\n\n\nScreamer";
-    EXPECT_FALSE(AnalyzePatch(lfOnly, Screamer()));
-    EXPECT_TRUE(AnalyzePatch("<ID>2433</ID>\r\nb\r\nc\r\nd\r\n\tOff\rOn\r\n" + type, Screamer()));
-    // The model must lie inside the line, not run into its CR LF.
-    EXPECT_FALSE(AnalyzePatch(record + "\r\n<ID>2432</ID>\r\n\r\n\r\n\r\nScreame\r\nr",
-                              MakeSearchTarget(SearchModules()[1], "Screamer")));
-    // Fewer lines than five: the value line is empty.
-    EXPECT_FALSE(AnalyzePatch("<ID>2433</ID>\r\nOn\r\nOn\r\nOn" + type, Screamer()));
-    EXPECT_FALSE(AnalyzePatch("", Screamer()));
-}
 
 // The matcher against the patch reader's own lines, on random texts made of the pieces that
 // matter, whole and in chunks as small as one byte.
@@ -575,6 +502,7 @@ Observed Observe(const fs::path &root, SearchOptions options,
     options.stop = &stop;
     seen.outcome = RunPatchSearch(root, Screamer(), options, &observer);
     EXPECT_EQ(seen.reported, seen.outcome.results);
+    EXPECT_EQ(seen.statuses.back(), seen.outcome.status);
     return seen;
 }
 
@@ -586,7 +514,6 @@ void ExpectStoppedWhereItSays(const Observed &ours, const PlainSearch &plain) {
     EXPECT_EQ(outcome.patchFiles, plain.PatchFilesAmongFirst(outcome.entries));
     EXPECT_EQ(outcome.analyzed, plain.PatchFilesAmongFirst(ours.progress.entriesDone));
     EXPECT_EQ(outcome.status, StoppedStatus(outcome.analyzed, outcome.patchFiles));
-    EXPECT_EQ(ours.statuses.back(), outcome.status);
     std::vector<fs::path> expected;
     for (const fs::path &path : plain.results)
         if (std::find(plain.list.begin(), plain.list.begin() + ours.progress.entriesDone, path) !=
@@ -596,52 +523,35 @@ void ExpectStoppedWhereItSays(const Observed &ours, const PlainSearch &plain) {
 }
 
 TEST_F(TempTree, StatusTextsFollowTheSearch) {
-    std::vector<std::string> statuses;
-    std::vector<fs::path> reported;
-    SearchObserver observer;
-    observer.onStatus = [&](std::string_view status) { statuses.emplace_back(status); };
-    observer.onResult = [&](const fs::path &path) { reported.push_back(path); };
-
     EXPECT_EQ(StoppedStatus(3, 10), "Search stopped: 3 of 10 patch files analyzed");
-
+    const std::string searching = "Searching Digitech RP patches...", start = "Start Analyzing...",
+                      none = "No Patches Found!";
     // An empty tree: nothing found, and the results shown before stay.
-    SearchOutcome outcome = RunPatchSearch(root, Screamer(), {}, &observer);
-    EXPECT_EQ(statuses, (std::vector<std::string>{"Searching Digitech RP patches...", "No Patches Found!"}));
-    EXPECT_EQ(outcome.status, "No Patches Found!");
-    EXPECT_FALSE(outcome.resultsReplaced);
+    Observed seen = Observe(root, {});
+    EXPECT_EQ(seen.statuses, (std::vector<std::string>{searching, none}));
+    EXPECT_FALSE(seen.outcome.resultsReplaced);
 
-    // One patch file, the last entry: "Last Patch", counting the patch files before it.
+    // One patch file, the last entry, matching or not: "Last Patch", counting the patch files before it.
     const fs::path only = Write("only.rp350p", PatchBytes("On", "Screamer"));
-    statuses.clear();
-    outcome = RunPatchSearch(root, Screamer(), {}, &observer);
     const std::string last = "Last Patch: 0 -> " + only.string();
-    EXPECT_EQ(statuses,
-              (std::vector<std::string>{"Searching Digitech RP patches...", "Start Analyzing...", last}));
-    EXPECT_EQ(outcome.status, last);
-    EXPECT_EQ(outcome.results, std::vector<fs::path>{only});
-    EXPECT_EQ(reported, outcome.results);
-    // It is the last entry whether it matches or not.
+    seen = Observe(root, {});
+    EXPECT_EQ(seen.statuses, (std::vector<std::string>{searching, start, last}));
+    EXPECT_EQ(seen.outcome.results, std::vector<fs::path>{only});
     Write("only.rp350p", PatchBytes("Off", "Screamer"));
-    outcome = RunPatchSearch(root, Screamer());
-    EXPECT_EQ(outcome.status, last);
-    EXPECT_TRUE(outcome.results.empty());
-    EXPECT_TRUE(outcome.resultsReplaced);
+    seen = Observe(root, {});
+    EXPECT_EQ(seen.outcome.status, last);
+    EXPECT_TRUE(seen.outcome.results.empty() && seen.outcome.resultsReplaced);
 
     // When the last entry is not a patch file, the last patch file's status stays.
     Write("sub/readme.txt", "x");
-    statuses.clear();
-    outcome = RunPatchSearch(root, Screamer(), {}, &observer);
-    EXPECT_EQ(statuses.back(), "Analyze Patch -> " + only.string());
-    EXPECT_EQ(outcome.status, statuses.back());
+    EXPECT_EQ(Observe(root, {}).outcome.status, "Analyze Patch -> " + only.string());
 
     // Entries but no patch file: nothing found, and the result list is emptied.
     fs::remove(only);
-    statuses.clear();
-    outcome = RunPatchSearch(root, Screamer(), {}, &observer);
-    EXPECT_EQ(statuses, (std::vector<std::string>{"Searching Digitech RP patches...", "Start Analyzing...",
-                                                  "No Patches Found!"}));
-    EXPECT_TRUE(outcome.resultsReplaced);
-    EXPECT_EQ(outcome.analyzed, 0u);
+    seen = Observe(root, {});
+    EXPECT_EQ(seen.statuses, (std::vector<std::string>{searching, start, none}));
+    EXPECT_TRUE(seen.outcome.resultsReplaced);
+    EXPECT_EQ(seen.outcome.analyzed, 0u);
 }
 
 // Names are bytes on POSIX systems, where they need not be UTF-8, and UTF-16 on Windows, where
@@ -676,7 +586,6 @@ TEST_F(TempTree, ResultsAndStatusesAreThoseOfAPlainSearchWhateverTheThreads) {
         const unsigned threads = options.threads;
         EXPECT_EQ(ours.outcome.results, plain.results) << threads << " " << options.entriesAhead;
         EXPECT_EQ(ours.statuses, plain.statuses) << threads << " " << options.entriesAhead;
-        EXPECT_EQ(ours.outcome.status, plain.statuses.back()) << threads;
         EXPECT_EQ(ours.outcome.entries, plain.list.size()) << threads;
         EXPECT_EQ(ours.outcome.analyzed, plain.analyzed) << threads;
         EXPECT_EQ(ours.progress.analyzed, plain.analyzed) << threads;
