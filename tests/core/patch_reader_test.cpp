@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <array>
 #include <random>
 
 #include "file_system_support.h"
@@ -22,9 +23,12 @@ namespace {
 
 using test::PatchBuilder;
 
-FoundValue Find(const std::string &bytes, std::string_view context, std::string_view id) {
-    PatchText text = MakePatchText(bytes);
-    return FindParameter(text, context, id);
+// Patch bytes holding the records given as id, name line, text.
+std::string Records(std::initializer_list<std::array<const char *, 3>> records) {
+    PatchBuilder builder;
+    for (const auto &[id, name, text] : records)
+        builder.Param(id, name, text);
+    return builder.Bytes();
 }
 
 TEST(Lines, OnlyCrLfEndsALine) {
@@ -36,27 +40,22 @@ TEST(Lines, OnlyCrLfEndsALine) {
     EXPECT_EQ(Line(bytes, 5), "");
     EXPECT_EQ(Line(bytes, 0), "");
     EXPECT_EQ(Line("ends\r\n", 2), ""); // the empty last line behind the final CR LF
-}
-
-TEST(Lines, ReadLineMovesTheCursorAndStopsAtTheEnd) {
-    PatchText text = MakePatchText("a\r\nb\r\nc");
+    PatchText text = MakePatchText("a\r\nb");
     EXPECT_EQ(ReadLine(text), "a");
     EXPECT_EQ(text.cursor, 3u);
     EXPECT_EQ(ReadLine(text), "b");
-    EXPECT_EQ(ReadLine(text), "c");
-    EXPECT_EQ(text.cursor, 7u);
     EXPECT_EQ(ReadLine(text), "");
-    EXPECT_EQ(ReadLine(text), "");
-    EXPECT_EQ(text.cursor, 7u);
+    EXPECT_EQ(text.cursor, 4u);
 }
 
-TEST(SchemaVersion, ComparedAsTextAgainst1_2) {
+// The text between the first two quotes of line 2, compared as unsigned bytes with "1.2".
+TEST(SchemaVersion, TakenFromLine2AndComparedAsTextAgainst1_2) {
     for (const char *accepted : {"1.2", "1.1", "1.19", "0.9", "", "1.", "1.1999"}) {
         PatchBuilder patch;
         patch.schemaVersion = accepted;
         EXPECT_TRUE(CheckSchemaVersion(patch.Bytes()).accepted) << accepted;
     }
-    for (const char *refused : {"1.20", "1.21", "1.3", "2.0", "10", "1.2 "}) {
+    for (const char *refused : {"1.20", "1.21", "1.3", "2.0", "10", "1.2 ", "1.\xE9"}) {
         PatchBuilder patch;
         patch.schemaVersion = refused;
         const SchemaVerdict verdict = CheckSchemaVersion(patch.Bytes());
@@ -64,17 +63,9 @@ TEST(SchemaVersion, ComparedAsTextAgainst1_2) {
         EXPECT_EQ(verdict.message, "Wrong Schema Version!: " + std::string(refused) +
                                        "\r\nProgram Supports Version : 1.2\r\nAsk for New Version.");
     }
-}
-
-TEST(SchemaVersion, ComparesBytesAsUnsigned) {
-    // A high byte sorts after every ASCII digit: "1.\xE9" is newer than "1.2".
-    EXPECT_FALSE(CheckSchemaVersion("x\r\nv=\"1.\xE9\"\r\n").accepted);
-}
-
-TEST(SchemaVersion, TakenBetweenTheFirstTwoQuotesOfLine2) {
     EXPECT_EQ(CheckSchemaVersion("x\r\n<Root SchemaVersion=\"1.3\r\n").version, "1.3"); // no closing quote
     EXPECT_EQ(CheckSchemaVersion("x\r\n<Root a=\"0.1\" SchemaVersion=\"9.9\">\r\n").version, "0.1");
-    EXPECT_EQ(CheckSchemaVersion("x\r\n<Root>\r\n").version, "");
+    EXPECT_EQ(CheckSchemaVersion("<?xml?>\n<R SchemaVersion=\"1.2\">\n").version, ""); // LF only: one line
     EXPECT_TRUE(CheckSchemaVersion("").accepted); // an unreadable file decodes as empty
 }
 
@@ -84,99 +75,60 @@ TEST(PatchName, TagsRemovedBeforeTrimming) {
     EXPECT_EQ(ReadPatchName("1\r\n2\r\n<Name>Tom &amp; Jerry</Name>\r\n"), "Tom &amp; Jerry");
     EXPECT_EQ(ReadPatchName("1\r\n2\r\n<Name><Name>Twice</Name></Name>\r\n"), "Twice");
     EXPECT_EQ(ReadPatchName("only one line"), "");
+    EXPECT_EQ(ReadPatchName("<?xml?>\n<R>\n<Name>X</Name>\n"), "");
 }
 
-TEST(FindParameter, ValueTrimmedBeforeTagsAreRemoved) {
-    const std::string bytes = "<ID>3203</ID>\r\np\r\nv\r\nEQ A Bass\r\n\t\t<Text> 12 dB</Text>\r\n"
-                              "<ID>7</ID>\r\np\r\nv\r\nn\r\n  no tags  \r\n";
-    EXPECT_EQ(Find(bytes, "", "3203").value, " 12 dB");
-    EXPECT_EQ(Find(bytes, "", "7").value, "no tags");
-}
-
-TEST(FindParameter, KeyIsAnchoredByBothTags) {
-    const std::string bytes =
-        PatchBuilder().Param("164", "a", "one").Param("640", "b", "six").Param("64", "c", "S").Bytes();
-    EXPECT_EQ(Find(bytes, "", "64").value, "S");
-    EXPECT_EQ(Find(bytes, "", "640").value, "six");
-    EXPECT_FALSE(Find(bytes, "", "6").found);
-}
-
-TEST(FindParameter, ContextsWithoutRuleTakeTheFirstRecordUntested) {
-    const std::string bytes =
-        PatchBuilder().Param("2434", "Amp A Gain", "first").Param("2434", "Dist Drive", "second").Bytes();
-    EXPECT_EQ(Find(bytes, "Distortion", "2434").value, "first");
-    EXPECT_EQ(Find(bytes, "", "2434").value, "first");
-    EXPECT_EQ(Find(bytes, "Expression", "2434").value, "first");
-}
-
-TEST(FindParameter, SharedIdsToldApartByTheNameLine) {
-    const std::string bytes = PatchBuilder()
-                                  .Param("2497", "Amp A Gain", "30")
-                                  .Param("2497", "Amp B Gain", "75")
-                                  .Param("2560", "Cab A Type", "Twin 2x12")
-                                  .Param("2560", "Cab B Type", "Fane 4x12")
-                                  .Bytes();
-    EXPECT_EQ(Find(bytes, "Amp A", "2497").value, "30");
-    EXPECT_EQ(Find(bytes, "Amp B", "2497").value, "75");
-    EXPECT_EQ(Find(bytes, "Amp A", "2560").value, "Twin 2x12");
-    EXPECT_EQ(Find(bytes, "Amp B", "2560").value, "Fane 4x12");
-}
-
-TEST(FindParameter, CabinetIdAcceptsOnlyTheCabinetName) {
-    const std::string bytes =
-        PatchBuilder().Param("2560", "Amp A Type", "x").Param("2560", "Amp A Type Cab", "y").Bytes();
-    EXPECT_FALSE(Find(bytes, "Amp A", "2560").found);
-    const std::string other = PatchBuilder().Param("2497", "Cab A Type", "x").Bytes();
-    EXPECT_FALSE(Find(other, "Amp A", "2497").found); // "Cab A Type" is no amplifier name
-}
-
-TEST(FindParameter, AThirdOccurrenceIsNeverExamined) {
-    const std::string bytes = PatchBuilder()
-                                  .Param("8260", "LFO2 Max", "a")
-                                  .Param("8260", "LFO2 Max", "b")
-                                  .Param("8260", "LFO1 Max", "c")
-                                  .Bytes();
-    EXPECT_FALSE(Find(bytes, "LFO1", "8260").found);
-    EXPECT_EQ(Find(bytes, "LFO2", "8260").value, "a");
-}
-
-TEST(FindParameter, WahSecondOccurrenceNeedsWahMin) {
-    const std::string rejected =
-        PatchBuilder().Param("8196", "Expression Max", "99").Param("8196", "Wah Max", "80").Bytes();
-    EXPECT_FALSE(Find(rejected, "Wah", "8196").found);
-    const std::string accepted =
-        PatchBuilder().Param("8196", "Expression Max", "99").Param("8196", "Wah Min", "80").Bytes();
-    EXPECT_EQ(Find(accepted, "Wah", "8196").value, "80");
-    // At the first occurrence any of the four names will do.
-    const std::string first = PatchBuilder().Param("8196", "Wah Vol. Boost", "5").Bytes();
-    EXPECT_EQ(Find(first, "Wah", "8196").value, "5");
-}
-
-TEST(FindParameter, SecondOccurrenceIsSearchedBehindTheRejectedRecord) {
-    // The key appears again inside the rejected record's own lines: that copy is skipped.
-    const std::string bytes = "<ID>2498</ID>\r\n<ID>2498</ID>\r\nv\r\nAmp A Level\r\n<Text>1</Text>\r\n"
-                              "<ID>2498</ID>\r\np\r\nv\r\nAmp B Level\r\n<Text>2</Text>\r\n";
-    EXPECT_EQ(Find(bytes, "Amp B", "2498").value, "2");
-}
-
-TEST(FindParameter, RecordsCutOffAtTheEndOfTheText) {
-    // The value line lies beyond the end: found, empty.
-    EXPECT_EQ(Find("<ID>5</ID>\r\np\r\nv\r\nname", "", "5").found, true);
-    EXPECT_EQ(Find("<ID>5</ID>\r\np\r\nv\r\nname", "", "5").value, "");
-    // The name line lies beyond the end: every name test fails.
-    EXPECT_FALSE(Find("<ID>2497</ID>\r\np\r\nv", "Amp A", "2497").found);
-    EXPECT_TRUE(Find("<ID>2497</ID>\r\np\r\nv", "", "2497").found);
-}
-
-TEST(FindParameter, LfOnlyFileIsOneLine) {
-    const std::string bytes =
-        "<?xml?>\n<R SchemaVersion=\"1.2\">\n<Name>X</Name>\n<ID>65</ID>\np\nv\nn\n<Text>On</Text>\n";
-    EXPECT_EQ(CheckSchemaVersion(bytes).version, "");
-    EXPECT_EQ(ReadPatchName(bytes), "");
-    const FoundValue untested = Find(bytes, "", "65");
-    EXPECT_TRUE(untested.found);
-    EXPECT_EQ(untested.value, "");
-    EXPECT_FALSE(Find(bytes, "LFO1", "65").found);
+// The key anchored by both tags, the value line trimmed before its tags are removed, and the
+// name-line rules for the ids several modules share.
+TEST(FindParameter, KeysValuesAndTheNameLineRules) {
+    const std::string anchored = Records({{"164", "a", "one"}, {"640", "b", "six"}, {"64", "c", "S"}});
+    const std::string untested = Records({{"2434", "Amp A Gain", "first"}, {"2434", "Dist Drive", "second"}});
+    const std::string shared = Records({{"2497", "Amp A Gain", "30"}, {"2497", "Amp B Gain", "75"},
+                                        {"2560", "Cab A Type", "Twin 2x12"}, {"2560", "Cab B Type", "Fane 4x12"}});
+    const std::string thrice = Records({{"8260", "LFO2 Max", "a"}, {"8260", "LFO2 Max", "b"}, {"8260", "LFO1 Max", "c"}});
+    const std::string lfOnly = "<ID>65</ID>\np\nv\nn\n<Text>On</Text>\n";
+    const struct {
+        std::string bytes;
+        const char *context, *id;
+        bool found;
+        const char *value;
+    } cases[] = {
+        {"<ID>3203</ID>\r\np\r\nv\r\nEQ A Bass\r\n\t\t<Text> 12 dB</Text>\r\n", "", "3203", true, " 12 dB"},
+        {"<ID>7</ID>\r\np\r\nv\r\nn\r\n  no tags  \r\n", "", "7", true, "no tags"},
+        {anchored, "", "64", true, "S"},
+        {anchored, "", "640", true, "six"},
+        {anchored, "", "6", false, ""},
+        {untested, "Distortion", "2434", true, "first"}, // contexts without a rule: the first record
+        {untested, "Expression", "2434", true, "first"},
+        {shared, "Amp A", "2497", true, "30"},
+        {shared, "Amp B", "2497", true, "75"},
+        {shared, "Amp A", "2560", true, "Twin 2x12"},
+        {shared, "Amp B", "2560", true, "Fane 4x12"},
+        {Records({{"2560", "Amp A Type", "x"}, {"2560", "Amp A Type Cab", "y"}}), "Amp A", "2560", false, ""},
+        {Records({{"2497", "Cab A Type", "x"}}), "Amp A", "2497", false, ""}, // no amplifier name
+        {thrice, "LFO1", "8260", false, ""}, // a third occurrence is never examined
+        {thrice, "LFO2", "8260", true, "a"},
+        // The Wah's second occurrence needs "Wah Min"; at the first any of its four names will do.
+        {Records({{"8196", "Expression Max", "99"}, {"8196", "Wah Max", "80"}}), "Wah", "8196", false, ""},
+        {Records({{"8196", "Expression Max", "99"}, {"8196", "Wah Min", "80"}}), "Wah", "8196", true, "80"},
+        {Records({{"8196", "Wah Vol. Boost", "5"}}), "Wah", "8196", true, "5"},
+        // The key inside the rejected record's own lines is skipped.
+        {"<ID>2498</ID>\r\n<ID>2498</ID>\r\nv\r\nAmp A Level\r\n<Text>1</Text>\r\n"
+         "<ID>2498</ID>\r\np\r\nv\r\nAmp B Level\r\n<Text>2</Text>\r\n",
+         "Amp B", "2498", true, "2"},
+        // Cut off at the end: a value line beyond it is empty; a name line beyond it fails every test.
+        {"<ID>5</ID>\r\np\r\nv\r\nname", "", "5", true, ""},
+        {"<ID>2497</ID>\r\np\r\nv", "Amp A", "2497", false, ""},
+        {"<ID>2497</ID>\r\np\r\nv", "", "2497", true, ""},
+        {lfOnly, "", "65", true, ""}, // a file with LF line ends is one line
+        {lfOnly, "LFO1", "65", false, ""},
+    };
+    for (const auto &c : cases) {
+        PatchText text = MakePatchText(c.bytes);
+        const FoundValue found = FindParameter(text, c.context, c.id);
+        EXPECT_EQ(found.found, c.found) << c.context << " " << c.id << " in " << c.bytes;
+        EXPECT_EQ(found.value, c.value) << c.context << " " << c.id << " in " << c.bytes;
+    }
 }
 
 // The index must give exactly what scanning gives, for any text and any id.
@@ -242,7 +194,9 @@ protected:
     void TearDown() override { std::filesystem::remove_all(folder); }
 };
 
-TEST_F(ReadPatchFileTest, ReadsEveryByteUnchanged) {
+// Every byte as it is; a missing file, a folder, a FIFO nobody writes into and a device that never
+// ends read as empty with a reason, and nothing is created or waited for.
+TEST_F(ReadPatchFileTest, ReadsEveryByteOrNothingWithAReason) {
     const std::string bytes("a\r\n\0b\xff\xfe\r\r\n\n\0", 12);
     std::ofstream(folder / "p.rp350p", std::ios::binary) << bytes;
     std::string error;
@@ -250,30 +204,17 @@ TEST_F(ReadPatchFileTest, ReadsEveryByteUnchanged) {
     EXPECT_EQ(text.bytes, bytes);
     EXPECT_EQ(text.cursor, 0u);
     EXPECT_EQ(error, "");
-}
-
-TEST_F(ReadPatchFileTest, MissingFileAndFolderReadAsEmptyWithAReason) {
-    std::string error;
-    EXPECT_EQ(ReadPatchFile(folder / "missing.rp350p", &error).bytes, "");
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(std::filesystem::exists(folder / "missing.rp350p")); // never created
-    error.clear();
-    EXPECT_EQ(ReadPatchFile(folder, &error).bytes, "");
-    EXPECT_FALSE(error.empty());
-}
-
-TEST_F(ReadPatchFileTest, APipeOrDeviceIsNotReadAndDoesNotHang) {
+    std::vector<std::filesystem::path> unreadable = {folder / "missing.rp350p", folder};
 #ifndef _WIN32
-    const auto fifo = folder / "pipe.rp350p";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0); // nobody ever writes into it: a read would wait forever
-    std::string error;
-    EXPECT_EQ(ReadPatchFile(fifo, &error).bytes, "");
-    EXPECT_EQ(error, "it is not a regular file");
-    EXPECT_EQ(ReadPatchFile("/dev/zero", &error).bytes, ""); // a read would never end
-    EXPECT_EQ(error, "it is not a regular file");
-#else
-    GTEST_SKIP() << "no pipes in the file system here";
+    ASSERT_EQ(::mkfifo((folder / "pipe.rp350p").c_str(), 0600), 0);
+    unreadable.insert(unreadable.end(), {folder / "pipe.rp350p", "/dev/zero"});
 #endif
+    for (const auto &path : unreadable) {
+        error.clear();
+        EXPECT_EQ(ReadPatchFile(path, &error).bytes, "") << path;
+        EXPECT_NE(error, "") << path;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "missing.rp350p"));
 }
 
 TEST_F(ReadPatchFileTest, AnUnreadableFileReadsAsEmptyWithAReason) {
