@@ -34,70 +34,50 @@ TEST(LibraryFormat, EightFieldsEachFollowedByAComma) {
     EXPECT_EQ(InsertFirst("b\r\ntail", "a,"), "a,\r\nb\r\ntail");
 }
 
-TEST(LibraryLines, OnlyCrLfTerminatedStretchesAreLines) {
+// Only CR LF terminated stretches are lines; deleting one keeps every other byte.
+TEST(LibraryLines, OnlyCrLfTerminatedStretchesAreLinesAndDeleteKeepsTheRest) {
     const std::string text = "Wah,A,\r\n\r\nDelay,B,\r\nWah,unterminated,";
     EXPECT_EQ(LineCount(text), 3u);
     EXPECT_EQ(LineAt(text, 2), "Delay,B,");
     EXPECT_EQ(LineAt(text, 3), "");
     EXPECT_EQ(ListNames(text, "Wah"), std::vector<std::string>{"A"});
     EXPECT_EQ(FindEntry(text, "Wah", "unterminated"), -1);
-}
-
-TEST(LibraryLines, DeleteKeepsEverythingElseByteForByte) {
-    const std::string text = "a\r\nb\r\nc\r\ntail";
-    EXPECT_EQ(DeleteLine(text, 0), "b\r\nc\r\ntail");
-    EXPECT_EQ(DeleteLine(text, 2), "a\r\nb\r\ntail");
+    EXPECT_EQ(DeleteLine(text, 0), "\r\nDelay,B,\r\nWah,unterminated,");
+    EXPECT_EQ(DeleteLine(text, 2), "Wah,A,\r\n\r\nWah,unterminated,");
     EXPECT_EQ(DeleteLine(text, 3), text); // the unterminated tail is no line
     EXPECT_EQ(DeleteLine(text, 99), text);
     EXPECT_EQ(DeleteLine("only\r\n", 0), "");
-    EXPECT_EQ(DeleteLine("a\r\nlast\r\n", 1), "a\r\n");
     EXPECT_EQ(DeleteLine("x\r\r\n\n", 0), "\n");
 }
 
-TEST(LibraryFind, FindIgnoresTheCaseOfAToZOnlyAndModulesExactly) {
-    const std::string text = FormatEntry(Entry("Wah", "Funky")) + "\r\n" +
-                             FormatEntry(Entry("Delay", "funky")) + "\r\n" +
-                             FormatEntry(Entry("Wah", "\xC9t\xE9")) + "\r\n";
-    EXPECT_EQ(FindEntry(text, "Wah", "funky"), 0);
-    EXPECT_EQ(FindEntry(text, "Wah", "FUNKY"), 0);
+// A name is found ignoring the case of a to z only, the module exactly, the nearer of two names
+// differing in case first; its rows are collected by the exact name. A comma ends the name field,
+// and lines of no library module are never listed.
+TEST(LibraryFind, NamesByTheCaseOfAToZModulesExactly) {
+    const std::string text = FormatEntry(Entry("Wah", "Funky")) + "\r\n" + FormatEntry(Entry("Delay", "funky")) +
+                             "\r\n" + FormatEntry(Entry("Wah", "\xC9t\xE9")) + "\r\n" +
+                             FormatEntry(Entry("Wah", "a", "first")) + "\r\n" + FormatEntry(Entry("Wah", "A")) +
+                             "\r\n" + FormatEntry(Entry("Wah", "a", "third")) + "\r\n" +
+                             FormatEntry(Entry("Wah", "b,c")) + "\r\n";
+    const std::pair<const char *, long> finds[] = {{"funky", 0},      {"FUNKY", 0}, {"\xC9T\xE9", 2},
+                                                   {"\xE9T\xE9", -1}, {"A", 3},     {"b,c", -1},
+                                                   {"b", 6}};
+    for (const auto &[name, line] : finds)
+        EXPECT_EQ(FindEntry(text, "Wah", name), line) << name;
     EXPECT_EQ(FindEntry(text, "Delay", "FUNKY"), 1);
     EXPECT_EQ(FindEntry(text, "wah", "Funky"), -1);
-    EXPECT_EQ(FindEntry(text, "Wah", "\xC9T\xE9"), 2); // 't' folds, the accented letters do not
-    EXPECT_EQ(FindEntry(text, "Wah", "\xE9T\xE9"), -1);
-    // The rows are looked up by the exact name.
     EXPECT_TRUE(EntryRows(text, "Wah", "funky").empty());
-    EXPECT_EQ(EntryRows(text, "Wah", "Funky").size(), 1u);
-}
-
-TEST(LibraryFind, DuplicatesDifferingInCaseFindTheNearerOneAndRowsCollectAll) {
-    const std::string text = FormatEntry(Entry("Wah", "a", "first")) + "\r\n" +
-                             FormatEntry(Entry("Wah", "A", "second")) + "\r\n" +
-                             FormatEntry(Entry("Wah", "a", "third")) + "\r\n";
-    EXPECT_EQ(FindEntry(text, "Wah", "A"), 0);
-    EXPECT_EQ(FindEntry(text, "Wah", "a"), 0);
     const auto groups = EntryRows(text, "Wah", "a");
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_EQ(groups[0][0], "first");
     EXPECT_EQ(groups[1][0], "third");
-}
+    EXPECT_EQ(EntryRows(text, "Wah", "b").front()[0], "c");
 
-TEST(LibraryFind, ACommaInANameSplitsTheField) {
-    const std::string text = FormatEntry(Entry("Wah", "a,b")) + "\r\n";
-    EXPECT_EQ(ListNames(text, "Wah"), std::vector<std::string>{"a"});
-    EXPECT_EQ(FindEntry(text, "Wah", "a,b"), -1);
-    EXPECT_EQ(FindEntry(text, "Wah", "a"), 0);
-    EXPECT_EQ(EntryRows(text, "Wah", "a").front()[0], "b");
-}
-
-TEST(LibraryFind, ForeignLinesAreNeverListed) {
-    const std::string text = "\r\nGarbage line\r\nAmplifier C,x,\r\n,Wah,\r\nwah,x,\r\n";
+    const std::string foreign = "\r\nGarbage line\r\nAmplifier C,x,\r\n,Wah,\r\nwah,x,\r\n";
     for (const std::string_view module : LibraryModules())
-        EXPECT_TRUE(ListNames(text, module).empty()) << module;
-    // A bare module name is a line of that module with an empty name.
-    EXPECT_EQ(ListNames("Wah\r\n", "Wah"), std::vector<std::string>{""});
+        EXPECT_TRUE(ListNames(foreign, module).empty()) << module;
+    EXPECT_EQ(ListNames("Wah\r\n", "Wah"), std::vector<std::string>{""}); // a module with an empty name
     EXPECT_EQ(LibraryModules().size(), 14u);
-    EXPECT_EQ(LibraryModules().front(), "Wah");
-    EXPECT_EQ(LibraryModules()[4], "Amplifier B");
 }
 
 // A model of the library as a list of lines, changed the way the commands change the file.
@@ -117,6 +97,11 @@ TEST(LibraryProperty, AddsRenamesAndRemovesTouchOnlyTheirOwnLines) {
     const std::vector<std::string> names = {"A", "a", "Lead", "lead", "Solo", "x,y", ""};
     const std::vector<std::string> modules = {"Wah", "Delay", "LFO 1"};
     auto pick = [&](const std::vector<std::string> &from) { return from[random() % from.size()]; };
+    auto upper = [](std::string s) {
+        for (char &c : s)
+            c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+        return s;
+    };
     for (int round = 0; round < 200; ++round) {
         LibraryModel model;
         model.lines = {"", "Foreign,line,\xFF", "Delay,Old,r0,,,,,,", "Wah"};
@@ -129,17 +114,10 @@ TEST(LibraryProperty, AddsRenamesAndRemovesTouchOnlyTheirOwnLines) {
             // Where the model finds it: the first line of the module whose name matches without a-z case.
             long expected = -1;
             for (std::size_t i = 0; i < model.lines.size() && expected < 0; ++i) {
-                std::string lineModule = model.lines[i].substr(0, model.lines[i].find(','));
-                std::string rest = model.lines[i].find(',') == std::string::npos
-                                       ? ""
-                                       : model.lines[i].substr(model.lines[i].find(',') + 1);
-                std::string lineName = rest.substr(0, rest.find(','));
-                auto upper = [](std::string s) {
-                    for (char &c : s)
-                        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-                    return s;
-                };
-                if (lineModule == module && upper(lineName) == upper(name))
+                const std::string &line = model.lines[i];
+                const std::size_t comma = line.find(',');
+                const std::string rest = comma == std::string::npos ? "" : line.substr(comma + 1);
+                if (line.substr(0, comma) == module && upper(rest.substr(0, rest.find(','))) == upper(name))
                     expected = static_cast<long>(i);
             }
             ASSERT_EQ(found, expected);
@@ -195,21 +173,31 @@ protected:
     }
 };
 
-TEST_F(LibraryFileTest, AMissingFileIsCreatedEmpty) {
-    const LibraryRead read = ReadLibraryFile(folder / "LibraryRP350.dat");
-    EXPECT_TRUE(read.ok);
-    EXPECT_EQ(read.text, "");
-    EXPECT_TRUE(std::filesystem::exists(folder / "LibraryRP350.dat"));
-    EXPECT_EQ(std::filesystem::file_size(folder / "LibraryRP350.dat"), 0u);
-}
-
-TEST_F(LibraryFileTest, AFolderByThatNameDoesNotReadAsAnEmptyLibrary) {
-    std::filesystem::create_directory(folder / "LibraryRP350.dat");
-    const LibraryRead read = ReadLibraryFile(folder / "LibraryRP350.dat");
-    EXPECT_FALSE(read.ok);
-    EXPECT_FALSE(read.error.empty());
-    EXPECT_FALSE(WriteLibraryFile(folder / "LibraryRP350.dat", "Wah,x,,,,,,,\r\n").empty());
-    EXPECT_TRUE(std::filesystem::is_directory(folder / "LibraryRP350.dat"));
+// A missing library is created empty; a folder by its name or a file that cannot be read is no
+// library at all (never an empty one, which the next write would make the file).
+TEST_F(LibraryFileTest, AMissingFileIsCreatedEmptyAndAnUnreadableOneIsNoLibrary) {
+    const auto path = folder / "LibraryRP350.dat";
+    LibraryRead read = ReadLibraryFile(path);
+    EXPECT_TRUE(read.ok && read.text.empty());
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    read = ReadLibraryFile(path);
+    EXPECT_FALSE(read.ok || read.error.empty());
+    EXPECT_FALSE(WriteLibraryFile(path, "Wah,x,,,,,,,\r\n").empty());
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+    if (!test::kPermissionsLockAccess)
+        GTEST_SKIP() << test::kNoAccessPermissions;
+    std::filesystem::remove(path);
+    std::ofstream(path, std::ios::binary) << "Wah,keep,,,,,,,\r\n";
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    EXPECT_TRUE(test::AsUnprivileged([&] {
+        const LibraryRead locked = ReadLibraryFile(path);
+        return !locked.ok && !locked.error.empty() && locked.text.empty();
+    }));
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
 }
 
 // Permissions are mode bits on POSIX systems; on Windows what a file keeps is its attributes.
@@ -248,50 +236,25 @@ TEST_F(LibraryFileTest, AWriteThroughALinkReplacesTheTarget) {
     EXPECT_EQ(Read(target), "new\r\n");
 }
 
-TEST_F(LibraryFileTest, AFailedWriteLeavesTheOldFileWhole) {
-    if (!test::kPermissionsLockAccess)
-        GTEST_SKIP() << test::kNoAccessPermissions;
+// A write that cannot be made (into a missing folder, a folder the user may not write, over a
+// read-only file) fails with a reason and leaves the old file whole.
+TEST_F(LibraryFileTest, AWriteThatCannotBeMadeLeavesTheOldFileWhole) {
     using std::filesystem::perms;
+    EXPECT_NE(WriteLibraryFile(folder / "gone" / "LibraryRP350.dat", "Wah,x,,,,,,,\r\n"), "");
+    EXPECT_FALSE(std::filesystem::exists(folder / "gone"));
     const auto path = folder / "LibraryRP350.dat";
     std::ofstream(path, std::ios::binary) << "Wah,keep,,,,,,,\r\n";
+    std::filesystem::permissions(folder, perms::all);
+    std::filesystem::permissions(path, perms::owner_read | perms::group_read | perms::others_read);
+    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(path, "").empty(); }));
+    EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
+    std::filesystem::permissions(path, perms::owner_write, std::filesystem::perm_options::add);
+    if (!test::kPermissionsLockAccess)
+        GTEST_SKIP() << test::kNoAccessPermissions;
     std::filesystem::permissions(folder, perms::owner_read | perms::owner_exec | perms::group_read |
                                              perms::group_exec | perms::others_read | perms::others_exec);
     EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(path, "").empty(); }));
     std::filesystem::permissions(folder, perms::owner_all);
-    EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
-}
-
-TEST_F(LibraryFileTest, AWriteIntoAMissingFolderFailsWithAReason) {
-    const auto path = folder / "gone" / "LibraryRP350.dat";
-    EXPECT_NE(WriteLibraryFile(path, "Wah,x,,,,,,,\r\n"), "");
-    EXPECT_FALSE(std::filesystem::exists(path));
-}
-
-TEST_F(LibraryFileTest, AReadOnlyFileIsNotReplaced) {
-    const auto path = folder / "LibraryRP350.dat";
-    std::ofstream(path, std::ios::binary) << "Wah,keep,,,,,,,\r\n";
-    std::filesystem::permissions(folder, std::filesystem::perms::all);
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::group_read |
-                                           std::filesystem::perms::others_read);
-    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(path, "").empty(); }));
-    EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
-    std::filesystem::permissions(path, std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::add);
-}
-
-TEST_F(LibraryFileTest, AnUnreadableFileDoesNotReadAsAnEmptyLibrary) {
-    if (!test::kPermissionsLockAccess)
-        GTEST_SKIP() << test::kNoAccessPermissions;
-    const auto path = folder / "LibraryRP350.dat";
-    std::ofstream(path, std::ios::binary) << "Wah,keep,,,,,,,\r\n";
-    std::filesystem::permissions(folder, std::filesystem::perms::all);
-    std::filesystem::permissions(path, std::filesystem::perms::none);
-    EXPECT_TRUE(test::AsUnprivileged([&] {
-        const LibraryRead read = ReadLibraryFile(path);
-        return !read.ok && !read.error.empty() && read.text.empty();
-    }));
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
     EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
 }
 
