@@ -26,11 +26,15 @@ ModulePanels AllOnPanels() {
     return panels;
 }
 
+// Each typed or stored text of the header is shown by the display rule on its own, so that a
+// Windows-1252 number beside a UTF-8 name (or the other way round) reads right.
 TEST(PatchSheet, HeaderLocationAndFooter) {
     const ModulePanels panels = AllOnPanels();
-    const PatchSheet sheet = BuildPatchSheet({panels, "Clean", "01", "/home/me/patches/Clean.rp350p"});
+    const PatchSheet sheet = BuildPatchSheet({panels, "Caf\xE9", "\xE9", "/home/me/patches/Clean.rp350p"});
     ASSERT_NE(TextAt(sheet, 20, 300), nullptr);
-    EXPECT_EQ(TextAt(sheet, 20, 300)->text, "Patch Name: Clean    PATCH NUMBER: 01");
+    EXPECT_EQ(TextAt(sheet, 20, 300)->text, "Patch Name: Caf\xC3\xA9    PATCH NUMBER: \xC3\xA9");
+    EXPECT_EQ(BuildPatchSheet({panels, "Caf\xC3\xA9", "01", "p"}).texts.front().text,
+              "Patch Name: Caf\xC3\xA9    PATCH NUMBER: 01");
     EXPECT_EQ(TextAt(sheet, 20, 400)->text, "Patch Location: /home/me/patches/Clean.rp350p");
     EXPECT_EQ(TextAt(sheet, 20, 400)->font, SheetFont::Location);
     EXPECT_EQ(TextAt(sheet, 20, 4250)->text.rfind("Printed with Patchlens 1.21", 0), 0u);
@@ -52,27 +56,17 @@ TEST(PatchSheet, CollectionPatchNumbersCountUpFromTheFirst) {
         EXPECT_EQ(CollectionPatchNumber(c.first, c.page), c.number) << c.first << " + " << c.page;
 }
 
-TEST(PatchSheet, CaptionsInDrawingOrderWhiteOnBlack) {
-    const ModulePanels panels = AllOnPanels();
+// Fifteen boxes, each under its caption (white on black), one row a line; a missing line prints
+// as an empty row.
+TEST(PatchSheet, CaptionsBoxesAndRows) {
+    ModulePanels panels = AllOnPanels();
+    panels[IndexOf(Module::Delay)].list.lines = {"ALGDLY"};
     const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", "p"});
-    std::vector<std::string> captions;
-    for (const SheetText &text : sheet.texts)
-        if (text.background == kSheetBlack) {
-            captions.push_back(text.text);
-            EXPECT_EQ(text.colour, kSheetWhite);
-        }
-    const std::vector<std::string> expected = {
-        "Pickup_______",  "Wah_________",   "Compressor__",   "Distortion____", "Amplifier A___",
-        "Equalizer A___", "Noise Gate____", "Chorus/Fx____",  "Delay________",  "Reverb______",
-        "Expression__",   "Amplifier B___", "Equalizer B___", "LFO 1_______",   "LFO 2_______"};
-    EXPECT_EQ(captions, expected);
+    EXPECT_EQ(std::count_if(sheet.texts.begin(), sheet.texts.end(),
+                            [](const SheetText &t) { return t.background == kSheetBlack && t.colour == kSheetWhite; }),
+              15);
     EXPECT_EQ(TextAt(sheet, 2000, 3000)->text, "Equalizer B___");
     EXPECT_EQ(TextAt(sheet, 3000, 3000), nullptr); // the third row has no block in the middle
-}
-
-TEST(PatchSheet, BoxesAndRowPositions) {
-    const ModulePanels panels = AllOnPanels();
-    const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", "p"});
     ASSERT_EQ(sheet.boxes.size(), 15u);
     EXPECT_EQ(sheet.boxes[0], (SheetBox{20, 600, 710, 850})); // the Pickup's short box
     EXPECT_EQ(sheet.boxes[1], (SheetBox{1000, 600, 1710, 1350}));
@@ -82,12 +76,6 @@ TEST(PatchSheet, BoxesAndRowPositions) {
     EXPECT_EQ(TextAt(sheet, 1010, 735)->text, "MODEL");
     EXPECT_EQ(TextAt(sheet, 1010, 1235)->text, "KNOB5= 5");
     EXPECT_EQ(TextAt(sheet, 4010, 3135 + 300)->text, ""); // an empty line is an empty row
-}
-
-TEST(PatchSheet, MissingLinesPrintAsEmptyRows) {
-    ModulePanels panels = AllOnPanels();
-    panels[IndexOf(Module::Delay)].list.lines = {"ALGDLY"};
-    const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", "p"});
     EXPECT_EQ(TextAt(sheet, 3010, 1935)->text, "ALGDLY");
     for (int row = 1; row < 6; ++row) {
         ASSERT_NE(TextAt(sheet, 3010, 1935 + 100 * row), nullptr);
@@ -160,24 +148,11 @@ TEST(PatchSheet, TheWholePathStaysReadableAboveTheBlocks) {
     }
 }
 
-// Each typed or stored text is shown by the display rule on its own, so that a Windows-1252 number
-// beside a UTF-8 name (or the other way round) reads right.
-TEST(PatchSheet, HeaderShowsEachFieldByTheDisplayRule) {
-    const ModulePanels panels = AllOnPanels();
-    EXPECT_EQ(BuildPatchSheet({panels, "Caf\xE9", "\xE9", "p"}).texts.front().text,
-              "Patch Name: Caf\xC3\xA9    PATCH NUMBER: \xC3\xA9");
-    EXPECT_EQ(BuildPatchSheet({panels, "Caf\xC3\xA9", "\xE9", "p"}).texts.front().text,
-              "Patch Name: Caf\xC3\xA9    PATCH NUMBER: \xC3\xA9");
-}
-
+// The height rounds to the nearest whole unit, a half to the even neighbour.
 TEST(PatchSheet, LocationFontHeightByResolution) {
-    EXPECT_EQ(LocationFontHeight(300), 77);
-    EXPECT_EQ(LocationFontHeight(600), 153);
-    EXPECT_EQ(LocationFontHeight(1200), 307);
-    EXPECT_EQ(LocationFontHeight(72), 18);  // 18.4
-    EXPECT_EQ(LocationFontHeight(180), 46); // 46.0
-    EXPECT_EQ(LocationFontHeight(45), 12);  // 11.5: the even neighbour
-    EXPECT_EQ(LocationFontHeight(135), 34); // 34.5: the even neighbour
+    const std::pair<int, int> heights[] = {{300, 77}, {600, 153}, {1200, 307}, {72, 18}, {180, 46}, {45, 12}, {135, 34}};
+    for (const auto &[dpi, height] : heights)
+        EXPECT_EQ(LocationFontHeight(dpi), height) << dpi;
 }
 
 } // namespace
