@@ -62,26 +62,6 @@ TEST(ParseCommandLine, UsageErrorsExitWith2AndShowTheUsage) {
     }
 }
 
-// The usage names the search and lists each searchable module's models in their order.
-TEST(UsageText, ListsTheSearchAndEverySearchableModuleWithItsModels) {
-    const std::string text = UsageText();
-    std::string flat; // the lines joined, without their indentation
-    for (std::size_t i = 0, end = 0; i < text.size(); i = end + 1) {
-        end = std::min(text.find('\n', i), text.size());
-        const std::string line = text.substr(i, end - i);
-        EXPECT_LE(line.size(), 100u) << line;
-        flat += line.substr(std::min(line.find_first_not_of(' '), line.size())) + " ";
-    }
-    EXPECT_NE(flat.find("patchlens --search FOLDER --module MODULE --model MODEL"), std::string::npos);
-    for (const SearchModule &module : SearchModules()) {
-        std::string entry = std::string(module.entry) + ":";
-        for (std::string_view model : module.models)
-            entry += " " + std::string(model) + ",";
-        entry.back() = ' ';
-        EXPECT_NE(flat.find(entry), std::string::npos) << entry;
-    }
-}
-
 TEST(JsonString, EscapesAndShowsBytesByTheDisplayRule) {
     EXPECT_EQ(JsonString("a\"b\\c"), R"("a\"b\\c")");
     EXPECT_EQ(JsonString(std::string("\r\n\t\x01\x1f", 5)), R"("\r\n\t\u0001\u001f")");
@@ -260,7 +240,6 @@ TEST_F(DumpTest, SearchRefusalsPrintTheirMessageAndExitWith1) {
         {{"--search", (folder / "missing").string(), "--module", "Delay", "--model", "Tape"},
          "Could not find Search Path!"},
         {{"--search", path, "--model", "Tape"}, "Select Model"},
-        {{"--search", path, "--module", "Select Model", "--model", "Tape"}, "Select Model"},
         {{"--search", path, "--module", "Delay"}, "Select Type"},
     };
     for (const auto &[args, message] : cases) {

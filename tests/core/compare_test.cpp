@@ -34,21 +34,6 @@ protected:
     }
 };
 
-TEST(ComparePatches, SamplesAgainstThemselvesAndEachOther) {
-    std::vector<FreshPatch> samples;
-    for (const auto &entry : std::filesystem::directory_iterator(kSamples))
-        samples.push_back(DecodeFresh(entry.path()));
-    ASSERT_GE(samples.size(), 2u);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        ASSERT_TRUE(samples[i].usable());
-        const PatchComparison same = ComparePatches(samples[i].patch, samples[i].patch);
-        EXPECT_FALSE(same.differs);
-        EXPECT_EQ(same.modules[IndexOf(Module::Pickup)].lines.size(), 1u);
-        EXPECT_EQ(same.modules[IndexOf(Module::Lfo2)].lines.size(), kComparedLines);
-        EXPECT_TRUE(ComparePatches(samples[i].patch, samples[(i + 1) % samples.size()].patch).differs);
-    }
-}
-
 // Screamer Blues edited in one place: only the edited module differs, in its lamp and list
 // enabling or in the lines the edit shows in.
 TEST_F(CompareTest, EditedCopiesDifferWhereTheyWereEdited) {
