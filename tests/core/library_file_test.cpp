@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #ifdef _WIN32
@@ -78,77 +77,6 @@ TEST(LibraryFind, NamesByTheCaseOfAToZModulesExactly) {
         EXPECT_TRUE(ListNames(foreign, module).empty()) << module;
     EXPECT_EQ(ListNames("Wah\r\n", "Wah"), std::vector<std::string>{""}); // a module with an empty name
     EXPECT_EQ(LibraryModules().size(), 14u);
-}
-
-// A model of the library as a list of lines, changed the way the commands change the file.
-struct LibraryModel {
-    std::vector<std::string> lines;
-    std::string tail;
-    std::string Text() const {
-        std::string text;
-        for (const std::string &line : lines)
-            text += line + "\r\n";
-        return text + tail;
-    }
-};
-
-TEST(LibraryProperty, AddsRenamesAndRemovesTouchOnlyTheirOwnLines) {
-    std::mt19937 random(42);
-    const std::vector<std::string> names = {"A", "a", "Lead", "lead", "Solo", "x,y", ""};
-    const std::vector<std::string> modules = {"Wah", "Delay", "LFO 1"};
-    auto pick = [&](const std::vector<std::string> &from) { return from[random() % from.size()]; };
-    auto upper = [](std::string s) {
-        for (char &c : s)
-            c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-        return s;
-    };
-    for (int round = 0; round < 200; ++round) {
-        LibraryModel model;
-        model.lines = {"", "Foreign,line,\xFF", "Delay,Old,r0,,,,,,", "Wah"};
-        model.tail = random() % 2 ? "Wah,unterminated," : "";
-        std::string text = model.Text();
-        for (int step = 0; step < 30; ++step) {
-            const std::string module = pick(modules);
-            const std::string name = pick(names);
-            const long found = FindEntry(text, module, name);
-            // Where the model finds it: the first line of the module whose name matches without a-z case.
-            long expected = -1;
-            for (std::size_t i = 0; i < model.lines.size() && expected < 0; ++i) {
-                const std::string &line = model.lines[i];
-                const std::size_t comma = line.find(',');
-                const std::string rest = comma == std::string::npos ? "" : line.substr(comma + 1);
-                if (line.substr(0, comma) == module && upper(rest.substr(0, rest.find(','))) == upper(name))
-                    expected = static_cast<long>(i);
-            }
-            ASSERT_EQ(found, expected);
-            const std::string line = FormatEntry(Entry(module, name, std::to_string(step)));
-            switch (random() % 3) {
-            case 0: // add, overwriting a match
-                if (found >= 0) {
-                    text = DeleteLine(text, static_cast<std::size_t>(found));
-                    model.lines.erase(model.lines.begin() + found);
-                }
-                text = InsertFirst(text, line);
-                model.lines.insert(model.lines.begin(), line);
-                break;
-            case 1: // remove
-                if (found < 0)
-                    break;
-                text = DeleteLine(text, static_cast<std::size_t>(found));
-                model.lines.erase(model.lines.begin() + found);
-                break;
-            default: // rename to another name, keeping the rows
-                if (found < 0)
-                    break;
-                const std::string renamed = FormatEntry(
-                    {module, pick(names), RowsOfLine(LineAt(text, static_cast<std::size_t>(found)))});
-                text = InsertFirst(DeleteLine(text, static_cast<std::size_t>(found)), renamed);
-                model.lines.erase(model.lines.begin() + found);
-                model.lines.insert(model.lines.begin(), renamed);
-            }
-            ASSERT_EQ(text, model.Text());
-        }
-    }
 }
 
 class LibraryFileTest : public ::testing::Test {
