@@ -13,6 +13,7 @@
 #include "patch_builder.h"
 #include "patch_dump.h"
 #include "search/patch_search.h"
+#include "temp_folder.h"
 #include "text/path_bytes.h"
 
 namespace patchlens {
@@ -70,18 +71,10 @@ TEST(JsonString, EscapesAndShowsBytesByTheDisplayRule) {
     EXPECT_EQ(JsonString("Caf\xE9 \x80"), "\"Caf\xC3\xA9 \xE2\x82\xAC\""); // otherwise Windows-1252
 }
 
-class DumpTest : public ::testing::Test {
+class DumpTest : public test::TempFolder {
 protected:
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() /
-        ("patchlens-dump-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    void SetUp() override { std::filesystem::create_directories(folder); }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-
-    std::string Write(const std::string &name, const std::string &bytes) {
-        const auto path = folder / PathFromBytes(name);
-        std::ofstream(path, std::ios::binary) << bytes;
-        return PathBytes(path);
+    std::string File(const std::string &name, const std::string &bytes) {
+        return PathBytes(Write(PathFromBytes(name), bytes));
     }
 
     int Run(std::vector<std::string> args, std::string &out, std::string &err) {
@@ -130,8 +123,8 @@ TEST_F(DumpTest, RefusedAndUnreadableFilesSetStatus1AndKeepThePreviousState) {
     PatchBuilder newer;
     newer.schemaVersion = "1.3";
     newer.name = "Newer";
-    const std::string a = Write("a.rp350p", first.Bytes());
-    const std::string b = Write("b.rp350p", newer.Bytes());
+    const std::string a = File("a.rp350p", first.Bytes());
+    const std::string b = File("b.rp350p", newer.Bytes());
     const std::string missing = (folder / "missing.rp350p").string();
     std::string out, err;
     EXPECT_EQ(Run({"--dump", "--json", b, a, b, missing, folder.string()}, out, err), 1);
@@ -159,13 +152,13 @@ TEST_F(DumpTest, HostileFilesNeitherReachTheTerminalNorEndTheRun) {
     const std::string hostileName = "red\x1b[31m.rp350p";
     const std::string hostileShown = "red\\x1b[31m.rp350p";
 #endif
-    const std::string hostile = Write(hostileName, builder.Bytes());
-    const std::string huge = Write("huge.rp350p", "x");
+    const std::string hostile = File(hostileName, builder.Bytes());
+    const std::string huge = File("huge.rp350p", "x");
     std::error_code ec;
     test::ResizeSparse(PathFromBytes(huge), std::uintmax_t{1} << 40, ec);
     PatchBuilder after;
     after.name = "After";
-    const std::string good = Write("good.rp350p", after.Bytes());
+    const std::string good = File("good.rp350p", after.Bytes());
     std::string out, err;
     EXPECT_EQ(Run({"--dump", hostile, huge, good}, out, err), 1);
     for (const char raw : {'\x1b', '\x07'}) {
@@ -186,7 +179,7 @@ TEST_F(DumpTest, HostileFilesNeitherReachTheTerminalNorEndTheRun) {
 // Without a display the folder's patches come in the order the patch list shows them.
 TEST_F(DumpTest, WithoutADisplayAFolderIsListedInThePatchListsOrder) {
     for (const char *name : {"B.rp350p", "a.rp350p", "c.RP350P", "\xC3\x89t\xC3\xA9.rp350p", "d.rp350p"})
-        Write(name, PatchBuilder().Bytes());
+        File(name, PatchBuilder().Bytes());
     std::string out, err;
     EXPECT_EQ(Run({folder.string()}, out, err), 0);
     std::vector<std::string> order;
@@ -222,13 +215,13 @@ TEST_F(DumpTest, SearchPrintsTheMatchingPathsLevelByLevelAndTheStatusOnStderr) {
     std::filesystem::create_directories(folder / "sub");
 #ifdef _WIN32
     // Names are UTF-16 here and reach the command line as text: the search tests cover odd names.
-    const std::string top = Write("cafe.rp350p", DistortionPatch("On", "Screamer"));
+    const std::string top = File("cafe.rp350p", DistortionPatch("On", "Screamer"));
 #else
-    const std::string top = Write("caf\xe9.rp350p", DistortionPatch("On", "Screamer")); // not UTF-8
+    const std::string top = File("caf\xe9.rp350p", DistortionPatch("On", "Screamer")); // not UTF-8
 #endif
-    Write("off.rp350p", DistortionPatch("Off", "Screamer"));
+    File("off.rp350p", DistortionPatch("Off", "Screamer"));
     const std::string deep =
-        Write((std::filesystem::path("sub") / "deep.rp350p").string(), DistortionPatch("On", "Screamer"));
+        File((std::filesystem::path("sub") / "deep.rp350p").string(), DistortionPatch("On", "Screamer"));
     std::string out, err;
     EXPECT_EQ(Run({"--search", folder.string(), "--module", "Distortion", "--model", "Screamer"}, out, err),
               0);
@@ -267,9 +260,9 @@ TEST_F(DumpTest, SearchRefusalsPrintTheirMessageAndExitWith1) {
 TEST_F(DumpTest, CompareShowsNamesEscapedAndACopyDoesNotDiffer) {
     PatchBuilder builder;
     builder.name = "Blues\x1b";
-    const std::string a = Write("a.rp350p", builder.Bytes());
-    const std::string copy = Write("copy.rp350p", builder.Bytes());
-    const std::string b = Write("b.rp350p", builder.Param("64", "Pickup Type", "SC&gt;HB").Bytes());
+    const std::string a = File("a.rp350p", builder.Bytes());
+    const std::string copy = File("copy.rp350p", builder.Bytes());
+    const std::string b = File("b.rp350p", builder.Param("64", "Pickup Type", "SC&gt;HB").Bytes());
     std::string out, err;
     EXPECT_EQ(Run({"--compare", a, copy}, out, err), 0);
     EXPECT_EQ(out, "");
@@ -282,7 +275,7 @@ TEST_F(DumpTest, CompareShowsNamesEscapedAndACopyDoesNotDiffer) {
 TEST_F(DumpTest, CompareOfARefusedOrUnreadableFileIsTrouble) {
     PatchBuilder newer;
     newer.schemaVersion = "1.3";
-    const std::string refused = Write("newer.rp350p", newer.Bytes());
+    const std::string refused = File("newer.rp350p", newer.Bytes());
     const std::string missing = (folder / "missing.rp350p").string();
     std::string out, err;
     EXPECT_EQ(Run({"--compare", "--json", refused, missing}, out, err), 2);

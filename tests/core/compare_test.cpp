@@ -9,6 +9,7 @@
 #include "compare/patch_compare.h"
 #include "file_system_support.h"
 #include "patch_builder.h"
+#include "temp_folder.h"
 
 namespace patchlens {
 namespace {
@@ -21,18 +22,7 @@ std::string WithText(std::string bytes, const std::string &id, std::string_view 
     return bytes.replace(open, bytes.find("</Text>", open) - open, text);
 }
 
-class CompareTest : public ::testing::Test {
-protected:
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("patchlens-compare-" + test::RunTag());
-    void SetUp() override { std::filesystem::create_directories(folder); }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-
-    std::filesystem::path Write(const std::string &name, const std::string &bytes) {
-        std::ofstream(folder / name, std::ios::binary) << bytes;
-        return folder / name;
-    }
-};
+class CompareTest : public test::TempFolder {};
 
 // Screamer Blues edited in one place: only the edited module differs, in its lamp and list
 // enabling or in the lines the edit shows in.

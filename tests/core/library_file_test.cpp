@@ -16,6 +16,7 @@
 #include "file_system_support.h"
 #include "files/whole_file.h"
 #include "library/library_file.h"
+#include "temp_folder.h"
 #include "unprivileged.h"
 
 namespace patchlens {
@@ -79,27 +80,7 @@ TEST(LibraryFind, NamesByTheCaseOfAToZModulesExactly) {
     EXPECT_EQ(LibraryModules().size(), 14u);
 }
 
-class LibraryFileTest : public ::testing::Test {
-protected:
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() /
-        ("patchlens-library-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    void SetUp() override {
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-    }
-    void TearDown() override {
-        std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add);
-        std::filesystem::remove_all(folder);
-    }
-    std::string Read(const std::filesystem::path &path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
-};
+class LibraryFileTest : public test::TempFolder {};
 
 // A missing library is created empty; a folder by its name or a file that cannot be read is no
 // library at all (never an empty one, which the next write would make the file).
@@ -121,8 +102,8 @@ TEST_F(LibraryFileTest, AMissingFileIsCreatedEmptyAndAnUnreadableOneIsNoLibrary)
     std::filesystem::permissions(folder, std::filesystem::perms::all);
     std::filesystem::permissions(path, std::filesystem::perms::none);
     EXPECT_TRUE(test::AsUnprivileged([&] {
-        const LibraryRead locked = ReadLibraryFile(path);
-        return !locked.ok && !locked.error.empty() && locked.text.empty();
+        const LibraryRead refused = ReadLibraryFile(path);
+        return !refused.ok && !refused.error.empty() && refused.text.empty();
     }));
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
     EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");

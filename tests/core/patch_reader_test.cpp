@@ -12,6 +12,7 @@
 #include "patch/decode.h"
 #include "patch/patch_text.h"
 #include "patch_builder.h"
+#include "temp_folder.h"
 #include "unprivileged.h"
 
 #ifndef _WIN32
@@ -184,23 +185,14 @@ TEST(FindParameter, IndexOfAnotherTextIsNotUsed) {
     EXPECT_EQ(FindParameter(second, "", "65").value, "Off");
 }
 
-class ReadPatchFileTest : public ::testing::Test {
-protected:
-    std::filesystem::path folder =
-        std::filesystem::temp_directory_path() /
-        ("patchlens-reader-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    void SetUp() override { std::filesystem::create_directories(folder); }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-};
+class ReadPatchFileTest : public test::TempFolder {};
 
 // Every byte as it is; a missing file, a folder, a FIFO nobody writes into, a device that never
 // ends and a file the user may not read read as empty with a reason; nothing is created or waited for.
 TEST_F(ReadPatchFileTest, ReadsEveryByteOrNothingWithAReason) {
     const std::string bytes("a\r\n\0b\xff\xfe\r\r\n\n\0", 12);
-    std::ofstream(folder / "p.rp350p", std::ios::binary) << bytes;
     std::string error;
-    const PatchText text = ReadPatchFile(folder / "p.rp350p", &error);
+    const PatchText text = ReadPatchFile(Write("p.rp350p", bytes), &error);
     EXPECT_EQ(text.bytes, bytes);
     EXPECT_EQ(text.cursor, 0u);
     EXPECT_EQ(error, "");

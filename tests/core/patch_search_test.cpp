@@ -26,6 +26,7 @@
 #include "patch/patch_text.h"
 #include "patch_builder.h"
 #include "search/patch_search.h"
+#include "temp_folder.h"
 #include "unprivileged.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -81,37 +82,13 @@ bool StreamVerdict(const std::string &bytes, const SearchTarget &target, std::si
     return AnalyzePatchStream(in, target, chunk);
 }
 
-// A folder of its own under the system's temporary folder, removed afterwards.
-class TempTree : public ::testing::Test {
+class TempTree : public test::TempFolder {
 protected:
-    fs::path root =
-        fs::temp_directory_path() / ("patchlens-search-" + test::RunTag() + "-" +
-                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const fs::path &root = folder;
 
-    void SetUp() override {
-        fs::remove_all(root);
-        fs::create_directories(root);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        for (const fs::path &folder : lockedFolders)
-            fs::permissions(folder, fs::perms::owner_all, ec);
-        fs::remove_all(root, ec);
-    }
-
-    fs::path Write(const fs::path &relative, const std::string &bytes) {
-        const fs::path path = root / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
     fs::path Folder(const fs::path &relative) {
         fs::create_directories(root / relative);
         return root / relative;
-    }
-    void Lock(const fs::path &path) {
-        fs::permissions(path, fs::perms::none);
-        lockedFolders.push_back(path);
     }
 
     // A tree with a little of everything: patches that match and patches that do not (some with
@@ -121,7 +98,7 @@ protected:
     void MakeMixedTree() {
         std::mt19937 random(11);
         const char *const extensions[] = {".rp350p", ".rp250p", ".rp150p", ".txt", ".rp350p.bak"};
-        for (const char *folder : {"", "f1", "f2", "f1/g", "f1/g/h", "f3", "f3/g", "-dash folder", "a/b/c"})
+        for (const char *sub : {"", "f1", "f2", "f1/g", "f1/g/h", "f3", "f3/g", "-dash folder", "a/b/c"})
             for (int i = 0; i < 60; ++i) {
                 std::string bytes =
                     PatchBytes(random() % 3 ? "On" : "Off", random() % 2 ? "Screamer" : "Rodent");
@@ -129,7 +106,7 @@ protected:
                     bytes = std::string(random() % 3 ? 20 << 10 : 70 << 10, 'x') + "\r\n" + bytes;
                 if (i % 11 == 0)
                     bytes = "no records here";
-                Write(fs::path(folder) / ("p" + std::to_string(i) + extensions[i % 5]), bytes);
+                Write(fs::path(sub) / ("p" + std::to_string(i) + extensions[i % 5]), bytes);
             }
         const std::string match = PatchBytes("On", "Screamer");
         Write("folder.rp350p/inside.txt", match); // a patch file by its folder's name
@@ -148,8 +125,6 @@ protected:
         test::MakeLink(root / "f2" / "-dash.rp350p", root / "f3" / "g" / "link.rp350p", test::LinkTo::File);
         test::MakeLink(root / "missing", root / "dangling.rp350p", test::LinkTo::File);
     }
-
-    std::vector<fs::path> lockedFolders;
 };
 
 // ---- The searchable modules ---------------------------------------------------------------------
@@ -593,9 +568,9 @@ TEST_F(TempTree, ATreeOfMoreThan100001EntriesIsSearchedWholeWithinLittleMemory) 
     // 1,100 folders of 95 entries with long names: five patch files in each, the first of them
     // matching in every fiftieth folder. Most entries are hard links, far quicker to make than files.
     const std::string longName(100, 'n'); // about 20 MB for a list of every path
-    for (int folder = 0; folder < 1100; ++folder) {
-        const fs::path dir = "f" + std::to_string(folder);
-        Write(dir / (longName + "0.rp350p"), folder % 50 == 0 ? PatchBytes("On", "Screamer") : "");
+    for (int n = 0; n < 1100; ++n) {
+        const fs::path dir = "f" + std::to_string(n);
+        Write(dir / (longName + "0.rp350p"), n % 50 == 0 ? PatchBytes("On", "Screamer") : "");
         const fs::path empty = Write(dir / (longName + "1.txt"), "");
         for (int file = 2; file < 95; ++file) {
             const fs::path entry =
