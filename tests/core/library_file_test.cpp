@@ -80,91 +80,87 @@ TEST(LibraryFind, NamesByTheCaseOfAToZModulesExactly) {
     EXPECT_EQ(LibraryModules().size(), 14u);
 }
 
-class LibraryFileTest : public test::TempFolder {};
+namespace fs = std::filesystem;
+using fs::perms;
+
+class LibraryFileTest : public test::TempFolder {
+protected:
+    const fs::path library = folder / "LibraryRP350.dat";
+};
 
 // A missing library is created empty; a folder by its name or a file that cannot be read is no
 // library at all (never an empty one, which the next write would make the file).
 TEST_F(LibraryFileTest, AMissingFileIsCreatedEmptyAndAnUnreadableOneIsNoLibrary) {
-    const auto path = folder / "LibraryRP350.dat";
-    LibraryRead read = ReadLibraryFile(path);
+    LibraryRead read = ReadLibraryFile(library);
     EXPECT_TRUE(read.ok && read.text.empty());
-    EXPECT_EQ(std::filesystem::file_size(path), 0u);
-    std::filesystem::remove(path);
-    std::filesystem::create_directory(path);
-    read = ReadLibraryFile(path);
+    EXPECT_EQ(fs::file_size(library), 0u);
+    fs::remove(library);
+    fs::create_directory(library);
+    read = ReadLibraryFile(library);
     EXPECT_FALSE(read.ok || read.error.empty());
-    EXPECT_FALSE(WriteLibraryFile(path, "Wah,x,,,,,,,\r\n").empty());
-    EXPECT_TRUE(std::filesystem::is_directory(path));
+    EXPECT_FALSE(WriteLibraryFile(library, "Wah,x,,,,,,,\r\n").empty());
+    EXPECT_TRUE(fs::is_directory(library));
     if (!test::kPermissionsLockAccess)
         GTEST_SKIP() << test::kNoAccessPermissions;
-    std::filesystem::remove(path);
-    std::ofstream(path, std::ios::binary) << "Wah,keep,,,,,,,\r\n";
-    std::filesystem::permissions(folder, std::filesystem::perms::all);
-    std::filesystem::permissions(path, std::filesystem::perms::none);
+    fs::remove(library);
+    Write(library, "Wah,keep,,,,,,,\r\n");
+    fs::permissions(folder, perms::all);
+    fs::permissions(library, perms::none);
     EXPECT_TRUE(test::AsUnprivileged([&] {
-        const LibraryRead refused = ReadLibraryFile(path);
+        const LibraryRead refused = ReadLibraryFile(library);
         return !refused.ok && !refused.error.empty() && refused.text.empty();
     }));
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-    EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
+    fs::permissions(library, perms::owner_all);
+    EXPECT_EQ(Read(library), "Wah,keep,,,,,,,\r\n");
 }
 
 // Permissions are mode bits on POSIX systems; on Windows what a file keeps is its attributes.
 TEST_F(LibraryFileTest, WritesReplaceWholeAndKeepPermissions) {
-    const auto path = folder / "LibraryRP350.dat";
-    std::ofstream(path, std::ios::binary) << "old\r\n";
+    Write(library, "old\r\n");
 #ifdef _WIN32
-    ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(::SetFileAttributesW(library.c_str(), FILE_ATTRIBUTE_HIDDEN));
 #else
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::owner_write |
-                                           std::filesystem::perms::group_read);
+    fs::permissions(library, perms::owner_read | perms::owner_write | perms::group_read);
 #endif
-    EXPECT_EQ(WriteLibraryFile(path, "new\r\ncontent"), "");
-    EXPECT_EQ(Read(path), "new\r\ncontent");
+    EXPECT_EQ(WriteLibraryFile(library, "new\r\ncontent"), "");
+    EXPECT_EQ(Read(library), "new\r\ncontent");
 #ifdef _WIN32
-    EXPECT_EQ(::GetFileAttributesW(path.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
+    EXPECT_EQ(::GetFileAttributesW(library.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
               DWORD{FILE_ATTRIBUTE_HIDDEN});
 #else
-    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
-              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                  std::filesystem::perms::group_read);
+    EXPECT_EQ(fs::status(library).permissions() & perms::all,
+              perms::owner_read | perms::owner_write | perms::group_read);
 #endif
     // No temporary file is left behind.
-    EXPECT_EQ(
-        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(LibraryFileTest, AWriteThroughALinkReplacesTheTarget) {
-    const auto target = folder / "real.dat";
-    std::ofstream(target, std::ios::binary) << "old\r\n";
-    if (!test::MakeLink("real.dat", folder / "LibraryRP350.dat", test::LinkTo::File))
+    const fs::path target = Write("real.dat", "old\r\n");
+    if (!test::MakeLink("real.dat", library, test::LinkTo::File))
         GTEST_SKIP() << test::kNoLinks;
-    EXPECT_EQ(WriteLibraryFile(folder / "LibraryRP350.dat", "new\r\n"), "");
-    EXPECT_TRUE(std::filesystem::is_symlink(folder / "LibraryRP350.dat"));
+    EXPECT_EQ(WriteLibraryFile(library, "new\r\n"), "");
+    EXPECT_TRUE(fs::is_symlink(library));
     EXPECT_EQ(Read(target), "new\r\n");
 }
 
-// A write that cannot be made (into a missing folder, a folder the user may not write, over a
-// read-only file) fails with a reason and leaves the old file whole.
+// A write that cannot be made (into a missing folder, over a read-only file, into a folder the
+// user may not write) fails with a reason and leaves the old file whole.
 TEST_F(LibraryFileTest, AWriteThatCannotBeMadeLeavesTheOldFileWhole) {
-    using std::filesystem::perms;
     EXPECT_NE(WriteLibraryFile(folder / "gone" / "LibraryRP350.dat", "Wah,x,,,,,,,\r\n"), "");
-    EXPECT_FALSE(std::filesystem::exists(folder / "gone"));
-    const auto path = folder / "LibraryRP350.dat";
-    std::ofstream(path, std::ios::binary) << "Wah,keep,,,,,,,\r\n";
-    std::filesystem::permissions(folder, perms::all);
-    std::filesystem::permissions(path, perms::owner_read | perms::group_read | perms::others_read);
-    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(path, "").empty(); }));
-    EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
-    std::filesystem::permissions(path, perms::owner_write, std::filesystem::perm_options::add);
+    EXPECT_FALSE(fs::exists(folder / "gone"));
+    Write(library, "Wah,keep,,,,,,,\r\n");
+    fs::permissions(folder, perms::all);
+    fs::permissions(library, perms::owner_read | perms::group_read | perms::others_read);
+    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(library, "").empty(); }));
+    EXPECT_EQ(Read(library), "Wah,keep,,,,,,,\r\n");
+    fs::permissions(library, perms::owner_write, fs::perm_options::add);
     if (!test::kPermissionsLockAccess)
         GTEST_SKIP() << test::kNoAccessPermissions;
-    std::filesystem::permissions(folder, perms::owner_read | perms::owner_exec | perms::group_read |
-                                             perms::group_exec | perms::others_read | perms::others_exec);
-    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(path, "").empty(); }));
-    std::filesystem::permissions(folder, perms::owner_all);
-    EXPECT_EQ(Read(path), "Wah,keep,,,,,,,\r\n");
+    Lock(folder, perms::owner_read | perms::owner_exec | perms::group_read | perms::group_exec |
+                     perms::others_read | perms::others_exec);
+    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(library, "").empty(); }));
+    EXPECT_EQ(Read(library), "Wah,keep,,,,,,,\r\n");
 }
 
 // An installation's library in a program folder the user may not write is copied for the user,
@@ -172,40 +168,37 @@ TEST_F(LibraryFileTest, AWriteThatCannotBeMadeLeavesTheOldFileWhole) {
 TEST_F(LibraryFileTest, ACopyForTheUserLeavesTheOriginalAndNeverReplaces) {
     if (!test::kPermissionsLockAccess)
         GTEST_SKIP() << test::kNoAccessPermissions;
-    using std::filesystem::perms;
-    const auto program = folder / "program";
-    const auto user = folder / "user";
-    std::filesystem::create_directories(program);
-    std::filesystem::create_directories(user);
-    std::ofstream(program / "LibraryRP350.dat", std::ios::binary) << "Delay,Slap,DM2,,,,,,\r\n";
-    const auto written = std::filesystem::last_write_time(program / "LibraryRP350.dat");
-    std::filesystem::permissions(folder, perms::owner_all | perms::group_read | perms::group_exec |
-                                             perms::others_read | perms::others_exec);
-    std::filesystem::permissions(program, perms::owner_all | perms::group_read | perms::group_exec |
-                                              perms::others_read | perms::others_exec);
-    std::filesystem::permissions(user, perms::all);
+    const fs::path original = Write("program/LibraryRP350.dat", "Delay,Slap,DM2,,,,,,\r\n");
+    const fs::path copy = folder / "user" / "LibraryRP350.dat";
+    fs::create_directories(folder / "user");
+    const auto written = fs::last_write_time(original);
+    const perms readOnly = perms::owner_all | perms::group_read | perms::group_exec | perms::others_read |
+                           perms::others_exec;
+    fs::permissions(folder, readOnly);
+    fs::permissions(folder / "program", readOnly);
+    fs::permissions(folder / "user", perms::all);
     EXPECT_TRUE(test::AsUnprivileged([&] {
-        return CopyFileWhenMissing(program / "LibraryRP350.dat", user / "LibraryRP350.dat").empty() &&
-               CopyFileWhenMissing(program / "default.ini", user / "default.ini").empty(); // nothing to copy
+        return CopyFileWhenMissing(original, copy).empty() &&
+               CopyFileWhenMissing(folder / "program" / "default.ini", folder / "user" / "default.ini")
+                   .empty(); // nothing to copy
     }));
-    EXPECT_EQ(Read(user / "LibraryRP350.dat"), "Delay,Slap,DM2,,,,,,\r\n");
-    EXPECT_FALSE(std::filesystem::exists(user / "default.ini"));
-    EXPECT_EQ(Read(program / "LibraryRP350.dat"), "Delay,Slap,DM2,,,,,,\r\n");
-    EXPECT_EQ(std::filesystem::last_write_time(program / "LibraryRP350.dat"), written);
+    EXPECT_EQ(Read(copy), "Delay,Slap,DM2,,,,,,\r\n");
+    EXPECT_FALSE(fs::exists(folder / "user" / "default.ini"));
+    EXPECT_EQ(Read(original), "Delay,Slap,DM2,,,,,,\r\n");
+    EXPECT_EQ(fs::last_write_time(original), written);
 
-    std::ofstream(user / "LibraryRP350.dat", std::ios::binary) << "Delay,Mine,,,,,,,\r\n";
-    EXPECT_EQ(CopyFileWhenMissing(program / "LibraryRP350.dat", user / "LibraryRP350.dat"), "");
-    EXPECT_EQ(Read(user / "LibraryRP350.dat"), "Delay,Mine,,,,,,,\r\n");
+    Write(copy, "Delay,Mine,,,,,,,\r\n");
+    EXPECT_EQ(CopyFileWhenMissing(original, copy), "");
+    EXPECT_EQ(Read(copy), "Delay,Mine,,,,,,,\r\n");
 }
 
 TEST_F(LibraryFileTest, StaleTemporaryFilesAreRemovedAndYoungOnesStay) {
     const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
     for (const char *name : {".LibraryRP350.dat.tmp-123", ".LibraryRP350.dat.tmp-x1", ".default.ini.tmp-7",
                              "LibraryRP350.dat", ".LibraryRP350.dat.tmp-"}) {
-        std::ofstream(folder / name) << "x";
-        std::filesystem::last_write_time(folder / name, old);
+        std::filesystem::last_write_time(Write(name, "x"), old);
     }
-    std::ofstream(folder / ".LibraryRP350.dat.tmp-456") << "a write in progress";
+    Write(".LibraryRP350.dat.tmp-456", "a write in progress");
     EXPECT_EQ(RemoveStaleTemporaryFiles(folder, "LibraryRP350.dat", std::chrono::minutes(1)), 1u);
     EXPECT_FALSE(std::filesystem::exists(folder / ".LibraryRP350.dat.tmp-123"));
     for (const char *kept : {".LibraryRP350.dat.tmp-456", ".LibraryRP350.dat.tmp-x1", ".default.ini.tmp-7",
