@@ -48,17 +48,14 @@ const SearchTarget &Screamer() {
     return target;
 }
 
-// A patch with its Distortion and Chorus/Fx records, in the device's layout.
-std::string PatchBytes(std::string_view distEnable, std::string_view distModel,
-                       std::string_view chorusEnable = "Off", std::string_view chorusModel = "CE Chorus") {
-    PatchBuilder builder;
-    builder.Param("65", "Pickup Enable", "On")
-        .Param("2433", "Dist Enable", distEnable)
-        .Param("2432", "Dist Type", distModel)
+// A patch with its Distortion records, in the device's layout.
+std::string PatchBytes(std::string_view enable, std::string_view model) {
+    return PatchBuilder()
+        .Param("65", "Pickup Enable", "On")
+        .Param("2433", "Dist Enable", enable)
+        .Param("2432", "Dist Type", model)
         .Param("2434", "Dist Drive", "60")
-        .Param("769", "Chorus Enable", chorusEnable)
-        .Param("768", "Chorus Type", chorusModel);
-    return builder.Bytes();
+        .Bytes();
 }
 
 // The rule read with the patch reader's own ReadLine: the fifth line from the first key.
@@ -75,11 +72,6 @@ bool ReaderVerdict(const std::string &bytes, const SearchTarget &target) {
         return line.find(needle) != std::string_view::npos;
     };
     return check(target.enableId, "On") && check(target.typeId, target.model);
-}
-
-bool StreamVerdict(const std::string &bytes, const SearchTarget &target, std::size_t chunk) {
-    std::istringstream in(bytes);
-    return AnalyzePatchStream(in, target, chunk);
 }
 
 class TempTree : public test::TempFolder {
@@ -131,21 +123,17 @@ protected:
 
 // The ids are what the search looks for: a wrong digit would find nothing, silently.
 TEST(SearchModules, FiveModulesWithTheirIdsAndModelListsFoundByTheirWholeEntry) {
+    const std::tuple<std::string_view, std::string_view, std::string_view, std::size_t> expected[] = {
+        {"Compressor", "193", "207", 3}, {"Distortion", "2433", "2432", 17}, {"Chorus/Fx", "769", "768", 31},
+        {"Delay", "1857", "1856", 7},    {"Reverb", "1921", "1920", 6}};
     const auto modules = SearchModules();
-    const std::vector<std::tuple<std::string_view, std::string_view, std::string_view, std::size_t>>
-        expected = {{"Compressor", "193", "207", 3},
-                    {"Distortion", "2433", "2432", 17},
-                    {"Chorus/Fx", "769", "768", 31},
-                    {"Delay", "1857", "1856", 7},
-                    {"Reverb", "1921", "1920", 6}};
-    ASSERT_EQ(modules.size(), expected.size());
+    ASSERT_EQ(modules.size(), std::size(expected));
     for (std::size_t i = 0; i < modules.size(); ++i) {
-        const auto &[entry, enableId, typeId, models] = expected[i];
-        EXPECT_EQ(modules[i].entry, entry);
-        EXPECT_EQ(MakeSearchTarget(modules[i], "m").enableId, enableId) << entry;
-        EXPECT_EQ(MakeSearchTarget(modules[i], "m").typeId, typeId) << entry;
-        EXPECT_EQ(modules[i].models.size(), models) << entry;
-        EXPECT_EQ(FindSearchModule(entry), &modules[i]);
+        const SearchTarget target = MakeSearchTarget(modules[i], "m");
+        EXPECT_EQ(std::make_tuple(modules[i].entry, std::string_view(target.enableId),
+                                  std::string_view(target.typeId), modules[i].models.size()),
+                  expected[i]);
+        EXPECT_EQ(FindSearchModule(std::get<0>(expected[i])), &modules[i]);
     }
     EXPECT_EQ(modules[2].models[9], "Trig Phaser"); // list order, not sorted
     for (std::string_view other : {"chorus/fx", "Chorus", "Chorus/Fx ", "Select Model", "Wah", ""})
@@ -241,10 +229,12 @@ TEST(AnalyzePatch, AgreesWithThePatchReaderWholeAndInEveryChunkSize) {
         const bool expected = ReaderVerdict(bytes, target);
         matches += expected ? 1 : 0;
         ASSERT_EQ(AnalyzePatch(bytes, target), expected) << ::testing::PrintToString(bytes) << target.model;
-        for (std::size_t chunk : {1, 2, 3, 5, 8, 13, 4096})
-            ASSERT_EQ(StreamVerdict(bytes, target, chunk), expected)
+        for (std::size_t chunk : {1, 2, 3, 5, 8, 13, 4096}) {
+            std::istringstream in(bytes);
+            ASSERT_EQ(AnalyzePatchStream(in, target, chunk), expected)
                 << ::testing::PrintToString(bytes) << " model " << ::testing::PrintToString(target.model)
                 << " chunk " << chunk;
+        }
     }
     // The generator reaches both verdicts often.
     EXPECT_GT(matches, 200);
