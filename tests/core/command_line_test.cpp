@@ -211,8 +211,9 @@ std::string DistortionPatch(const char *enable, const char *model) {
     return builder.Bytes();
 }
 
-TEST_F(DumpTest, SearchPrintsTheMatchingPathsLevelByLevelAndTheStatusOnStderr) {
-    std::filesystem::create_directories(folder / "sub");
+// The matching paths level by level on stdout, the last status on stderr; a refused search gives
+// its message and status 1.
+TEST_F(DumpTest, SearchPrintsTheMatchingPathsAndTheStatusOnStderr) {
 #ifdef _WIN32
     // Names are UTF-16 here and reach the command line as text: the search tests cover odd names.
     const std::string top = File("cafe.rp350p", DistortionPatch("On", "Screamer"));
@@ -220,44 +221,33 @@ TEST_F(DumpTest, SearchPrintsTheMatchingPathsLevelByLevelAndTheStatusOnStderr) {
     const std::string top = File("caf\xe9.rp350p", DistortionPatch("On", "Screamer")); // not UTF-8
 #endif
     File("off.rp350p", DistortionPatch("Off", "Screamer"));
-    const std::string deep =
-        File((std::filesystem::path("sub") / "deep.rp350p").string(), DistortionPatch("On", "Screamer"));
-    std::string out, err;
-    EXPECT_EQ(Run({"--search", folder.string(), "--module", "Distortion", "--model", "Screamer"}, out, err),
-              0);
-    EXPECT_EQ(out, top + "\n" + deep + "\n");
-    EXPECT_EQ(err, "Last Patch: 2 -> " + deep + "\n");
-
-    EXPECT_EQ(Run({"--search", folder.string(), "--module", "Distortion", "--model", "Rodent"}, out, err), 0);
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(err, "Last Patch: 2 -> " + deep + "\n");
-
+    const std::string deep = File("sub/deep.rp350p", DistortionPatch("On", "Screamer"));
     std::filesystem::create_directories(folder / "empty");
-    EXPECT_EQ(
-        Run({"--search", (folder / "empty").string(), "--module", "Delay", "--model", "Tape"}, out, err), 0);
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(err, "No Patches Found!\n");
-}
-
-TEST_F(DumpTest, SearchRefusalsPrintTheirMessageAndExitWith1) {
-    const std::string path = folder.string();
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--search", (folder / "missing").string(), "--module", "Delay", "--model", "Tape"},
-         "Could not find Search Path!"},
-        {{"--search", path, "--model", "Tape"}, "Select Model"},
-        {{"--search", path, "--module", "Delay"}, "Select Type"},
-    };
-    for (const auto &[args, message] : cases) {
+    const std::string path = folder.string(), last = "Last Patch: 2 -> " + deep + "\n";
+    const struct {
+        std::vector<std::string> args;
+        int status;
         std::string out, err;
-        EXPECT_EQ(Run(args, out, err), 1) << message;
-        EXPECT_EQ(err, message + "\n");
-        EXPECT_EQ(out, "");
+    } runs[] = {
+        {{"--search", path, "--module", "Distortion", "--model", "Screamer"}, 0, top + "\n" + deep + "\n", last},
+        {{"--search", path, "--module", "Distortion", "--model", "Rodent"}, 0, "", last},
+        {{"--search", path + "/empty", "--module", "Delay", "--model", "Tape"}, 0, "", "No Patches Found!\n"},
+        {{"--search", path + "/missing", "--module", "Delay", "--model", "Tape"}, 1, "",
+         "Could not find Search Path!\n"},
+        {{"--search", path, "--model", "Tape"}, 1, "", "Select Model\n"},
+        {{"--search", path, "--module", "Delay"}, 1, "", "Select Type\n"},
+    };
+    for (const auto &run : runs) {
+        std::string out, err;
+        EXPECT_EQ(Run(run.args, out, err), run.status) << run.err;
+        EXPECT_EQ(out, run.out);
+        EXPECT_EQ(err, run.err);
     }
 }
 
 // ---- Comparing two patches -----------------------------------------------------------------------
 
-TEST_F(DumpTest, CompareShowsNamesEscapedAndACopyDoesNotDiffer) {
+TEST_F(DumpTest, CompareShowsNamesEscapedAndExitsAsDiffDoes) {
     PatchBuilder builder;
     builder.name = "Blues\x1b";
     const std::string a = File("a.rp350p", builder.Bytes());
@@ -270,20 +260,15 @@ TEST_F(DumpTest, CompareShowsNamesEscapedAndACopyDoesNotDiffer) {
     EXPECT_NE(out.find("A: Blues\\x1b  B: Blues\\x1b\nPickup"), std::string::npos) << out;
     EXPECT_EQ(Run({"--compare", "--json", a, b}, out, err), 1);
     EXPECT_NE(out.find("\"name\": \"Blues\\u001b\"}, \"b\""), std::string::npos) << out;
-}
-
-TEST_F(DumpTest, CompareOfARefusedOrUnreadableFileIsTrouble) {
+    // A file refused or unreadable is trouble, as for diff.
     PatchBuilder newer;
     newer.schemaVersion = "1.3";
     const std::string refused = File("newer.rp350p", newer.Bytes());
     const std::string missing = (folder / "missing.rp350p").string();
-    std::string out, err;
     EXPECT_EQ(Run({"--compare", "--json", refused, missing}, out, err), 2);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(err,
-              refused +
-                  ": Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New Version.\n" +
-                  missing + ": cannot read file: no such file\n");
+    EXPECT_EQ(err, refused + ": Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New Version.\n" +
+                       missing + ": cannot read file: no such file\n");
 }
 
 } // namespace
