@@ -135,36 +135,23 @@ TEST(FindParameter, KeysValuesAndTheNameLineRules) {
 // The index must give exactly what scanning gives, for any text and any id.
 TEST(FindParameter, IndexedLookupEqualsScanningOnRandomPatches) {
     std::mt19937 random(20261206);
-    const std::vector<std::string> ids = {"2497", "2560", "8196", "8258", "3203",
-                                          "64",   "65",   "2433", "0",    "12345"};
-    const std::vector<std::string> names = {
-        "Amp A Gain", "Amp B Gain",  "Cab A Type", "Cab B Type", "Wah Min",
-        "LFO1 Speed", "LFO2 Assign", "EQ B Bass",  "Dist Drive", ""};
-    const std::vector<std::string> contexts = {"",     "Wah",  "Amp A", "Amp B", "EQ A",
-                                               "EQ B", "LFO1", "LFO2",  "Delay"};
+    const std::vector<std::string> ids = {"2497", "2560", "8196", "8258", "3203", "64", "65", "2433", "0", "12345"};
+    const std::vector<std::string> names = {"Amp A Gain", "Amp B Gain",  "Cab A Type", "Cab B Type", "Wah Min",
+                                            "LFO1 Speed", "LFO2 Assign", "EQ B Bass",  "Dist Drive", ""};
+    const std::vector<std::string> contexts = {"", "Wah", "Amp A", "Amp B", "EQ A", "EQ B", "LFO1", "LFO2", "Delay"};
     auto pick = [&](const std::vector<std::string> &from) { return from[random() % from.size()]; };
     for (int round = 0; round < 400; ++round) {
         std::string bytes = "x\r\ny\r\nz\r\n";
-        const int records = static_cast<int>(random() % 12);
-        for (int r = 0; r < records; ++r) {
-            switch (random() % 4) {
-            case 0:
-                bytes += "<ID>" + pick(ids) + "</ID>\r\n";
-                break; // a record cut short
-            case 1:
-                bytes +=
-                    "<ID><ID>" + pick(ids) + "</ID>\r\np\r\nv\r\n" + pick(names) + "\r\n<Text>w</Text>\r\n";
-                break;
-            default:
-                bytes += "<ID>" + pick(ids) + "</ID>\r\np\r\nv\r\n" + pick(names) + "\r\n<Text>" +
-                         std::to_string(r) + "</Text>\r\n";
-            }
+        for (int r = static_cast<int>(random() % 12); r > 0; --r) {
+            const std::string key = "<ID>" + pick(ids) + "</ID>\r\n";
+            const std::string rest = "p\r\nv\r\n" + pick(names) + "\r\n<Text>" + std::to_string(r) + "</Text>\r\n";
+            const unsigned kind = random() % 4;
+            bytes += kind == 0 ? key : kind == 1 ? "<ID>" + key + rest : key + rest; // cut short, a key in a key
         }
         if (random() % 3 == 0)
             bytes.resize(random() % (bytes.size() + 1));
         PatchText text = MakePatchText(bytes);
-        std::vector<std::string_view> indexed(ids.begin(), ids.end() - 1); // "12345" stays unindexed
-        IndexParameters(text, indexed);
+        IndexParameters(text, std::vector<std::string_view>(ids.begin(), ids.end() - 1)); // "12345" unindexed
         for (const std::string &context : contexts) {
             for (const std::string &id : ids) {
                 const FoundValue viaIndex = FindParameter(text, context, id);
