@@ -112,7 +112,8 @@ TEST_F(DumpTest, OutputsForTheSamplesMatchTheGoldenFiles) {
                                            std::pair{path, std::string(shown)}})
                 for (std::size_t at; (at = out.find(from)) != std::string::npos;)
                     out.replace(at, from.size(), to);
-        std::ifstream in(std::filesystem::path(PATCHLENS_TEST_DATA) / "golden" / "cli" / run.file, std::ios::binary);
+        std::ifstream in(std::filesystem::path(PATCHLENS_TEST_DATA) / "golden" / "cli" / run.file,
+                         std::ios::binary);
         EXPECT_EQ(out, std::string(std::istreambuf_iterator<char>(in), {})) << run.file;
     }
 }
@@ -229,7 +230,8 @@ TEST_F(DumpTest, SearchPrintsTheMatchingPathsAndTheStatusOnStderr) {
         int status;
         std::string out, err;
     } runs[] = {
-        {{"--search", path, "--module", "Distortion", "--model", "Screamer"}, 0, top + "\n" + deep + "\n", last},
+        {{"--search", path, "--module", "Distortion", "--model", "Screamer"}, 0, top + "\n" + deep + "\n",
+         last},
         {{"--search", path, "--module", "Distortion", "--model", "Rodent"}, 0, "", last},
         {{"--search", path + "/empty", "--module", "Delay", "--model", "Tape"}, 0, "", "No Patches Found!\n"},
         {{"--search", path + "/missing", "--module", "Delay", "--model", "Tape"}, 1, "",
@@ -267,8 +269,8 @@ TEST_F(DumpTest, CompareShowsNamesEscapedAndExitsAsDiffDoes) {
     const std::string missing = (folder / "missing.rp350p").string();
     EXPECT_EQ(Run({"--compare", "--json", refused, missing}, out, err), 2);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(err, refused + ": Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New Version.\n" +
-                       missing + ": cannot read file: no such file\n");
+    EXPECT_EQ(err, refused + ": Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New "
+                             "Version.\n" + missing + ": cannot read file: no such file\n");
 }
 
 } // namespace

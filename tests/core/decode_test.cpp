@@ -83,16 +83,17 @@ TEST(Decode, WhatIsKeptOfThePatchBefore) {
         bool lampOn, enabled;
         Lines lines;
     } cases[] = {
-        {"no activity parameter", {}, {{"128", "Wah Type", "Cry Wah"}}, Module::Wah, true, true, {"CRYWAH", "", ""}},
-        {"no activity parameter, off before", {{"129", "Wah Enable", "Off"}}, {{"128", "Wah Type", "Cry Wah"}},
-         Module::Wah, false, false, {"CRYWAH", "", ""}},
+        {"no activity parameter", {}, {{"128", "Wah Type", "Cry Wah"}}, Module::Wah, true, true,
+         {"CRYWAH", "", ""}},
+        {"no activity parameter, off before", {{"129", "Wah Enable", "Off"}},
+         {{"128", "Wah Type", "Cry Wah"}}, Module::Wah, false, false, {"CRYWAH", "", ""}},
         {"no known model", {}, {{"2433", "Dist Enable", "Off"}, {"2432", "Dist Type", "Tube Screamer"}},
          Module::Distortion, true, true, {"", "", "", "", ""}},
         {"no LFO assignment", {}, {{"8259", "LFO1 Min", "0"}}, Module::Lfo1, true, true, {""}},
         {"\"on\" is not On", {}, {{"2433", "Dist Enable", "on"}, {"2432", "Dist Type", "Screamer"}},
          Module::Distortion, false, false, {"SCREAM", "", ""}},
-        {"\"none\" is an assignment", {}, {{"8194", "Expression Assign", "none"}}, Module::Expression, true, true,
-         {"none", "PEDAL MIN", "PEDAL MAX", ""}},
+        {"\"none\" is an assignment", {}, {{"8194", "Expression Assign", "none"}}, Module::Expression, true,
+         true, {"none", "PEDAL MIN", "PEDAL MAX", ""}},
         {"None is unassigned", {}, {{"8194", "Expression Assign", "None"}}, Module::Expression, false, false,
          {"NOLINK"}},
         {"None is unassigned", {}, {{"8258", "LFO2 Assign", "None"}}, Module::Lfo2, false, false, {"NOLINK"}},
@@ -177,8 +178,10 @@ TEST(Decode, StartUpStateAndAnUnreadableLoad) {
     Patch patch;
     EXPECT_EQ(patch.name, "------");
     EXPECT_FALSE(patch.loaded);
-    for (const ModulePanel &panel : patch.panels)
-        EXPECT_TRUE(!panel.lampOn && panel.list.lines.empty() && panel.list.enabled && panel.list.selected == -1);
+    for (const ModulePanel &panel : patch.panels) {
+        EXPECT_TRUE(!panel.lampOn && panel.list.lines.empty());
+        EXPECT_TRUE(panel.list.enabled && panel.list.selected == -1);
+    }
     const LoadOutcome outcome = LoadPatchFile(patch, "/nonexistent/folder/x.rp350p");
     EXPECT_FALSE(outcome.readOk);
     EXPECT_TRUE(outcome.decode.accepted);

@@ -81,7 +81,7 @@ TEST(KnobLines, ValueEditsAndWhereAMissingValueLeavesTheLinesAfterIt) {
          {{"8259", "LFO1 Min", "0"}, {"8260", "LFO1 Max", "9"}},
          {""}},
         {"an LFO missing an earlier value refuses the later insertions", "LFO1",
-         {{"8258", "LFO1 Assign", "Dist Drive"}, {"8260", "LFO1 Max", "9"}, {"8263", "LFO1 Waveform", "Sine"}},
+         {{"8258", "LFO1 Assign", "Dist Drive"}, {"8260", "LFO1 Max", "9"}, {"8263", "LFO1 Waveform", "x"}},
          {"DST-DRIVE", ""}},
         {"a Reverb of no known model shows only empty slots", "Reverb",
          {{"1920", "Reverb Type", "Lexicon hall"}, {"1922", "Reverb Predelay", "20 ms"}},

@@ -54,11 +54,11 @@ TEST(LibraryLines, OnlyCrLfTerminatedStretchesAreLinesAndDeleteKeepsTheRest) {
 // differing in case first; its rows are collected by the exact name. A comma ends the name field,
 // and lines of no library module are never listed.
 TEST(LibraryFind, NamesByTheCaseOfAToZModulesExactly) {
-    const std::string text = FormatEntry(Entry("Wah", "Funky")) + "\r\n" + FormatEntry(Entry("Delay", "funky")) +
-                             "\r\n" + FormatEntry(Entry("Wah", "\xC9t\xE9")) + "\r\n" +
-                             FormatEntry(Entry("Wah", "a", "first")) + "\r\n" + FormatEntry(Entry("Wah", "A")) +
-                             "\r\n" + FormatEntry(Entry("Wah", "a", "third")) + "\r\n" +
-                             FormatEntry(Entry("Wah", "b,c")) + "\r\n";
+    std::string text;
+    for (const LibraryEntry &entry : {Entry("Wah", "Funky"), Entry("Delay", "funky"), Entry("Wah", "\xC9t\xE9"),
+                                      Entry("Wah", "a", "first"), Entry("Wah", "A"),
+                                      Entry("Wah", "a", "third"), Entry("Wah", "b,c")})
+        text += FormatEntry(entry) + "\r\n";
     const std::pair<const char *, long> finds[] = {{"funky", 0},      {"FUNKY", 0}, {"\xC9T\xE9", 2},
                                                    {"\xE9T\xE9", -1}, {"A", 3},     {"b,c", -1},
                                                    {"b", 6}};

@@ -14,16 +14,17 @@ struct PatchBuilder {
     // A five-line record: <ID>, <Position>, <Value>, <Name>, <Text> (indented, CR LF each),
     // wrapped in <Param> lines as the device writes it.
     PatchBuilder &Param(std::string_view id, std::string_view nameLine, std::string_view text) {
-        records += "    <Param>\r\n      <ID>" + std::string(id) + "</ID>\r\n      <Position>3</Position>\r\n" +
-                   "      <Value>0</Value>\r\n      <Name>" + std::string(nameLine) + "</Name>\r\n      <Text>" +
-                   std::string(text) + "</Text>\r\n    </Param>\r\n";
+        records += "    <Param>\r\n      <ID>" + std::string(id) + "</ID>\r\n" +
+                   "      <Position>3</Position>\r\n      <Value>0</Value>\r\n" +
+                   "      <Name>" + std::string(nameLine) + "</Name>\r\n" +
+                   "      <Text>" + std::string(text) + "</Text>\r\n    </Param>\r\n";
         return *this;
     }
 
     std::string Bytes() const {
         return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<RP350Preset SchemaVersion=\"" + schemaVersion +
-               "\" xmlns=\"http://www.digitech.com/xml/preset\">\r\n  <Name>" + name + "</Name>\r\n  <Params>\r\n" +
-               records + "  </Params>\r\n</RP350Preset>\r\n";
+               "\" xmlns=\"http://www.digitech.com/xml/preset\">\r\n  <Name>" + name +
+               "</Name>\r\n  <Params>\r\n" + records + "  </Params>\r\n</RP350Preset>\r\n";
     }
 };
 

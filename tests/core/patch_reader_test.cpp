@@ -84,9 +84,12 @@ TEST(PatchName, TagsRemovedBeforeTrimming) {
 TEST(FindParameter, KeysValuesAndTheNameLineRules) {
     const std::string anchored = Records({{"164", "a", "one"}, {"640", "b", "six"}, {"64", "c", "S"}});
     const std::string untested = Records({{"2434", "Amp A Gain", "first"}, {"2434", "Dist Drive", "second"}});
-    const std::string shared = Records({{"2497", "Amp A Gain", "30"}, {"2497", "Amp B Gain", "75"},
-                                        {"2560", "Cab A Type", "Twin 2x12"}, {"2560", "Cab B Type", "Fane 4x12"}});
-    const std::string thrice = Records({{"8260", "LFO2 Max", "a"}, {"8260", "LFO2 Max", "b"}, {"8260", "LFO1 Max", "c"}});
+    const std::string shared = Records({{"2497", "Amp A Gain", "30"},
+                                        {"2497", "Amp B Gain", "75"},
+                                        {"2560", "Cab A Type", "Twin 2x12"},
+                                        {"2560", "Cab B Type", "Fane 4x12"}});
+    const std::string thrice =
+        Records({{"8260", "LFO2 Max", "a"}, {"8260", "LFO2 Max", "b"}, {"8260", "LFO1 Max", "c"}});
     const std::string lfOnly = "<ID>65</ID>\np\nv\nn\n<Text>On</Text>\n";
     const struct {
         std::string bytes;
@@ -135,18 +138,22 @@ TEST(FindParameter, KeysValuesAndTheNameLineRules) {
 // The index must give exactly what scanning gives, for any text and any id.
 TEST(FindParameter, IndexedLookupEqualsScanningOnRandomPatches) {
     std::mt19937 random(20261206);
-    const std::vector<std::string> ids = {"2497", "2560", "8196", "8258", "3203", "64", "65", "2433", "0", "12345"};
-    const std::vector<std::string> names = {"Amp A Gain", "Amp B Gain",  "Cab A Type", "Cab B Type", "Wah Min",
-                                            "LFO1 Speed", "LFO2 Assign", "EQ B Bass",  "Dist Drive", ""};
-    const std::vector<std::string> contexts = {"", "Wah", "Amp A", "Amp B", "EQ A", "EQ B", "LFO1", "LFO2", "Delay"};
+    const std::vector<std::string> ids = {"2497", "2560", "8196", "8258", "3203",
+                                          "64",   "65",   "2433", "0",    "12345"};
+    const std::vector<std::string> names = {"Amp A Gain", "Amp B Gain",  "Cab A Type", "Cab B Type",
+                                            "Wah Min",    "LFO1 Speed",  "LFO2 Assign", "EQ B Bass",
+                                            "Dist Drive", ""};
+    const std::vector<std::string> contexts = {"",     "Wah",  "Amp A", "Amp B", "EQ A",
+                                               "EQ B", "LFO1", "LFO2",  "Delay"};
     auto pick = [&](const std::vector<std::string> &from) { return from[random() % from.size()]; };
     for (int round = 0; round < 400; ++round) {
         std::string bytes = "x\r\ny\r\nz\r\n";
         for (int r = static_cast<int>(random() % 12); r > 0; --r) {
             const std::string key = "<ID>" + pick(ids) + "</ID>\r\n";
-            const std::string rest = "p\r\nv\r\n" + pick(names) + "\r\n<Text>" + std::to_string(r) + "</Text>\r\n";
-            const unsigned kind = random() % 4;
-            bytes += kind == 0 ? key : kind == 1 ? "<ID>" + key + rest : key + rest; // cut short, a key in a key
+            const std::string rest =
+                "p\r\nv\r\n" + pick(names) + "\r\n<Text>" + std::to_string(r) + "</Text>\r\n";
+            const unsigned kind = random() % 4; // a record cut short, a key inside a key, a whole record
+            bytes += kind == 0 ? key : kind == 1 ? "<ID>" + key + rest : key + rest;
         }
         if (random() % 3 == 0)
             bytes.resize(random() % (bytes.size() + 1));

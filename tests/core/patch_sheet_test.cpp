@@ -68,7 +68,9 @@ TEST(PatchSheet, CaptionsBoxesAndRows) {
     panels[IndexOf(Module::Delay)].list.lines = {"ALGDLY"};
     const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", "p"});
     EXPECT_EQ(std::count_if(sheet.texts.begin(), sheet.texts.end(),
-                            [](const SheetText &t) { return t.background == kSheetBlack && t.colour == kSheetWhite; }),
+                            [](const SheetText &t) {
+                                return t.background == kSheetBlack && t.colour == kSheetWhite;
+                            }),
               15);
     EXPECT_EQ(TextOf(sheet, 2000, 3000), "Equalizer B___");
     EXPECT_EQ(TextOf(sheet, 3000, 3000), "(nothing)"); // the third row has no block in the middle
@@ -154,7 +156,8 @@ TEST(PatchSheet, TheWholePathStaysReadableAboveTheBlocks) {
 
 // The height rounds to the nearest whole unit, a half to the even neighbour.
 TEST(PatchSheet, LocationFontHeightByResolution) {
-    const std::pair<int, int> heights[] = {{300, 77}, {600, 153}, {1200, 307}, {72, 18}, {180, 46}, {45, 12}, {135, 34}};
+    const std::pair<int, int> heights[] = {{300, 77}, {600, 153}, {1200, 307}, {72, 18},
+                                           {180, 46}, {45, 12},   {135, 34}};
     for (const auto &[dpi, height] : heights)
         EXPECT_EQ(LocationFontHeight(dpi), height) << dpi;
 }

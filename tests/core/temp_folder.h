@@ -45,7 +45,8 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     // Sets the rights of a folder in the folder; the owner's come back after the test.
-    void Lock(const std::filesystem::path &path, std::filesystem::perms rights = std::filesystem::perms::none) {
+    void Lock(const std::filesystem::path &path,
+              std::filesystem::perms rights = std::filesystem::perms::none) {
         std::filesystem::permissions(path, rights);
         lockedFolders.push_back(path);
     }
