@@ -55,8 +55,8 @@ TEST(LibraryLines, OnlyCrLfTerminatedStretchesAreLinesAndDeleteKeepsTheRest) {
 // and lines of no library module are never listed.
 TEST(LibraryFind, NamesByTheCaseOfAToZModulesExactly) {
     std::string text;
-    for (const LibraryEntry &entry : {Entry("Wah", "Funky"), Entry("Delay", "funky"), Entry("Wah", "\xC9t\xE9"),
-                                      Entry("Wah", "a", "first"), Entry("Wah", "A"),
+    for (const LibraryEntry &entry : {Entry("Wah", "Funky"), Entry("Delay", "funky"),
+                                      Entry("Wah", "\xC9t\xE9"), Entry("Wah", "a", "first"), Entry("Wah", "A"),
                                       Entry("Wah", "a", "third"), Entry("Wah", "b,c")})
         text += FormatEntry(entry) + "\r\n";
     const std::pair<const char *, long> finds[] = {{"funky", 0},      {"FUNKY", 0}, {"\xC9T\xE9", 2},
