@@ -56,8 +56,8 @@ TEST(LibraryLines, OnlyCrLfTerminatedStretchesAreLinesAndDeleteKeepsTheRest) {
 TEST(LibraryFind, NamesByTheCaseOfAToZModulesExactly) {
     std::string text;
     for (const LibraryEntry &entry : {Entry("Wah", "Funky"), Entry("Delay", "funky"),
-                                      Entry("Wah", "\xC9t\xE9"), Entry("Wah", "a", "first"), Entry("Wah", "A"),
-                                      Entry("Wah", "a", "third"), Entry("Wah", "b,c")})
+                                      Entry("Wah", "\xC9t\xE9"), Entry("Wah", "a", "first"),
+                                      Entry("Wah", "A"), Entry("Wah", "a", "third"), Entry("Wah", "b,c")})
         text += FormatEntry(entry) + "\r\n";
     const std::pair<const char *, long> finds[] = {{"funky", 0},      {"FUNKY", 0}, {"\xC9T\xE9", 2},
                                                    {"\xE9T\xE9", -1}, {"A", 3},     {"b,c", -1},
