@@ -159,7 +159,7 @@ TEST(Decode, RefusedSchemaVersionChangesNothing) {
 TEST(Decode, BadInputDecodesByTheRules) {
     using namespace std::string_literals;
     const std::string nuls = "\0\0<ID>64</ID>\r\n\0\r\n\xff\r\n\x80\r\n<Text>S\0</Text>\r\n"s;
-    for (const std::string &bytes : {""s, "no CR LF"s, "\r\r\n\n\r\n\r"s, "<ID>65</ID>"s, "\r\n<ID>"s, nuls}) {
+    for (const std::string &bytes : {""s, "no CR LF"s, "\r\r\n\n\r\n"s, "<ID>65</ID>"s, "\r\n<ID>"s, nuls}) {
         Patch patch;
         patch.text = MakePatchText(bytes);
         EXPECT_TRUE(DecodePatch(patch).accepted);
