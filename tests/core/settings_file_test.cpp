@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "patch/patch_folder.h"
 #include "settings/settings_file.h"
 
@@ -12,15 +14,12 @@ TEST(SettingsFile, ThreeCrLfLinesBothWays) {
     const ViewerSettings settings{"/a b", "", "/c\xE9"};
     EXPECT_EQ(FormatSettings(settings), "/a b\r\n\r\n/c\xE9\r\n");
     const ViewerSettings read = ParseSettings(FormatSettings(settings));
-    EXPECT_EQ(read.lastPatchFolder, "/a b");
-    EXPECT_EQ(read.patchFolder, "");
-    EXPECT_EQ(read.searchFolder, "/c\xE9");
-}
-
-TEST(SettingsFile, MissingLinesReadAsEmpty) {
+    EXPECT_EQ(std::tie(read.lastPatchFolder, read.patchFolder, read.searchFolder),
+              std::tie(settings.lastPatchFolder, settings.patchFolder, settings.searchFolder));
+    // Missing lines read as empty; only CR LF ends a line.
     EXPECT_EQ(ParseSettings("").lastPatchFolder, "");
     EXPECT_EQ(ParseSettings("only\r\n").patchFolder, "");
-    EXPECT_EQ(ParseSettings("a\nb\r\nc").lastPatchFolder, "a\nb");  // only CR LF ends a line
+    EXPECT_EQ(ParseSettings("a\nb\r\nc").lastPatchFolder, "a\nb");
     EXPECT_EQ(ParseSettings("a\r\nb\r\nc\r\nd\r\n").searchFolder, "c");
 }
 
@@ -35,12 +34,10 @@ TEST(SettingsFile, FolderOfAChosenFile) {
 }
 
 TEST(PatchFolder, ExtensionInAnyLetterCase) {
-    EXPECT_TRUE(HasPatchExtension("a.rp350p"));
-    EXPECT_TRUE(HasPatchExtension("A.RP350P"));
-    EXPECT_TRUE(HasPatchExtension(".rp350p"));
-    EXPECT_FALSE(HasPatchExtension("a.rp350p.bak"));
-    EXPECT_FALSE(HasPatchExtension("a.rp250p"));
-    EXPECT_FALSE(HasPatchExtension("rp350p"));
+    for (const char *name : {"a.rp350p", "A.RP350P", ".rp350p"})
+        EXPECT_TRUE(HasPatchExtension(name)) << name;
+    for (const char *name : {"a.rp350p.bak", "a.rp250p", "rp350p"})
+        EXPECT_FALSE(HasPatchExtension(name)) << name;
 }
 
 }  // namespace
