@@ -78,11 +78,6 @@ class TempTree : public test::TempFolder {
 protected:
     const fs::path &root = folder;
 
-    fs::path Folder(const fs::path &relative) {
-        fs::create_directories(root / relative);
-        return root / relative;
-    }
-
     // A tree with a little of everything: patches that match and patches that do not (some with
     // their records further in than a first read, some without records), other files, nested and
     // empty folders, links to folders and to files, a link loop, a dangling link, names ending in
@@ -104,8 +99,8 @@ protected:
         Write("folder.rp350p/inside.txt", match); // a patch file by its folder's name
         Write("dotted./inside.rp350p", match);    // in a folder that is skipped
         Write("trailing.", match);
-        Folder("empty");
-        Folder("a/b/c/d/e"); // empty folders listed last
+        fs::create_directories(root / "empty");
+        fs::create_directories(root / "a/b/c/d/e"); // empty folders listed last
 #ifndef _WIN32
         for (const char *odd :
              {"bad\xff\xfe name.rp350p", "line\nbreak.rp350p", "  spaced out .rp350p", "-dash.rp350p"})
@@ -247,7 +242,8 @@ TEST_F(TempTree, FilesThatCannotBeReadAsPatchesNeverMatch) {
     const fs::path good = Write("good.rp350p", PatchBytes("On", "Screamer"));
     EXPECT_TRUE(AnalyzePatchFile(good, Screamer()));
     EXPECT_FALSE(AnalyzePatchFile(root / "missing.rp350p", Screamer()));
-    EXPECT_FALSE(AnalyzePatchFile(Folder("folder.rp350p"), Screamer()));
+    fs::create_directories(root / "folder.rp350p");
+    EXPECT_FALSE(AnalyzePatchFile(root / "folder.rp350p", Screamer()));
 #ifndef _WIN32
     // A FIFO nobody writes into and a link to a device that never ends, both named like patches:
     // neither is waited for nor read, alone or in a search (the alarm ends the child if one is).
@@ -270,8 +266,8 @@ TEST_F(TempTree, RecordsAcrossTheHolesOfASparseFileAreReadAsZeroBytes) {
     // Sparse files: the zero bytes of a hole belong to the line they fall into. The bytes before
     // the hole fill whole blocks (no zero bytes stored behind them), so only the hole separates
     // them from the bytes after it.
-    auto sparse = [&](const std::string &name, const std::string &before, const std::string &after) {
-        const fs::path path = root / name;
+    const fs::path path = root / "split.rp350p";
+    auto sparse = [&](const std::string &before, const std::string &after) {
         {
             std::ofstream out(path, std::ios::binary);
             out << std::string((64 << 10) - before.size(), 'x') << before;
@@ -280,16 +276,15 @@ TEST_F(TempTree, RecordsAcrossTheHolesOfASparseFileAreReadAsZeroBytes) {
         }
         return path;
     };
-    const std::string enable = "<ID>2433</ID>\r\n2\r\n3\r\n4\r\n<Text>On</Text>\r\n";
-    EXPECT_TRUE(AnalyzePatchFile(
-        sparse("split.rp350p", enable + "<ID>2432</ID>\r\n2\r\n", "3\r\n4\r\nScreamer"), Screamer()));
-    EXPECT_FALSE(AnalyzePatchFile(
-        sparse("split-line.rp350p", enable + "<ID>2432</ID>\r\n2\r\n3\r", "\n4\r\nScreamer"), Screamer()));
-    EXPECT_FALSE(AnalyzePatchFile(
-        sparse("split-model.rp350p", enable + "<ID>2432</ID>\r\n2\r\n3\r\n4\r\nScre", "amer\r\n"),
-        Screamer()));
-    EXPECT_FALSE(AnalyzePatchFile(
-        sparse("split-key.rp350p", enable + "<ID>24", "32</ID>\r\n2\r\n3\r\n4\r\nScreamer"), Screamer()));
+    const std::string enable = "<ID>2433</ID>\r\n2\r\n3\r\n4\r\n<Text>On</Text>\r\n<ID>24";
+    const std::tuple<const char *, const char *, bool> splits[] = {
+        {"32</ID>\r\n2\r\n", "3\r\n4\r\nScreamer", true},         // between two lines
+        {"32</ID>\r\n2\r\n3\r", "\n4\r\nScreamer", false},        // inside a CR LF
+        {"32</ID>\r\n2\r\n3\r\n4\r\nScre", "amer\r\n", false},   // inside the model
+        {"", "32</ID>\r\n2\r\n3\r\n4\r\nScreamer", false},        // inside the key
+    };
+    for (const auto &[before, after, match] : splits)
+        EXPECT_EQ(AnalyzePatchFile(sparse(enable + before, after), Screamer()), match) << before;
 }
 
 #if !defined(PATCHLENS_SANITIZED)
