@@ -22,10 +22,11 @@ namespace {
 using test::PatchBuilder;
 
 TEST(ParseCommandLine, ModesAndTheirValues) {
-    EXPECT_EQ(ParseCommandLine({}).mode, CommandLine::Mode::Viewer);
-    EXPECT_EQ(ParseCommandLine({"a.rp350p"}).mode, CommandLine::Mode::Viewer);
-    EXPECT_EQ(ParseCommandLine({"--help"}).mode, CommandLine::Mode::Help);
-    EXPECT_EQ(ParseCommandLine({"--version"}).mode, CommandLine::Mode::Version);
+    using Mode = CommandLine::Mode;
+    for (const auto &[args, mode] : {std::pair{std::vector<std::string>{}, Mode::Viewer},
+                                     {{"a.rp350p"}, Mode::Viewer}, {{"--help"}, Mode::Help},
+                                     {{"--version"}, Mode::Version}})
+        EXPECT_EQ(ParseCommandLine(args).mode, mode) << ::testing::PrintToString(args);
     const CommandLine dump = ParseCommandLine({"--json", "--dump", "a", "--", "--b"});
     EXPECT_EQ(dump.mode, CommandLine::Mode::Dump);
     EXPECT_TRUE(dump.json);

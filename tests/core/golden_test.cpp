@@ -6,7 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "patch/decode.h"
 
@@ -17,9 +17,7 @@ namespace fs = std::filesystem;
 
 std::string ReadAll(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string Render(const Patch &patch) {

@@ -193,17 +193,18 @@ TEST_F(LibraryFileTest, ACopyForTheUserLeavesTheOriginalAndNeverReplaces) {
 }
 
 TEST_F(LibraryFileTest, StaleTemporaryFilesAreRemovedAndYoungOnesStay) {
-    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5);
-    for (const char *name : {".LibraryRP350.dat.tmp-123", ".LibraryRP350.dat.tmp-x1", ".default.ini.tmp-7",
-                             "LibraryRP350.dat", ".LibraryRP350.dat.tmp-"}) {
-        std::filesystem::last_write_time(Write(name, "x"), old);
-    }
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+    const char *const kept[] = {".LibraryRP350.dat.tmp-x1", ".default.ini.tmp-7", "LibraryRP350.dat",
+                                ".LibraryRP350.dat.tmp-"};
+    for (const char *name : kept)
+        fs::last_write_time(Write(name, "x"), old);
+    fs::last_write_time(Write(".LibraryRP350.dat.tmp-123", "x"), old);
     Write(".LibraryRP350.dat.tmp-456", "a write in progress");
     EXPECT_EQ(RemoveStaleTemporaryFiles(folder, "LibraryRP350.dat", std::chrono::minutes(1)), 1u);
-    EXPECT_FALSE(std::filesystem::exists(folder / ".LibraryRP350.dat.tmp-123"));
-    for (const char *kept : {".LibraryRP350.dat.tmp-456", ".LibraryRP350.dat.tmp-x1", ".default.ini.tmp-7",
-                             "LibraryRP350.dat", ".LibraryRP350.dat.tmp-"})
-        EXPECT_TRUE(std::filesystem::exists(folder / kept)) << kept;
+    EXPECT_FALSE(fs::exists(folder / ".LibraryRP350.dat.tmp-123"));
+    EXPECT_TRUE(fs::exists(folder / ".LibraryRP350.dat.tmp-456"));
+    for (const char *name : kept)
+        EXPECT_TRUE(fs::exists(folder / name)) << name;
 }
 
 } // namespace

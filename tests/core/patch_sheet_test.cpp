@@ -103,22 +103,20 @@ TEST(PatchSheet, OffModulesAreGreyFirstRowByEnablingOthersByLamp) {
     EXPECT_EQ(grey, 12); // six rows each of Wah and Noise Gate
 }
 
-// A path too long for one line in the location font shrinks the font, then breaks at separators;
-// every text stays on the page above the blocks and together they hold the whole path.
+// A path too long for one line in the location font shrinks the font, then breaks at separators
+// (inside a name only where the name alone is too wide); every text stays on the page above the
+// blocks and together they hold the whole path, shown by the display rule.
 TEST(PatchSheet, TheWholePathStaysReadableAboveTheBlocks) {
     const ModulePanels panels = AllOnPanels();
-    const std::string oneLongName(300, 'n');
+    const std::string longName(300, 'n');
+    std::string deep;
+    for (int i = 0; i < 40; ++i)
+        deep += "/folder" + std::to_string(i);
     for (const std::string &path :
-         {std::string("/home/me/Clean.rp350p"),
-          std::string("/home/guitarist/patches/live/2026/Clean Lead.rp350p"),
-          "/home/me/" + std::string(60, 'x') + "/Clean.rp350p", "/mnt/" + oneLongName + "/Clean.rp350p", [] {
-              std::string deep;
-              for (int i = 0; i < 40; ++i)
-                  deep += "/folder" + std::to_string(i);
-              return deep + "/Caf\xE9.rp350p"; // a Windows-1252 name, shown by the display rule
-          }()}) {
-        const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", path});
+         {std::string("/home/me/Clean.rp350p"), "/home/me/" + std::string(60, 'x') + "/Clean.rp350p",
+          "/mnt/" + longName + "/Clean.rp350p", deep + "/Caf\xE9.rp350p"}) {
         std::vector<const SheetText *> location;
+        const PatchSheet sheet = BuildPatchSheet({panels, "x", "01", path});
         for (const SheetText &text : sheet.texts)
             if (text.font == SheetFont::Location)
                 location.push_back(&text);
@@ -126,15 +124,14 @@ TEST(PatchSheet, TheWholePathStaysReadableAboveTheBlocks) {
         std::string whole;
         for (const SheetText *text : location) {
             whole += text->text;
-            std::size_t characters = 0;
-            for (const char c : text->text)
-                characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-            EXPECT_EQ(text->x, 20);
-            EXPECT_EQ(text->height, location.front()->height);
+            const auto characters = std::count_if(text->text.begin(), text->text.end(), [](char c) {
+                return (static_cast<unsigned char>(c) & 0xC0) != 0x80; // not a UTF-8 continuation byte
+            });
+            EXPECT_EQ(std::make_pair(text->x, text->height), std::make_pair(20, location.front()->height));
             EXPECT_LE(characters * kLocationAdvance * text->height, kSheetRight - 20) << path;
             EXPECT_GE(text->y, kLocationTop);
             EXPECT_LE(text->y + kLocationLineHeight * text->height, kBlocksTop) << path;
-            if (text != location.back() && path.find(oneLongName) == std::string::npos) {
+            if (text != location.back() && path.find(longName) == std::string::npos) {
                 EXPECT_EQ(text->text.back(), '/') << path; // broken after a separator
             }
         }
