@@ -1,14 +1,16 @@
 #pragma once
-// Shared pieces of the window tests: files as bytes, and a main window on temporary folders with
-// the dialogs replaced by a recorder.
+// Shared pieces of the window tests: files as bytes, a main window on temporary folders with the
+// dialogs replaced by a recorder, and input as a user gives it.
 
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMimeData>
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -24,14 +26,20 @@ namespace patchlens::test {
 inline const std::filesystem::path kSamples = std::filesystem::path(PATCHLENS_SAMPLES).make_preferred();
 
 inline std::string ReadBytes(const std::filesystem::path &path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
-    out << in.rdbuf();
+    out << std::ifstream(path, std::ios::binary).rdbuf();
     return out.str();
 }
 
 inline void WriteBytes(const std::filesystem::path &path, const std::string &bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+template <typename T> T *FindChild(const QObject *root, const char *name) {
+    T *found = root->findChild<T *>(QString::fromLatin1(name));
+    if (found == nullptr)
+        qFatal("no control named %s", name);
+    return found;
 }
 
 // A main window over fresh program and data folders, created on first use.
@@ -53,22 +61,26 @@ public:
         }
         return *m_window;
     }
-
-    template <typename T> T *Find(const char *name) {
-        T *found = Window().findChild<T *>(QString::fromLatin1(name));
-        if (found == nullptr)
-            qFatal("no control named %s", name);
-        return found;
-    }
+    template <typename T> T *Find(const char *name) { return FindChild<T>(&Window(), name); }
 
 private:
     std::unique_ptr<MainWindow> m_window;
 };
 
-inline void ClickRow(QListWidget *list, int row, Qt::MouseButton button = Qt::LeftButton) {
+inline void ClickRow(QListWidget *list, int row, Qt::MouseButton button = Qt::LeftButton,
+                     Qt::KeyboardModifiers modifiers = {}) {
     const QRect rect = list->visualItemRect(list->item(row));
-    QTest::mousePress(list->viewport(), button, {}, rect.center());
-    QTest::mouseRelease(list->viewport(), button, {}, rect.center());
+    QTest::mousePress(list->viewport(), button, modifiers, rect.center());
+    QTest::mouseRelease(list->viewport(), button, modifiers, rect.center());
+}
+
+// Chooses an entry as a user does: the selection is accepted.
+inline void Choose(QComboBox *list, const QString &entry) {
+    const int index = list->findText(entry);
+    if (index < 0)
+        qFatal("no entry %s", qPrintable(entry));
+    list->setCurrentIndex(index);
+    emit list->activated(index);
 }
 
 // Types the text character by character as key presses, any character included (the test
@@ -80,17 +92,21 @@ inline void TypeText(QWidget *widget, const QString &text) {
     }
 }
 
-inline QStringList Texts(const QListWidget *list) {
-    QStringList texts;
-    for (int row = 0; row < list->count(); ++row)
-        texts << list->item(row)->text();
-    return texts;
+// Drags a file or folder onto the window and drops it there.
+inline void Drop(QWidget *window, const std::filesystem::path &path, Qt::KeyboardModifiers modifiers = {}) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(PathForDialog(path))});
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, modifiers);
+    QApplication::sendEvent(window, &enter);
+    QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, modifiers);
+    QApplication::sendEvent(window, &drop);
 }
 
-inline QStringList Texts(const QComboBox *list) {
+// The texts of a list or a combo box, in order.
+template <typename List> QStringList Texts(const List *list) {
     QStringList texts;
-    for (int row = 0; row < list->count(); ++row)
-        texts << list->itemText(row);
+    for (int row = 0; row < list->model()->rowCount(); ++row)
+        texts << list->model()->index(row, 0).data().toString();
     return texts;
 }
 
