@@ -3,10 +3,7 @@
 // its independence from what the main window loads afterwards.
 
 #include <QCheckBox>
-#include <QDropEvent>
 #include <QLabel>
-#include <QMimeData>
-#include <QUrl>
 
 #include "compare/compare_window.h"
 #include "ui_test_support.h"
@@ -14,37 +11,28 @@
 
 namespace patchlens {
 
-using test::ClickRow;
-using test::kSamples;
+using namespace test;
 
 class CompareTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::WindowFixture> m_fixture;
+    std::unique_ptr<WindowFixture> m_fixture;
 
     MainWindow &Window() { return m_fixture->Window(); }
     QListWidget *PatchList() { return m_fixture->Find<QListWidget>("patchList"); }
     QList<CompareWindow *> CompareWindows() { return Window().findChildren<CompareWindow *>(); }
 
-    void ControlClickRow(QListWidget *list, int row) {
-        const QPoint at = list->visualItemRect(list->item(row)).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
-    }
-
     template <typename T>
     static T *Part(CompareWindow *window, const char *kind, Module module, int row = -1) {
-        QString name = QStringLiteral("compare.") + QLatin1String(kind) + QLatin1Char('.') +
-                       ToQString(InfoOf(module).name);
-        if (row >= 0)
-            name += QLatin1Char('.') + QString::number(row);
-        T *part = window->findChild<T *>(name);
-        if (part == nullptr)
-            qFatal("no %s", qPrintable(name));
-        return part;
+        const QString name =
+            QStringLiteral("compare.%1.%2").arg(QLatin1String(kind), ToQString(InfoOf(module).name)) +
+            (row >= 0 ? QStringLiteral(".%1").arg(row) : QString());
+        return FindChild<T>(window, name.toLatin1().constData());
     }
 
-    // Every mark and line of the window says what the comparison of the two files says.
+    // Every mark and line of the window, and with "Show only differences" its modules, say what the
+    // comparison of the two files says.
     static void CheckMarks(CompareWindow *window, const std::filesystem::path &a,
                            const std::filesystem::path &b) {
         const PatchComparison expected = ComparePatches(DecodeFresh(a).patch, DecodeFresh(b).patch);
@@ -66,72 +54,60 @@ private:
                 QCOMPARE(listB->item(row)->background().style() != Qt::NoBrush, line.differs);
             }
         }
+        auto *only = FindChild<QCheckBox>(window, "compareOnlyDifferences");
+        only->click();
+        for (const ComparedModule &module : expected.modules)
+            QCOMPARE(Part<QWidget>(window, "module", module.module)->isVisibleTo(window), module.differs);
+        only->click();
     }
 
 private slots:
-    void init() { m_fixture = std::make_unique<test::WindowFixture>(); }
+    void init() { m_fixture = std::make_unique<WindowFixture>(); }
     void cleanup() { m_fixture.reset(); }
 
     void controlClickComparesWithoutTouchingTheMainWindow() {
         MainWindow &window = Window();
         window.ListPatchFolder(kSamples);
-        ClickRow(PatchList(), 1);        // Clean Lead on screen
-        ControlClickRow(PatchList(), 4); // Metal Rhythm
+        ClickRow(PatchList(), 1);                                      // Clean Lead on screen
+        ClickRow(PatchList(), 4, Qt::LeftButton, Qt::ControlModifier); // Metal Rhythm
         QTRY_COMPARE(CompareWindows().size(), 1);
         QCOMPARE(PatchList()->currentRow(), 1);
         QCOMPARE(window.patch().name, std::string("Clean Lead"));
         QVERIFY(m_fixture->dialogs.messages.isEmpty());
         CompareWindow *compare = CompareWindows().front();
         QVERIFY(compare->isVisible());
+        QVERIFY(FindChild<QLabel>(compare, "compareSideA")->text().contains(QStringLiteral("Clean Lead")));
         CheckMarks(compare, kSamples / "Clean Lead.rp350p", kSamples / "Metal Rhythm.rp350p");
-        QVERIFY(compare->findChild<QLabel *>(QStringLiteral("compareSideA"))
-                    ->text()
-                    .contains(QStringLiteral("Clean Lead")));
-
         // Loading another patch in the main window leaves the comparison as it was.
         ClickRow(PatchList(), 6);
         QCOMPARE(window.patch().name, std::string("Rotary Organ"));
         CheckMarks(compare, kSamples / "Clean Lead.rp350p", kSamples / "Metal Rhythm.rp350p");
-
-        // Only the modules that differ stay.
-        compare->findChild<QCheckBox *>(QStringLiteral("compareOnlyDifferences"))->click();
-        const PatchComparison expected = ComparePatches(DecodeFresh(kSamples / "Clean Lead.rp350p").patch,
-                                                        DecodeFresh(kSamples / "Metal Rhythm.rp350p").patch);
-        for (const ComparedModule &module : expected.modules)
-            QCOMPARE(Part<QWidget>(compare, "module", module.module)->isVisibleTo(compare), module.differs);
     }
 
     void aFileDroppedWithCtrlIsComparedAndAnEqualCopyShowsTheSame() {
         QTemporaryDir folder;
         const auto copy = PathFromQString(folder.path()) / "copy.rp350p";
         std::filesystem::copy_file(kSamples / "Octave Fuzz.rp350p", copy);
-        MainWindow &window = Window();
-        window.LoadPatchFile(kSamples / "Octave Fuzz.rp350p");
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(PathForDialog(copy))});
-        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::ControlModifier);
-        QApplication::sendEvent(&window, &enter);
-        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::ControlModifier);
-        QApplication::sendEvent(&window, &drop);
+        Window().LoadPatchFile(kSamples / "Octave Fuzz.rp350p");
+        Drop(&Window(), copy, Qt::ControlModifier);
         QCOMPARE(CompareWindows().size(), 1);
-        QCOMPARE(PathBytes(window.patch().path), PathBytes(kSamples / "Octave Fuzz.rp350p")); // not loaded
+        QCOMPARE(PathBytes(Window().patch().path), PathBytes(kSamples / "Octave Fuzz.rp350p")); // not loaded
         CompareWindow *compare = CompareWindows().front();
-        QCOMPARE(compare->findChild<QLabel *>(QStringLiteral("compareSummary"))->text(),
+        QCOMPARE(FindChild<QLabel>(compare, "compareSummary")->text(),
                  QStringLiteral("The two patches show the same."));
         CheckMarks(compare, kSamples / "Octave Fuzz.rp350p", copy);
     }
 
     // A side that cannot be compared says why; before any patch is on screen, there is nothing to compare.
     void nothingOrARefusedFileIsNotCompared() {
-        MainWindow &window = Window();
-        window.ListPatchFolder(kSamples);
-        ControlClickRow(PatchList(), 0);
+        Window().ListPatchFolder(kSamples);
+        ClickRow(PatchList(), 0, Qt::LeftButton, Qt::ControlModifier);
         QTRY_COMPARE(m_fixture->dialogs.messages, QStringList{"First Load a Patch!"});
         QTemporaryDir folder;
         const auto newer = PathFromQString(folder.path()) / "newer.rp350p";
-        test::WriteBytes(newer, "x\r\n<R SchemaVersion=\"1.3\">\r\n");
-        window.LoadPatchFile(kSamples / "Clean Lead.rp350p");
-        window.ComparePatchFile(newer);
+        WriteBytes(newer, "x\r\n<R SchemaVersion=\"1.3\">\r\n");
+        Window().LoadPatchFile(kSamples / "Clean Lead.rp350p");
+        Window().ComparePatchFile(newer);
         QCOMPARE(m_fixture->dialogs.messages.size(), 2);
         QVERIFY(m_fixture->dialogs.messages.back().contains(QStringLiteral("Wrong Schema Version!: 1.3")));
         QVERIFY(CompareWindows().isEmpty());
@@ -141,7 +117,7 @@ private slots:
 } // namespace patchlens
 
 int main(int argc, char **argv) {
-    return patchlens::test::RunOffscreen<patchlens::CompareTest>(argc, argv);
+    return patchlens::RunOffscreen<patchlens::CompareTest>(argc, argv);
 }
 
 #include "compare_test.moc"
