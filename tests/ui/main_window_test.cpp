@@ -1,6 +1,7 @@
-// The main window driven by real mouse and key events on the offscreen platform, with the dialogs
-// replaced by a recorder.
+// The main window and the compare window driven by real mouse and key events on the offscreen
+// platform, with the dialogs replaced by a recorder.
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 
 #include "../core/file_system_support.h"
 #include "../core/unprivileged.h"
+#include "compare/compare_window.h"
 #include "library/library_file.h"
 #include "ui_test_support.h"
 #include "viewer/module_panel_views.h"
@@ -39,73 +41,92 @@ struct KeySpy : QObject {
 
 } // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public WindowTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<WindowFixture> m_fixture;
-    RecordingDialogs *m_dialogs = nullptr;
-
-    std::filesystem::path DataFolder() const { return m_fixture->DataFolder(); }
-    std::filesystem::path ProgramFolder() const { return m_fixture->ProgramFolder(); }
-    MainWindow &Window() { return m_fixture->Window(); }
-    template <typename T> T *Find(const char *name) { return m_fixture->Find<T>(name); }
     QListWidget *PatchList() { return Find<QListWidget>("patchList"); }
     QPushButton *LoadButton() { return Find<QPushButton>("loadPatchButton"); }
+    QPushButton *FolderButton() { return Find<QPushButton>("loadPatchFolderButton"); }
     std::string NameShown() { return Find<QLabel>("patchNameField")->text().toStdString(); }
+    QList<CompareWindow *> CompareWindows() { return Window().findChildren<CompareWindow *>(); }
+
+    template <typename T>
+    static T *Part(CompareWindow *window, const char *kind, Module module, int row = -1) {
+        const QString name =
+            QStringLiteral("compare.%1.%2").arg(QLatin1String(kind), ToQString(InfoOf(module).name)) +
+            (row >= 0 ? QStringLiteral(".%1").arg(row) : QString());
+        return FindChild<T>(window, name.toLatin1().constData());
+    }
+
+    // Every mark and line of the window, and with "Show only differences" its modules, say what the
+    // comparison of the two files says.
+    static void CheckMarks(CompareWindow *window, const std::filesystem::path &a,
+                           const std::filesystem::path &b) {
+        const PatchComparison expected = ComparePatches(DecodeFresh(a).patch, DecodeFresh(b).patch);
+        const QString mark{QChar(kDifferenceMark)};
+        for (const ComparedModule &module : expected.modules) {
+            QCOMPARE(Part<QLabel>(window, "lampMark", module.module)->text(),
+                     module.lampDiffers() ? mark : QString());
+            QCOMPARE(Part<QLabel>(window, "lampA", module.module)->palette().color(QPalette::WindowText),
+                     module.lampA ? kLampOnColour : kLampOffColour);
+            auto *listB = Part<QListWidget>(window, "listB", module.module);
+            QCOMPARE(listB->isEnabled(), module.enabledB);
+            for (int row = 0; row < static_cast<int>(module.lines.size()); ++row) {
+                const ComparedLine &line = module.lines[static_cast<std::size_t>(row)];
+                QCOMPARE(Part<QLabel>(window, "mark", module.module, row)->text(),
+                         line.differs ? mark : QString());
+                QCOMPARE(Part<QListWidget>(window, "listA", module.module)->item(row)->text(),
+                         ToQString(line.a));
+                QCOMPARE(listB->item(row)->text(), ToQString(line.b));
+                QCOMPARE(listB->item(row)->background().style() != Qt::NoBrush, line.differs);
+            }
+        }
+        auto *only = FindChild<QCheckBox>(window, "compareOnlyDifferences");
+        only->click();
+        for (const ComparedModule &module : expected.modules)
+            QCOMPARE(Part<QWidget>(window, "module", module.module)->isVisibleTo(window), module.differs);
+        only->click();
+    }
 
 private slots:
-    void init() {
-        m_fixture = std::make_unique<WindowFixture>();
-        m_dialogs = &m_fixture->dialogs;
-    }
-    void cleanup() { m_fixture.reset(); }
-
-    void startsEmptyAndLaidOutAsTheFrontPanel() {
+    // The window starts as the front panel does, empty; its panels always show what the core's
+    // panels hold: lines, selection, enabling and lamp.
+    void startsEmptyAndMirrorsTheCorePanels() {
         MainWindow &window = Window();
         QCOMPARE(window.windowTitle(), QStringLiteral("Patchlens [ Version: 1.21 ]"));
         QCOMPARE(window.frameGeometry().size(), QSize(800, 580));
         QCOMPARE(window.minimumSize(), window.maximumSize());
         QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
-        QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
-        QCOMPARE(NameShown(), std::string("------"));
+        QCOMPARE(PatchList()->geometry(), QRect(602, 55, 175, 462));
         auto *number = Find<QLineEdit>("patchNumberField");
         QCOMPARE(number->text(), QStringLiteral("01"));
         QCOMPARE(number->maxLength(), 2);
         QCOMPARE(number->toolTip(), QStringLiteral("Enter Number used in RP350 -> Only for your reference"));
-        QCOMPARE(PatchList()->geometry(), QRect(602, 55, 175, 462));
-        QCOMPARE(Find<QLabel>("lamp.Chorus/Fx")->text(), QStringLiteral("Chorus/Fx"));
-        for (const ModuleInfo &info : Modules()) {
-            const QPalette lamp = window.panelViews().lamp(info.module)->palette();
-            QCOMPARE(lamp.color(QPalette::WindowText), kLampOffColour);
-            QCOMPARE(lamp.color(QPalette::Window), QColor(Qt::black));
-            QCOMPARE(window.panelViews().list(info.module)->count(), 0);
-            QVERIFY(window.panelViews().list(info.module)->isEnabled());
+        for (const char *sample : {"", "Clean Lead.rp350p"}) {
+            if (*sample)
+                window.LoadPatchFile(kSamples / sample);
+            QCOMPARE(NameShown(), *sample ? std::string("Clean Lead") : std::string("------"));
+            for (const ModuleInfo &info : Modules()) {
+                const ModulePanel &panel = window.patch().panels[IndexOf(info.module)];
+                QListWidget *list = window.panelViews().list(info.module);
+                QStringList lines;
+                for (const std::string &line : panel.list.lines)
+                    lines << ToQString(line);
+                QCOMPARE(Texts(list), lines);
+                QCOMPARE(list->currentRow(), panel.list.selected);
+                QCOMPARE(list->isEnabled(), panel.list.enabled);
+                const QPalette lamp = window.panelViews().lamp(info.module)->palette();
+                QCOMPARE(lamp.color(QPalette::WindowText), panel.lampOn ? kLampOnColour : kLampOffColour);
+                QCOMPARE(lamp.color(QPalette::Window), QColor(Qt::black));
+            }
         }
-    }
-
-    void panelsMirrorTheCoreStateAndShowSixLinesWithoutScrolling() {
-        MainWindow &window = Window();
-        window.LoadPatchFile(kSamples / "Clean Lead.rp350p");
-        QCOMPARE(NameShown(), std::string("Clean Lead"));
-        for (const ModuleInfo &info : Modules()) {
-            const ModulePanel &panel = window.patch().panels[IndexOf(info.module)];
-            QListWidget *list = window.panelViews().list(info.module);
-            QStringList lines;
-            for (const std::string &line : panel.list.lines)
-                lines << ToQString(line);
-            QCOMPARE(Texts(list), lines);
-            QCOMPARE(list->currentRow(), panel.list.selected);
-            QCOMPARE(list->isEnabled(), panel.list.enabled);
-            QCOMPARE(window.panelViews().lamp(info.module)->palette().color(QPalette::WindowText),
-                     panel.lampOn ? kLampOnColour : kLampOffColour);
-        }
-        // The amplifier shows its six lines in its 100 pixels.
+        // The amplifier shows its six lines in its 100 pixels; Distortion is off.
         QListWidget *amp = window.panelViews().list(Module::AmplifierA);
         QCOMPARE(amp->count(), 6);
         QVERIFY(!amp->verticalScrollBar()->isVisible());
         QVERIFY(amp->visualItemRect(amp->item(5)).bottom() < amp->viewport()->height());
-        QVERIFY(!window.panelViews().list(Module::Distortion)->isEnabled()); // Distortion is off
+        QVERIFY(!window.panelViews().list(Module::Distortion)->isEnabled());
     }
 
     // The selection of a module that is off is grey, also where the system's palette gives a
@@ -189,19 +210,22 @@ private slots:
     }
 
     // Load Patch runs on a left or right release, not from the keyboard; Cancel changes nothing;
-    // the dialog starts in the folder of the file opened last, which default.ini keeps.
+    // the dialog starts in the folder of the file opened last, which default.ini keeps; without a
+    // folder there, the folder picker starts in the program folder.
     void loadPatchRunsOnAMouseReleaseAndKeepsTheFolder() {
         MainWindow &window = Window();
         QTest::mouseClick(LoadButton(), Qt::LeftButton); // cancelled
-        QTRY_COMPARE(m_dialogs->openRequests.size(), 1);
+        QTRY_COMPARE(Dialogs().openRequests.size(), 1);
+        QTest::mouseClick(FolderButton(), Qt::LeftButton); // cancelled
+        QCOMPARE(Dialogs().folderRequests.front().startFolder, PathForDialog(ProgramFolder()));
         QVERIFY(!std::filesystem::exists(DataFolder() / "default.ini"));
         QCOMPARE(NameShown(), std::string("------"));
         QVERIFY(!window.patch().loaded);
 
         const QString sample = PathForDialog(kSamples / "Octave Fuzz.rp350p");
-        m_dialogs->openAnswers = {sample};
+        Dialogs().openAnswers = {sample};
         QTest::mouseClick(LoadButton(), Qt::RightButton, {}, QPoint(10, 10));
-        QTRY_COMPARE(m_dialogs->openRequests.size(), 2);
+        QTRY_COMPARE(Dialogs().openRequests.size(), 2);
         QCOMPARE(NameShown(), std::string("Octave Fuzz"));
         QCOMPARE(window.patchLabel()->text(), QStringLiteral("Patch: ") + sample);
         QCOMPARE(ReadBytes(DataFolder() / "default.ini"), PathBytes(kSamples) + "\r\n\r\n\r\n");
@@ -210,36 +234,27 @@ private slots:
         QTest::keyClick(LoadButton(), Qt::Key_Space);
         QTest::keyClick(LoadButton(), Qt::Key_Return);
         QApplication::processEvents();
-        QCOMPARE(m_dialogs->openRequests.size(), 2);
+        QCOMPARE(Dialogs().openRequests.size(), 2);
         QTest::mouseClick(LoadButton(), Qt::LeftButton);
-        QTRY_COMPARE(m_dialogs->openRequests.size(), 3);
-        QCOMPARE(m_dialogs->openRequests.at(2), PathForDialog(kSamples));
+        QTRY_COMPARE(Dialogs().openRequests.size(), 3);
+        QCOMPARE(Dialogs().openRequests.at(2), PathForDialog(kSamples));
     }
 
+    // The dialogs start in the folders of default.ini's first two lines; line 3 is kept; a
+    // cancelled folder picker keeps the list.
     void settingsAreReadAtStartAndLine3IsKept() {
         const std::string ini = "/first/folder\r\n" + PathBytes(kSamples) + "\r\n/search \xE9 here\r\n";
         WriteBytes(DataFolder() / "default.ini", ini);
-        Window();
         QTest::mouseClick(LoadButton(), Qt::LeftButton);
-        QTRY_COMPARE(m_dialogs->openRequests, QStringList{"/first/folder"});
-        m_dialogs->folderAnswers = {PathForDialog(kSamples)};
-        QTest::mouseClick(Find<QPushButton>("loadPatchFolderButton"), Qt::LeftButton);
-        QCOMPARE(m_dialogs->folderRequests.size(), std::size_t{1});
-        QCOMPARE(m_dialogs->folderRequests.front().title, QStringLiteral("Select Patch Folder..."));
-        QCOMPARE(m_dialogs->folderRequests.front().startFolder, PathForDialog(kSamples));
+        QTRY_COMPARE(Dialogs().openRequests, QStringList{"/first/folder"});
+        Dialogs().folderAnswers = {PathForDialog(kSamples)};
+        QTest::mouseClick(FolderButton(), Qt::LeftButton);
+        QTest::mouseClick(FolderButton(), Qt::LeftButton); // cancelled
+        QCOMPARE(Dialogs().folderRequests.size(), std::size_t{2});
+        QCOMPARE(Dialogs().folderRequests.front().title, QStringLiteral("Select Patch Folder..."));
+        QCOMPARE(Dialogs().folderRequests.front().startFolder, PathForDialog(kSamples));
         QCOMPARE(ReadBytes(DataFolder() / "default.ini"), ini);
-    }
-
-    void folderPickerStartsInTheProgramFolderAndCancelKeepsTheList() {
-        Window();
-        m_dialogs->folderAnswers = {PathForDialog(kSamples)};
-        QTest::mouseClick(Find<QPushButton>("loadPatchFolderButton"), Qt::LeftButton);
-        QCOMPARE(m_dialogs->folderRequests.front().startFolder, PathForDialog(ProgramFolder()));
         QCOMPARE(PatchList()->count(), 8);
-        QTest::mouseClick(Find<QPushButton>("loadPatchFolderButton"),
-                          Qt::LeftButton); // cancelled
-        QCOMPARE(PatchList()->count(), 8);
-        QCOMPARE(Window().settings().patchFolder, PathBytes(kSamples));
         ClickRow(PatchList(), 2);
         QCOMPARE(NameShown(), std::string("Direct Whammy"));
     }
@@ -251,14 +266,14 @@ private slots:
         MainWindow &window = Window();
         window.ListPatchFolder(kSamples);
         QListWidget *list = PatchList();
-        m_dialogs->openAnswers = {PathForDialog(kSamples / "Clean Lead.rp350p")};
+        Dialogs().openAnswers = {PathForDialog(kSamples / "Clean Lead.rp350p")};
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, QPoint(50, 10));
         QTest::mouseRelease(LoadButton(), Qt::LeftButton, {}, QPoint(10, 10));
         QTest::keyRelease(list, Qt::Key_Return);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(50, 400));
         QApplication::processEvents();
         QVERIFY(!window.patch().loaded);
-        QVERIFY(m_dialogs->openRequests.isEmpty());
+        QVERIFY(Dialogs().openRequests.isEmpty());
         QCOMPARE(window.patchLabel()->text(), QString());
 
         QCOMPARE(list->item(0)->text(), QStringLiteral("Acoustic Strum.rp350p"));
@@ -277,30 +292,20 @@ private slots:
                  QStringLiteral("Patch: ") + PathToQString(kSamples / "Direct Whammy.rp350p"));
     }
 
-    void aMessageClosedByAKeyStaysClosed_data() {
-        QTest::addColumn<int>("key");
-        QTest::newRow("Return") << int(Qt::Key_Return);
-        QTest::newRow("Escape") << int(Qt::Key_Escape);
-    }
-
+    // A message box closed by a key press stays closed: the release of that key goes to whatever
+    // has the focus once the box is gone, and must not take it for a key of its own.
     void aMessageClosedByAKeyStaysClosed() {
-        QFETCH(int, key);
-        QTemporaryDir folder;
-        const auto root = PathFromQString(folder.path());
+        const auto root = DataFolder();
         WriteBytes(root / "a.rp350p", SmallPatch("1.2", "Fine"));
         WriteBytes(root / "b.rp350p", SmallPatch("1.3", "Newer"));
-        // Real message boxes, closed by a key press as a user closes them; the release of that key
-        // goes to whatever has the focus once the box is gone.
-        struct KeyClosedMessages : RecordingDialogs {
-            int key = Qt::Key_Return;
+        struct KeyClosedMessages : RecordingDialogs { // real message boxes
+            Qt::Key key = Qt::Key_Return;
             void ShowMessage(QWidget *owner, const QString &text) override {
                 messages << text;
-                QTimer::singleShot(
-                    0, [this] { QTest::keyPress(QApplication::activeModalWidget(), Qt::Key(key)); });
+                QTimer::singleShot(0, [this] { QTest::keyPress(QApplication::activeModalWidget(), key); });
                 QtDialogs().ShowMessage(owner, text);
             }
         } dialogs;
-        dialogs.key = key;
         MainWindow window(dialogs, ProgramPaths{root, root, {}});
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -308,30 +313,30 @@ private slots:
         auto *list = FindChild<QListWidget>(&window, "patchList");
         ClickRow(list, 0);
         list->setFocus();
-        QTest::keyClick(list, Qt::Key_Down); // onto the refused file
-        QCOMPARE(dialogs.messages.size(), 1);
-        QTest::keyRelease(list, Qt::Key(key));
-        QApplication::processEvents();
-        QCOMPARE(dialogs.messages.size(), 1);
-        QCOMPARE(FindChild<QLabel>(&window, "patchNameField")->text(), QStringLiteral("Fine"));
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+            dialogs.key = key;
+            QTest::keyClick(list, Qt::Key_Down); // onto the refused file
+            QCOMPARE(dialogs.messages.size(), key == Qt::Key_Return ? 1 : 2);
+            QTest::keyRelease(list, key);
+            QApplication::processEvents();
+            QCOMPARE(dialogs.messages.size(), key == Qt::Key_Return ? 1 : 2);
+            QCOMPARE(FindChild<QLabel>(&window, "patchNameField")->text(), QStringLiteral("Fine"));
+            QTest::keyClick(list, Qt::Key_Up);
+        }
     }
 
     // Patch files of any case, hidden ones included, sorted without regard to case; a name that is
-    // not UTF-8 is listed by the display rule and loaded by its bytes; the folder goes to
-    // default.ini.
+    // not UTF-8 is listed by the display rule and loaded by its bytes.
     void theListHoldsPatchFilesOfAnyCaseAndName() {
-        QTemporaryDir folder;
-        const auto root = PathFromQString(folder.path());
-        for (const char *name :
-             {"b.RP350P", ".hidden.rp350p", "A.rp350p", "c.rp350p.bak", "notes.txt", "a2.Rp350p"})
+        const auto root = ProgramFolder() / "patches";
+        std::filesystem::create_directory(root);
+        for (const char *name : {"b.RP350P", ".hidden.rp350p", "A.rp350p", "c.rp350p.bak", "a2.Rp350p"})
             WriteBytes(root / name, SmallPatch("1.2", name));
-        std::filesystem::create_directory(root / "folder.rp350p");
         const std::filesystem::path cafe = PathFromBytes("Caf\xE9 Lead.rp350p"); // Windows-1252 bytes
         WriteBytes(root / cafe, SmallPatch("1.2", "Cafe"));
         Window().ListPatchFolder(root);
         QCOMPARE(Texts(PatchList()), (QStringList{".hidden.rp350p", "A.rp350p", "a2.Rp350p", "b.RP350P",
                                                   QString::fromUtf8("Caf\xC3\xA9 Lead.rp350p")}));
-        QCOMPARE(ReadBytes(DataFolder() / "default.ini"), "\r\n" + PathBytes(root) + "\r\n\r\n");
         ClickRow(PatchList(), 4);
         QCOMPARE(NameShown(), std::string("Cafe"));
         QCOMPARE(PathBytes(Window().patch().path), PathBytes(root / cafe));
@@ -389,18 +394,18 @@ private slots:
                  "\r\n" + PathBytes(kSamples.parent_path()) + "\r\n\r\n");
     }
 
-    // A refused file leaves the patch on screen; texts from files show as plain text, never rich.
+    // A refused file leaves the patch on screen; texts from files show as plain text, never rich; a
+    // file far too large for a patch is named in a message and shown as the empty patch.
     void aRefusedFileKeepsThePreviousPatchOnScreen() {
         MainWindow &window = Window();
         window.LoadPatchFile(kSamples / "Metal Rhythm.rp350p");
         const QStringList distortion = Texts(window.panelViews().list(Module::Distortion));
         QVERIFY(!distortion.isEmpty());
-        QTemporaryDir folder;
-        const auto newer = PathFromQString(folder.path()) / "newer.rp350p";
+        const auto newer = DataFolder() / "newer.rp350p";
         WriteBytes(newer, SmallPatch("1.3", "<b>x</b>"));
         window.LoadPatchFile(newer);
         QCOMPARE(
-            m_dialogs->messages,
+            Dialogs().messages,
             QStringList{"Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New Version."});
         QCOMPARE(NameShown(), std::string("Metal Rhythm"));
         QCOMPARE(Texts(window.panelViews().list(Module::Distortion)), distortion);
@@ -411,48 +416,45 @@ private slots:
         QCOMPARE(NameShown(), std::string("<b>x</b>"));
         QCOMPARE(Find<QLabel>("patchNameField")->textFormat(), Qt::PlainText);
         QCOMPARE(window.patchLabel()->textFormat(), Qt::PlainText);
-    }
 
-    void aFileTooLargeForAPatchIsNamedInAMessage() {
-        QTemporaryDir folder;
-        const auto huge = PathFromQString(folder.path()) / "huge.rp350p";
+        const auto huge = DataFolder() / "huge.rp350p";
         WriteBytes(huge, "x");
         std::error_code ec;
         ResizeSparse(huge, std::uintmax_t{1} << 40, ec);
         if (ec)
             QSKIP("this file system takes no sparse file of a terabyte");
-        Window().LoadPatchFile(huge);
-        QCOMPARE(m_dialogs->messages.size(), 1);
-        QVERIFY(m_dialogs->messages.front().startsWith(PathToQString(huge)));
-        QVERIFY(m_dialogs->messages.front().contains(QStringLiteral("too large: 1099511627776 bytes")));
+        window.LoadPatchFile(huge);
+        QCOMPARE(Dialogs().messages.size(), 2);
+        QVERIFY(Dialogs().messages.last().startsWith(PathToQString(huge)));
+        QVERIFY(Dialogs().messages.last().contains(QStringLiteral("too large: 1099511627776 bytes")));
         QCOMPARE(NameShown(), std::string(""));
     }
 
+    // F1 opens the help, unless Shift, Ctrl or Alt is held (a key held down repeats its press; one
+    // release ends it); it never reaches the focused control.
     void f1OpensTheHelpUnlessShiftCtrlOrAltIsHeld() {
         auto *field = Find<QLineEdit>("patchNumberField");
         field->setFocus();
         KeySpy spy;
         field->installEventFilter(&spy);
-        QTest::keyClick(field, Qt::Key_F1);
-        QCOMPARE(m_dialogs->builtInHelpShown, 1);
-        QCOMPARE(spy.f1Presses, 0); // F1 never reaches the focused control
-
-        QTest::keyPress(field, Qt::Key_Shift);
-        QTest::keyClick(field, Qt::Key_F1, Qt::ShiftModifier);
-        QCOMPARE(m_dialogs->builtInHelpShown, 1);
-        QTest::keyRelease(field, Qt::Key_Shift);
-        QTest::keyClick(field, Qt::Key_F1);
-        QCOMPARE(m_dialogs->builtInHelpShown, 2);
-
-        QTest::keyPress(field, Qt::Key_Control);
-        QTest::keyPress(field,
-                        Qt::Key_Control); // auto-repeat raises the count; one release resets it
-        QTest::keyClick(field, Qt::Key_F1, Qt::ControlModifier);
-        QTest::keyRelease(field, Qt::Key_Control);
-        QTest::keyClick(field, Qt::Key_F1, Qt::AltModifier);
-        QCOMPARE(m_dialogs->builtInHelpShown, 2);
-        QTest::keyClick(field, Qt::Key_F1);
-        QCOMPARE(m_dialogs->builtInHelpShown, 3);
+        const struct {
+            std::vector<Qt::Key> held;
+            Qt::KeyboardModifiers modifiers;
+            int shown;
+        } presses[] = {{{}, {}, 1},
+                       {{Qt::Key_Shift}, Qt::ShiftModifier, 1},
+                       {{}, {}, 2},
+                       {{Qt::Key_Control, Qt::Key_Control}, Qt::ControlModifier, 2},
+                       {{}, Qt::AltModifier, 2},
+                       {{}, {}, 3}};
+        for (const auto &press : presses) {
+            for (const Qt::Key key : press.held)
+                QTest::keyPress(field, key);
+            QTest::keyClick(field, Qt::Key_F1, press.modifiers);
+            if (!press.held.empty())
+                QTest::keyRelease(field, press.held.front());
+            QCOMPARE(Dialogs().builtInHelpShown, press.shown);
+        }
         QCOMPARE(spy.f1Presses, 0);
         QCOMPARE(field->text(), QStringLiteral("01"));
     }
@@ -460,13 +462,13 @@ private slots:
     void f1OpensTheHelpFileWhenTheProgramFolderHasOne() {
         WriteBytes(ProgramFolder() / "RP350Help.chm", "ITSF");
         QTest::keyClick(&Window(), Qt::Key_F1);
-        QCOMPARE(m_dialogs->openedDocuments, QStringList{PathForDialog(ProgramFolder() / "RP350Help.chm")});
-        QCOMPARE(m_dialogs->builtInHelpShown, 0);
+        QCOMPARE(Dialogs().openedDocuments, QStringList{PathForDialog(ProgramFolder() / "RP350Help.chm")});
+        QCOMPARE(Dialogs().builtInHelpShown, 0);
         // A desktop without a program for help files: the built-in manual instead.
-        m_dialogs->documentsOpen = false;
+        Dialogs().documentsOpen = false;
         QTest::keyClick(&Window(), Qt::Key_F1);
-        QCOMPARE(m_dialogs->openedDocuments.size(), 2);
-        QCOMPARE(m_dialogs->builtInHelpShown, 1);
+        QCOMPARE(Dialogs().openedDocuments.size(), 2);
+        QCOMPARE(Dialogs().builtInHelpShown, 1);
         // The desktop's own answer, on a desktop that knows no program for .chm files.
         QTemporaryDir empty;
         for (const char *variable : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
@@ -476,6 +478,47 @@ private slots:
         QtDialogs().ShowBuiltInHelp(&Window());
         const QString manual = FindChild<QTextBrowser>(&Window(), "helpBrowser")->toPlainText();
         QVERIFY2(manual.contains(QStringLiteral("Loading patches")), qPrintable(manual.left(200)));
+    }
+
+    // Ctrl with a click in the patch list compares that file with the patch on screen (before there
+    // is one, there is nothing to compare); the main window stays as it was, and the comparison
+    // stays as it was when the main window loads another patch. A side that cannot be compared says
+    // why. A file dropped with Ctrl held is compared too.
+    void controlClickComparesWithoutTouchingTheMainWindow() {
+        MainWindow &window = Window();
+        window.ListPatchFolder(kSamples);
+        ClickRow(PatchList(), 0, Qt::LeftButton, Qt::ControlModifier);
+        QTRY_COMPARE(Dialogs().messages, QStringList{"First Load a Patch!"});
+        ClickRow(PatchList(), 1);                                      // Clean Lead on screen
+        ClickRow(PatchList(), 4, Qt::LeftButton, Qt::ControlModifier); // Metal Rhythm
+        QTRY_COMPARE(CompareWindows().size(), 1);
+        QCOMPARE(PatchList()->currentRow(), 1);
+        QCOMPARE(window.patch().name, std::string("Clean Lead"));
+        QCOMPARE(Dialogs().messages.size(), 1);
+        CompareWindow *compare = CompareWindows().front();
+        QVERIFY(compare->isVisible());
+        QVERIFY(FindChild<QLabel>(compare, "compareSideA")->text().contains(QStringLiteral("Clean Lead")));
+        CheckMarks(compare, kSamples / "Clean Lead.rp350p", kSamples / "Metal Rhythm.rp350p");
+        ClickRow(PatchList(), 6);
+        QCOMPARE(window.patch().name, std::string("Rotary Organ"));
+        CheckMarks(compare, kSamples / "Clean Lead.rp350p", kSamples / "Metal Rhythm.rp350p");
+
+        const auto newer = DataFolder() / "newer.rp350p";
+        WriteBytes(newer, "x\r\n<R SchemaVersion=\"1.3\">\r\n");
+        window.ComparePatchFile(newer);
+        QCOMPARE(Dialogs().messages.size(), 2);
+        QVERIFY(Dialogs().messages.back().contains(QStringLiteral("Wrong Schema Version!: 1.3")));
+        QCOMPARE(CompareWindows().size(), 1);
+
+        const auto copy = DataFolder() / "copy.rp350p";
+        std::filesystem::copy_file(kSamples / "Rotary Organ.rp350p", copy);
+        Drop(&window, copy, Qt::ControlModifier);
+        QCOMPARE(CompareWindows().size(), 2);
+        QCOMPARE(PathBytes(window.patch().path), PathBytes(kSamples / "Rotary Organ.rp350p")); // not loaded
+        compare = CompareWindows().back();
+        QCOMPARE(FindChild<QLabel>(compare, "compareSummary")->text(),
+                 QStringLiteral("The two patches show the same."));
+        CheckMarks(compare, kSamples / "Rotary Organ.rp350p", copy);
     }
 
     void droppingAFileLoadsItAndAFolderListsIt() {
@@ -489,8 +532,6 @@ private slots:
 
 } // namespace patchlens
 
-int main(int argc, char **argv) {
-    return patchlens::RunOffscreen<patchlens::MainWindowTest>(argc, argv);
-}
+PATCHLENS_UI_TEST_MAIN(MainWindowTest)
 
 #include "main_window_test.moc"

@@ -12,8 +12,7 @@ namespace patchlens::test {
 class RecordingDialogs : public Dialogs {
 public:
     struct FolderRequest {
-        QString title;
-        QString startFolder;
+        QString title, startFolder;
     };
 
     QStringList messages;             // every message box text, in order

@@ -1,5 +1,5 @@
-// The search window: its refusals and their focus, a search over a small tree, results that
-// load, a search stopped halfway, and the folder kept in default.ini.
+// The search window: its refusals and their focus, a search over a large tree, results that load,
+// a search stopped halfway, and the folder kept in default.ini.
 
 #include <QLabel>
 #include <QLineEdit>
@@ -30,28 +30,24 @@ std::string DistortionPatch(const std::string &name, bool on, const std::string 
 
 } // namespace
 
-class SearchTest : public QObject {
+class SearchTest : public WindowTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<test::WindowFixture> m_fixture;
-    std::unique_ptr<QTemporaryDir> m_tree;
-
-    test::RecordingDialogs &Dialogs() { return m_fixture->dialogs; }
-    SearchWindow &Search() { return m_fixture->Window().searchWindow(); }
-    template <typename T> T *Find(const char *name) { return test::FindChild<T>(&Search(), name); }
-    QLineEdit *Folder() { return Find<QLineEdit>("searchFolderField"); }
-    QComboBox *Modules() { return Find<QComboBox>("searchModuleList"); }
-    QComboBox *Models() { return Find<QComboBox>("searchModelList"); }
-    QPushButton *Start() { return Find<QPushButton>("searchStartButton"); }
-    QListWidget *Results() { return Find<QListWidget>("searchResultList"); }
-    QProgressBar *Progress() { return Find<QProgressBar>("searchProgress"); }
-    QString Status() { return Find<QLabel>("searchStatus")->text(); }
-    std::filesystem::path Tree() const { return PathFromQString(m_tree->path()); }
-    std::string Ini() const { return ReadBytes(m_fixture->DataFolder() / "default.ini"); }
+    SearchWindow &Search() { return Window().searchWindow(); }
+    template <typename T> T *Control(const char *name) { return FindChild<T>(&Search(), name); }
+    QLineEdit *Folder() { return Control<QLineEdit>("searchFolderField"); }
+    QComboBox *Modules() { return Control<QComboBox>("searchModuleList"); }
+    QComboBox *Models() { return Control<QComboBox>("searchModelList"); }
+    QPushButton *Start() { return Control<QPushButton>("searchStartButton"); }
+    QListWidget *Results() { return Control<QListWidget>("searchResultList"); }
+    QProgressBar *Progress() { return Control<QProgressBar>("searchProgress"); }
+    QString Status() { return Control<QLabel>("searchStatus")->text(); }
+    std::filesystem::path Tree() const { return ProgramFolder(); } // the folder searched
+    std::string Ini() const { return ReadBytes(DataFolder() / "default.ini"); }
 
     void OpenSearchWindow() {
-        QTest::mouseClick(m_fixture->Find<QPushButton>("searchPatchButton"), Qt::LeftButton);
+        QTest::mouseClick(Find<QPushButton>("searchPatchButton"), Qt::LeftButton);
         QVERIFY(Search().isVisible());
     }
     // The search window set to look for an active Screamer distortion under the tree.
@@ -80,12 +76,6 @@ private:
     }
 
 private slots:
-    void init() {
-        m_fixture = std::make_unique<test::WindowFixture>();
-        m_tree = std::make_unique<QTemporaryDir>();
-    }
-    void cleanup() { m_fixture.reset(); }
-
     void theWindowStartsHiddenAndShowsItsLists() {
         QVERIFY(!Search().isVisible());
         OpenSearchWindow();
@@ -103,6 +93,7 @@ private slots:
         QCOMPARE(Texts(Models()), QStringList{"Select Type"});
     }
 
+    // Each refusal names the control to correct and gives it the focus.
     void refusalsNameTheControlToCorrect() {
         OpenSearchWindow();
         const QChar separator(std::filesystem::path::preferred_separator); // '\\' on Windows
@@ -125,58 +116,17 @@ private slots:
         QCOMPARE(Dialogs().messages.last(), QStringLiteral("Select Type"));
         QCOMPARE(Search().focusWidget(), Models());
         QCOMPARE(Dialogs().messages.size(), 5);
-    }
-
-    void aSearchListsTheMatchesLevelByLevelAndTheyLoad() {
-        const std::filesystem::path root = Tree();
-        std::filesystem::create_directories(root / "sub" / "deeper");
-        WriteBytes(root / "a.rp350p", DistortionPatch("A", true, "Screamer"));
-        WriteBytes(root / "c.rp350p", DistortionPatch("C", false, "Screamer"));
-        WriteBytes(root / "d.RP350P", DistortionPatch("D", true, "Screamer"));
-        WriteBytes(root / "notes.txt", "Screamer On");
-        WriteBytes(root / "sub" / "b.rp350p", DistortionPatch("B", true, "Screamer"));
-        WriteBytes(root / "sub" / "z.rp350p", DistortionPatch("Z", true, "808"));
-        WriteBytes(root / "sub" / "deeper" / "e.rp350p.bak", DistortionPatch("E", true, "Screamer"));
-        LookForScreamers();
-        QCOMPARE(Start()->text(), QStringLiteral("Start Search..."));
-        RunSearch();
-        QVERIFY(!Search().lastSearchStopped());
-        // The progress bar counts the patch files analyzed out of those found: a, c, b, z and e.
-        QCOMPARE(Progress()->maximum(), 5);
-        QCOMPARE(Progress()->value(), 5);
-        QCOMPARE(Texts(Results()),
-                 (QStringList{PathToQString(root / "a.rp350p"), PathToQString(root / "sub" / "b.rp350p"),
-                              PathToQString(root / "sub" / "deeper" / "e.rp350p.bak")}));
-        QCOMPARE(Start()->text(), QStringLiteral("Start Search..."));
-        QVERIFY2(Status().startsWith(QStringLiteral("Last Patch: ")) ||
-                     Status().startsWith(QStringLiteral("Analyze Patch -> ")),
-                 qPrintable(Status()));
-
-        // A click loads a result; walking on with the arrow keys loads each one when the key is released.
-        test::ClickRow(Results(), 0);
-        QCOMPARE(m_fixture->Window().patch().name, std::string("A"));
-        Results()->setFocus();
-        QTest::keyPress(Results(), Qt::Key_Down);
-        QCOMPARE(m_fixture->Window().patch().name, std::string("A"));
-        QTest::keyRelease(Results(), Qt::Key_Down);
-        QCOMPARE(m_fixture->Window().patch().name, std::string("B"));
-        QTest::keyClick(Results(), Qt::Key_Down);
-        QCOMPARE(m_fixture->Window().patch().name, std::string("E"));
-        QCOMPARE(m_fixture->Window().patchLabel()->text(),
-                 QStringLiteral("Patch: ") + PathToQString(root / "sub" / "deeper" / "e.rp350p.bak"));
-    }
-
-    void anEmptyTreeKeepsThePreviousResults() {
+        // A search with a result, then one without: "No Patches Found!", the results stay.
         WriteBytes(Tree() / "a.rp350p", DistortionPatch("A", true, "Screamer"));
-        LookForScreamers();
+        Choose(Models(), QStringLiteral("Screamer"));
         RunSearch();
-        QCOMPARE(Results()->count(), 1);
         QCOMPARE(Status(), QStringLiteral("Last Patch: 0 -> ") + PathToQString(Tree() / "a.rp350p"));
         std::filesystem::create_directory(Tree() / "empty");
         Folder()->setText(PathToQString(Tree() / "empty"));
         RunSearch();
         QCOMPARE(Status(), QStringLiteral("No Patches Found!"));
-        QCOMPARE(Results()->count(), 1);
+        QCOMPARE(Texts(Results()), QStringList{PathToQString(Tree() / "a.rp350p")});
+        QCOMPARE(Dialogs().messages.size(), 5);
     }
 
     // A tree of more entries than a search used to list (it then put up a message box for each
@@ -202,8 +152,18 @@ private slots:
             all << PathToQString(path);
         QCOMPARE(all.size(), 100);
         QCOMPARE(Texts(Results()), all);
+        // The progress bar counts the patch files analyzed out of those found.
+        QCOMPARE(Progress()->maximum(), 20000);
         QCOMPARE(Progress()->value(), 20000);
-
+        QVERIFY2(Status().startsWith(QStringLiteral("Last Patch: ")) ||
+                     Status().startsWith(QStringLiteral("Analyze Patch -> ")),
+                 qPrintable(Status()));
+        // A click loads a result, and so does the release of an arrow key.
+        ClickRow(Results(), 0);
+        QCOMPARE(PathToQString(Window().patch().path), all[0]);
+        Results()->setFocus();
+        QTest::keyClick(Results(), Qt::Key_Down);
+        QCOMPARE(Window().patchLabel()->text(), QStringLiteral("Patch: ") + all[1]);
         // Start, and stop at once: the button reads "Stop" while the search runs.
         QSignalSpy finished(&Search(), &SearchWindow::searchFinished);
         QTest::mouseClick(Start(), Qt::LeftButton);
@@ -225,18 +185,17 @@ private slots:
     // The folder comes from line 3 of default.ini; Browse starts where it stood at start-up, and a
     // folder chosen there or left in the field when the window closes goes back to line 3.
     void theFolderIsKeptInLine3OfDefaultIni() {
-        WriteBytes(m_fixture->DataFolder() / "default.ini",
-                   "/last\r\n/list\r\n" + PathBytes(Tree()) + "\r\n");
+        WriteBytes(DataFolder() / "default.ini", "/last\r\n/list\r\n" + PathBytes(Tree()) + "\r\n");
         OpenSearchWindow();
         QCOMPARE(Folder()->text(), PathToQString(Tree()));
         Folder()->setText(QStringLiteral("/typed"));
         Dialogs().folderAnswers = {PathToQString(Tree() / "chosen")};
-        QTest::mouseClick(Find<QPushButton>("searchBrowseButton"), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>("searchBrowseButton"), Qt::LeftButton);
         QCOMPARE(Dialogs().folderRequests.back().title, QStringLiteral("Select Search Folder..."));
         QCOMPARE(Dialogs().folderRequests.back().startFolder, PathToQString(Tree()));
         QCOMPARE(Folder()->text(), PathToQString(Tree() / "chosen"));
         QCOMPARE(Ini(), "/last\r\n/list\r\n" + PathBytes(Tree() / "chosen") + "\r\n");
-        QTest::mouseClick(Find<QPushButton>("searchBrowseButton"), Qt::LeftButton); // cancelled
+        QTest::mouseClick(Control<QPushButton>("searchBrowseButton"), Qt::LeftButton); // cancelled
         QCOMPARE(Dialogs().folderRequests.back().startFolder, PathToQString(Tree()));
         QCOMPARE(Folder()->text(), PathToQString(Tree() / "chosen"));
 
@@ -252,8 +211,6 @@ private slots:
 
 } // namespace patchlens
 
-int main(int argc, char **argv) {
-    return patchlens::test::RunOffscreen<patchlens::SearchTest>(argc, argv);
-}
+PATCHLENS_UI_TEST_MAIN(SearchTest)
 
 #include "search_test.moc"

@@ -43,35 +43,47 @@ template <typename T> T *FindChild(const QObject *root, const char *name) {
 }
 
 // A main window over fresh program and data folders, created on first use.
-class WindowFixture {
-public:
-    std::unique_ptr<QTemporaryDir> program = std::make_unique<QTemporaryDir>();
-    std::unique_ptr<QTemporaryDir> data = std::make_unique<QTemporaryDir>();
+struct WindowFixture {
+    QTemporaryDir program, data;
     RecordingDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
 
-    std::filesystem::path ProgramFolder() const { return PathFromQString(program->path()); }
-    std::filesystem::path DataFolder() const { return PathFromQString(data->path()); }
-
+    std::filesystem::path ProgramFolder() const { return PathFromQString(program.path()); }
+    std::filesystem::path DataFolder() const { return PathFromQString(data.path()); }
     MainWindow &Window() {
-        if (!m_window) {
-            m_window = std::make_unique<MainWindow>(dialogs, ProgramPaths{ProgramFolder(), DataFolder(), {}});
-            m_window->show();
-            if (!QTest::qWaitForWindowExposed(m_window.get()))
+        if (!window) {
+            window = std::make_unique<MainWindow>(dialogs, ProgramPaths{ProgramFolder(), DataFolder(), {}});
+            window->show();
+            if (!QTest::qWaitForWindowExposed(window.get()))
                 qFatal("window not exposed");
         }
-        return *m_window;
+        return *window;
     }
     template <typename T> T *Find(const char *name) { return FindChild<T>(&Window(), name); }
+};
 
-private:
-    std::unique_ptr<MainWindow> m_window;
+// The base of the window tests: each test function gets a fresh fixture.
+class WindowTest : public QObject {
+    Q_OBJECT
+
+protected:
+    std::unique_ptr<WindowFixture> m_fixture;
+    MainWindow &Window() { return m_fixture->Window(); }
+    RecordingDialogs &Dialogs() { return m_fixture->dialogs; }
+    std::filesystem::path DataFolder() const { return m_fixture->DataFolder(); }
+    std::filesystem::path ProgramFolder() const { return m_fixture->ProgramFolder(); }
+    template <typename T> T *Find(const char *name) { return m_fixture->Find<T>(name); }
+
+private slots:
+    void init() { m_fixture = std::make_unique<WindowFixture>(); }
+    void cleanup() { m_fixture.reset(); }
 };
 
 inline void ClickRow(QListWidget *list, int row, Qt::MouseButton button = Qt::LeftButton,
                      Qt::KeyboardModifiers modifiers = {}) {
-    const QRect rect = list->visualItemRect(list->item(row));
-    QTest::mousePress(list->viewport(), button, modifiers, rect.center());
-    QTest::mouseRelease(list->viewport(), button, modifiers, rect.center());
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QTest::mousePress(list->viewport(), button, modifiers, at);
+    QTest::mouseRelease(list->viewport(), button, modifiers, at);
 }
 
 // Chooses an entry as a user does: the selection is accepted.
@@ -83,8 +95,7 @@ inline void Choose(QComboBox *list, const QString &entry) {
     emit list->activated(index);
 }
 
-// Types the text character by character as key presses, any character included (the test
-// library's own typing takes ASCII only).
+// Types the text as key presses, any character included (QTest::keyClicks takes ASCII only).
 inline void TypeText(QWidget *widget, const QString &text) {
     for (const QChar c : text) {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
@@ -110,13 +121,15 @@ template <typename List> QStringList Texts(const List *list) {
     return texts;
 }
 
-// Runs a QTest object on the offscreen platform in the style the program uses.
-template <typename Test> int RunOffscreen(int argc, char **argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    Test test;
-    return QTest::qExec(&test, argc, argv);
-}
-
 } // namespace patchlens::test
+
+// The main of a window test program: the test object on the offscreen platform, in the style the
+// program uses.
+#define PATCHLENS_UI_TEST_MAIN(Test)                                                                         \
+    int main(int argc, char **argv) {                                                                        \
+        qputenv("QT_QPA_PLATFORM", "offscreen");                                                             \
+        QApplication app(argc, argv);                                                                        \
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));                             \
+        patchlens::Test test;                                                                                \
+        return QTest::qExec(&test, argc, argv);                                                              \
+    }
