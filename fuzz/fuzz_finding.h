@@ -1,6 +1,5 @@
 #pragma once
-// What a fuzz target does when an input breaks a promise of the core: it says which promise and
-// aborts, so that libFuzzer keeps the input as a finding.
+// A broken promise of the core: say which and abort, so that libFuzzer keeps the input as a finding.
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,17 +7,12 @@
 
 namespace patchlens::fuzz {
 
-[[noreturn]] inline void Finding(std::string_view what, std::string_view detail = {}) {
-    std::fprintf(stderr, "\nFINDING: %.*s\n", static_cast<int>(what.size()), what.data());
-    if (!detail.empty())
-        std::fprintf(stderr, "  %.*s\n", static_cast<int>(detail.size()), detail.data());
-    std::fflush(stderr);
-    std::abort();
-}
-
 inline void Require(bool holds, std::string_view what, std::string_view detail = {}) {
-    if (!holds)
-        Finding(what, detail);
+    if (holds)
+        return;
+    std::fprintf(stderr, "\nFINDING: %.*s\n  %.*s\n", static_cast<int>(what.size()), what.data(),
+                 static_cast<int>(detail.size()), detail.data());
+    std::abort();
 }
 
 } // namespace patchlens::fuzz

@@ -1,20 +1,14 @@
-// Fuzz target: the library text under a sequence of commands.
-//
-// The input gives a library text (any bytes) and then commands made the way the library group
-// makes them: Add (with or without overwriting an entry of the same name), Rename and Remove of
-// a name the list shows, plus deleting a line by number and the read-only queries. An independent
-// model (the CR LF-terminated lines and the text after the last CR LF) follows every command. A
-// finding is a text that differs from the model after a command: a line the command did not
-// touch changed or moved, the text after the last CR LF left the end, or a query answered other
-// than the model.
+// Fuzz target: a library text (any bytes) under commands made as the library group makes them (Add
+// with or without overwriting, Rename and Remove of a listed name, deleting a line by number, the
+// queries), followed by a model of its own: its CR LF lines and the text after the last CR LF. A
+// finding is a text other than the model's after a command (a line the command did not touch changed
+// or moved, the text after the last CR LF left the end) or a query answered otherwise than the model.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "fuzz_finding.h"
@@ -23,223 +17,140 @@
 namespace patchlens::fuzz {
 namespace {
 
-constexpr std::size_t kMostCommands = 64;
-constexpr std::size_t kNameLength = 21; // the name field's limit
-constexpr std::size_t kRowLength = 16;
-
 // The library as lines, kept apart from the text functions under test.
 struct Model {
     std::vector<std::string> lines; // without their CR LF
     std::string tail;               // after the last CR LF
 
-    static Model Of(std::string_view text) {
-        Model model;
-        std::size_t start = 0;
-        std::size_t i = 0;
-        while (i + 1 < text.size()) {
-            if (text[i] == '\r' && text[i + 1] == '\n') {
-                model.lines.emplace_back(text.substr(start, i - start));
-                i += 2;
-                start = i;
-            } else {
-                ++i;
-            }
-        }
-        model.tail = std::string(text.substr(start));
-        return model;
+    explicit Model(std::string_view text) {
+        for (std::size_t end; (end = text.find("\r\n")) != std::string_view::npos;
+             text.remove_prefix(end + 2))
+            lines.emplace_back(text.substr(0, end));
+        tail = text;
     }
-
-    std::string Text() const {
-        std::string text;
-        for (const std::string &line : lines)
-            text.append(line).append("\r\n");
-        return text + tail;
-    }
-
     // Field n (1-based) of a line split at every comma.
     static std::string Field(std::string_view line, std::size_t n) {
-        std::size_t start = 0;
-        for (std::size_t i = 1; i < n; ++i) {
-            const std::size_t comma = line.find(',', start);
-            if (comma == std::string_view::npos)
+        for (; n > 1; --n) {
+            if (line.find(',') == std::string_view::npos)
                 return {};
-            start = comma + 1;
+            line.remove_prefix(line.find(',') + 1);
         }
-        const std::size_t comma = line.find(',', start);
-        return std::string(
-            line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        return std::string(line.substr(0, line.find(',')));
     }
-
-    static bool SameName(std::string_view a, std::string_view b) {
-        auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                                  [&](char x, char y) { return upper(x) == upper(y); });
-    }
-
+    // The first line of the module with the name but for the case of a to z.
     long Find(std::string_view module, std::string_view name) const {
+        auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+        auto same = [&](char x, char y) { return upper(x) == upper(y); };
         for (std::size_t i = 0; i < lines.size(); ++i)
-            if (Field(lines[i], 1) == module && SameName(Field(lines[i], 2), name))
+            if (const std::string found = Field(lines[i], 2);
+                Field(lines[i], 1) == module &&
+                std::equal(found.begin(), found.end(), name.begin(), name.end(), same))
                 return static_cast<long>(i);
         return -1;
     }
-
-    std::vector<std::string> Names(std::string_view module) const {
-        std::vector<std::string> names;
-        for (const std::string &line : lines)
-            if (Field(line, 1) == module)
-                names.push_back(Field(line, 2));
-        return names;
-    }
-
     static LibraryRows Rows(std::string_view line) {
         LibraryRows rows;
         for (std::size_t i = 0; i < rows.size(); ++i)
             rows[i] = Field(line, i + 3);
         return rows;
     }
-
-    static std::string Format(std::string_view module, std::string_view name, const LibraryRows &rows) {
-        std::string line = std::string(module) + "," + std::string(name) + ",";
-        for (const std::string &row : rows)
-            line += row + ",";
-        return line;
-    }
 };
-
-// A field as the window can produce it: a name field or a panel line never holds a CR LF.
-std::string FieldText(FuzzedDataProvider &input, std::size_t most) {
-    std::string text = input.ConsumeRandomLengthString(most);
-    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-        text.erase(at + 1, 1);
-    return text;
-}
-
-std::string_view PickModule(FuzzedDataProvider &input) {
-    const auto modules = LibraryModules();
-    return modules[input.ConsumeIntegralInRange<std::size_t>(0, modules.size() - 1)];
-}
-
-// The changed text must be the model's text: every line the command did not touch unchanged and
-// in order, the text after the last CR LF at the end.
-void CheckAgainstModel(const LibraryText &text, const Model &model, std::string_view command) {
-    Require(std::string_view(text).ends_with(model.tail), "the text after the last CR LF left the end",
-            command);
-    Require(text == model.Text(), "the text differs from the model after a command", command);
-    Require(LineCount(text) == model.lines.size(), "LineCount differs from the model", command);
-}
 
 class Session {
 public:
-    explicit Session(std::string text) : m_text(std::move(text)), m_model(Model::Of(m_text)) {
-        CheckAgainstModel(m_text, m_model, "read");
-    }
+    explicit Session(std::string text) : m_text(std::move(text)), m_model(m_text) { Check("read"); }
 
     void Run(FuzzedDataProvider &input) {
-        switch (input.ConsumeIntegralInRange<int>(0, 4)) {
-        case 0:
-            Add(input);
-            break;
-        case 1:
-            Rename(input);
-            break;
-        case 2:
-            Remove(input);
-            break;
-        case 3:
-            DeleteByNumber(input);
-            break;
-        default:
-            Query(input);
-            break;
+        const int command = input.ConsumeIntegralInRange<int>(0, 4);
+        const std::string_view module =
+            LibraryModules()[input.ConsumeIntegralInRange<std::size_t>(0, LibraryModules().size() - 1)];
+        if (command == 0)
+            Add(input, module);
+        else if (command <= 2)
+            RenameOrRemove(input, module, command == 1);
+        else if (command == 3)
+            Query(input, module);
+        else { // any line number, also past the last line: those change nothing
+            Delete(input.ConsumeIntegralInRange<std::size_t>(0, m_model.lines.size() + 2));
+            Check("delete line");
         }
     }
 
 private:
-    // Add: an entry of the same name (a to z in any case) is replaced when the user agrees to
-    // overwrite; the new line goes first.
-    void Add(FuzzedDataProvider &input) {
-        const std::string_view module = PickModule(input);
-        const std::string name = FieldText(input, kNameLength);
-        LibraryRows rows;
-        for (std::string &row : rows)
-            row = FieldText(input, kRowLength);
-        const bool overwrite = input.ConsumeBool();
-        if (name.empty())
-            return; // "Enter Name !"
-
-        const long found = FindEntry(m_text, module, name);
-        Require(found == m_model.Find(module, name), "FindEntry differs from the model", "add");
-        LibraryText changed = m_text;
-        if (found >= 0) {
-            if (!overwrite)
-                return;
-            changed = DeleteLine(changed, static_cast<std::size_t>(found));
-            m_model.lines.erase(m_model.lines.begin() + found);
-        }
-        const std::string line = FormatEntry({std::string(module), name, rows});
-        Require(line == Model::Format(module, name, rows), "FormatEntry differs from the model");
-        m_text = InsertFirst(changed, line);
-        m_model.lines.insert(m_model.lines.begin(), line);
-        CheckAgainstModel(m_text, m_model, "add");
+    // A field as the window can produce it (a name takes up to 21 characters): never a CR LF.
+    static std::string FieldText(FuzzedDataProvider &input, std::size_t most) {
+        std::string text = input.ConsumeRandomLengthString(most);
+        for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+            text.erase(at + 1, 1);
+        return text;
     }
 
-    // A name as the name list shows it for the module; empty when the list is empty.
-    bool SelectName(FuzzedDataProvider &input, std::string_view module, std::string &selected) {
-        const std::vector<std::string> names = ListNames(m_text, module);
-        Require(names == m_model.Names(module), "ListNames differs from the model");
-        if (names.empty())
-            return false; // "No Library Settings Available!"
-        selected = names[input.ConsumeIntegralInRange<std::size_t>(0, names.size() - 1)];
-        return true;
+    // The text must be the model's: every line the command did not touch unchanged and in order,
+    // the text after the last CR LF at the end.
+    void Check(std::string_view command) const {
+        std::string text;
+        for (const std::string &line : m_model.lines)
+            text.append(line).append("\r\n");
+        Require(m_text == text + m_model.tail, "the text differs from the model after a command", command);
+        Require(LineCount(m_text) == m_model.lines.size(), "LineCount differs from the model", command);
     }
-
-    // Rename: the first entry matching the selected name is moved to the top under the new name.
-    void Rename(FuzzedDataProvider &input) {
-        const std::string_view module = PickModule(input);
-        std::string selected;
-        if (!SelectName(input, module, selected))
-            return;
-        const std::string newName = FieldText(input, kNameLength);
-        const long found = FindEntry(m_text, module, selected);
-        Require(found == m_model.Find(module, selected), "FindEntry differs from the model", "rename");
-        Require(found >= 0, "a listed name is not found");
-        const auto index = static_cast<std::size_t>(found);
-        const std::string_view line = LineAt(m_text, index);
-        Require(line == m_model.lines[index], "LineAt differs from the model", "rename");
-        const LibraryRows rows = RowsOfLine(line);
-        Require(rows == Model::Rows(m_model.lines[index]), "RowsOfLine differs from the model");
-        m_text = InsertFirst(DeleteLine(m_text, index), FormatEntry({std::string(module), newName, rows}));
-        m_model.lines.erase(m_model.lines.begin() + found);
-        m_model.lines.insert(m_model.lines.begin(), Model::Format(module, newName, rows));
-        CheckAgainstModel(m_text, m_model, "rename");
-    }
-
-    // Remove: the first entry matching the selected name.
-    void Remove(FuzzedDataProvider &input) {
-        const std::string_view module = PickModule(input);
-        std::string selected;
-        if (!SelectName(input, module, selected))
-            return;
-        const long found = FindEntry(m_text, module, selected);
-        Require(found == m_model.Find(module, selected), "FindEntry differs from the model", "remove");
-        Require(found >= 0, "a listed name is not found");
-        m_text = DeleteLine(m_text, static_cast<std::size_t>(found));
-        m_model.lines.erase(m_model.lines.begin() + found);
-        CheckAgainstModel(m_text, m_model, "remove");
-    }
-
-    // Any line number, also past the last line: those leave the text as it is.
-    void DeleteByNumber(FuzzedDataProvider &input) {
-        const std::size_t index = input.ConsumeIntegralInRange<std::size_t>(0, m_model.lines.size() + 2);
+    void Delete(std::size_t index) {
         m_text = DeleteLine(m_text, index);
         if (index < m_model.lines.size())
             m_model.lines.erase(m_model.lines.begin() + static_cast<long>(index));
-        CheckAgainstModel(m_text, m_model, "delete line");
+    }
+    void Insert(std::string_view module, const std::string &name, const LibraryRows &rows) {
+        const std::string line = FormatEntry({std::string(module), name, rows});
+        std::string expected = std::string(module) + "," + name + ",";
+        for (const std::string &row : rows)
+            expected += row + ",";
+        Require(line == expected, "FormatEntry differs from the model");
+        m_text = InsertFirst(m_text, line);
+        m_model.lines.insert(m_model.lines.begin(), line);
     }
 
-    void Query(FuzzedDataProvider &input) {
-        const std::string_view module = PickModule(input);
-        const std::string name = FieldText(input, kNameLength);
+    // Add: an entry of the same name is replaced when the user agrees; the new line goes first.
+    void Add(FuzzedDataProvider &input, std::string_view module) {
+        const std::string name = FieldText(input, 21);
+        LibraryRows rows;
+        for (std::string &row : rows)
+            row = FieldText(input, 16);
+        const bool overwrite = input.ConsumeBool();
+        const long found = FindEntry(m_text, module, name);
+        Require(found == m_model.Find(module, name), "FindEntry differs from the model", "add");
+        if (name.empty() || (found >= 0 && !overwrite))
+            return; // "Enter Name !", or the user keeps the entry
+        if (found >= 0)
+            Delete(static_cast<std::size_t>(found));
+        Insert(module, name, rows);
+        Check("add");
+    }
+
+    // Rename or Remove of a name the list shows: its first entry goes, or moves to the top renamed.
+    void RenameOrRemove(FuzzedDataProvider &input, std::string_view module, bool rename) {
+        std::vector<std::string> names;
+        for (const std::string &line : m_model.lines)
+            if (Model::Field(line, 1) == module)
+                names.push_back(Model::Field(line, 2));
+        Require(ListNames(m_text, module) == names, "ListNames differs from the model");
+        if (names.empty())
+            return; // "No Library Settings Available!"
+        const std::string selected = names[input.ConsumeIntegralInRange<std::size_t>(0, names.size() - 1)];
+        const long found = FindEntry(m_text, module, selected);
+        Require(found >= 0 && found == m_model.Find(module, selected), "FindEntry differs for a listed name");
+        const std::string line = m_model.lines[static_cast<std::size_t>(found)];
+        Require(LineAt(m_text, static_cast<std::size_t>(found)) == line, "LineAt differs from the model");
+        Delete(static_cast<std::size_t>(found));
+        if (rename) {
+            const LibraryRows rows = RowsOfLine(line);
+            Require(rows == Model::Rows(line), "RowsOfLine differs from the model");
+            Insert(module, FieldText(input, 21), rows);
+        }
+        Check(rename ? "rename" : "remove");
+    }
+
+    void Query(FuzzedDataProvider &input, std::string_view module) {
+        const std::string name = FieldText(input, 21);
         Require(FindEntry(m_text, module, name) == m_model.Find(module, name),
                 "FindEntry differs from the model");
         std::vector<LibraryRows> rows;
@@ -248,9 +159,8 @@ private:
                 rows.push_back(Model::Rows(line));
         Require(EntryRows(m_text, module, name) == rows, "EntryRows differs from the model");
         const std::size_t index = input.ConsumeIntegralInRange<std::size_t>(0, m_model.lines.size() + 1);
-        const std::string_view expected =
-            index < m_model.lines.size() ? std::string_view(m_model.lines[index]) : std::string_view();
-        Require(LineAt(m_text, index) == expected, "LineAt differs from the model");
+        Require(LineAt(m_text, index) == (index < m_model.lines.size() ? m_model.lines[index] : ""),
+                "LineAt differs from the model");
     }
 
     LibraryText m_text;
@@ -263,7 +173,7 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     patchlens::fuzz::Session session(input.ConsumeRandomLengthString(size));
-    for (std::size_t i = 0; i < patchlens::fuzz::kMostCommands && input.remaining_bytes() > 0; ++i)
+    for (int i = 0; i < 64 && input.remaining_bytes() > 0; ++i) // at most 64 commands
         session.Run(input);
     return 0;
 }

@@ -1,13 +1,10 @@
 #!/bin/sh
-# Installs the Debian package into this machine with apt-get and checks Patchlens as a user and a
-# desktop meet it: the program and the window program it hands over to, the desktop entry, the
-# file type in the MIME database and the program that opens it. Then removes and purges the
-# package and checks that nothing of it is left under /usr and that the databases forget it.
-#
-# It changes the machine, so ctest does not run it; `make test-package` does (as root, or with
-# sudo). A patchlens package installed before is removed first; the package is gone at the end,
-# whatever the outcome.
 #   package_test.sh DEB
+# Installs the Debian package with apt-get and checks Patchlens as a user and a desktop meet it (the
+# program and the window program, the desktop entry, the file type and what opens it), then removes
+# and purges it and checks that nothing is left under /usr and the databases forget it. It changes
+# the machine, so ctest does not run it; `make test-package` does (as root, or with sudo). A
+# patchlens installed before is removed first; the package is gone at the end, whatever the outcome.
 set -eu
 
 [ $# -eq 1 ] || { echo "usage: $0 DEB" >&2; exit 2; }
@@ -27,21 +24,17 @@ state() {
 }
 
 # apt-get, waiting for the package lock when another program holds it (other builds on this
-# machine install packages too).
+# machine install packages too): five tries.
 apt_get() {
-    tries=1
-    while :; do
+    for try in 1 2 3 4 5; do
         if $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=120 "$@" > "$work/apt.log" 2>&1; then
             cat "$work/apt.log"
             return 0
         fi
         cat "$work/apt.log" >&2
-        if [ "$tries" -ge 5 ] || ! grep -q -e 'Could not get lock' -e 'Unable to acquire the dpkg frontend lock' \
-            -e 'Unable to lock' "$work/apt.log"; then
-            return 1
-        fi
+        grep -q -e 'Could not get lock' -e 'Unable to acquire the dpkg frontend lock' -e 'Unable to lock' "$work/apt.log" &&
+            [ "$try" -lt 5 ] || return 1
         echo "package: another program holds the package lock; trying again in 20 seconds" >&2
-        tries=$((tries + 1))
         sleep 20
     done
 }
@@ -70,10 +63,8 @@ run_installed() {
 # Only the shared MIME and desktop databases of /usr, as a desktop without a session of its own
 # (no GNOME, KDE or Xfce) asks them.
 xdg_mime() {
-    env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u KDE_FULL_SESSION -u GNOME_DESKTOP_SESSION_ID \
-        -u MATE_DESKTOP_SESSION_ID -u DISPLAY -u WAYLAND_DISPLAY \
-        HOME="$work/home" XDG_DATA_HOME="$work/xdg-data-home" XDG_DATA_DIRS=/usr/share \
-        XDG_CONFIG_HOME="$work/home/.config" XDG_CONFIG_DIRS=/etc/xdg xdg-mime "$@"
+    run_installed env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u KDE_FULL_SESSION -u GNOME_DESKTOP_SESSION_ID \
+        -u MATE_DESKTOP_SESSION_ID -u DISPLAY -u WAYLAND_DISPLAY XDG_DATA_DIRS=/usr/share XDG_CONFIG_DIRS=/etc/xdg xdg-mime "$@"
 }
 
 # Everything under /usr that carries the program's name or its file type's, and the files the
@@ -89,9 +80,9 @@ upstream=${version%-*}
 arch=$(dpkg --print-architecture)
 [ "$(basename "$deb")" = "patchlens_${version}_${arch}.deb" ] || fail "$(basename "$deb") is not named patchlens_${version}_${arch}.deb"
 [ "${version#"$upstream"-}" = 1 ] || fail "the Debian revision of $version is not 1"
-[ "$(dpkg-deb -f "$deb" Package)" = patchlens ] || fail "the package is not called patchlens"
-[ "$(dpkg-deb -f "$deb" Section)" = sound ] || fail "the section is not sound"
-[ "$(dpkg-deb -f "$deb" Priority)" = optional ] || fail "the priority is not optional"
+for field in Package=patchlens Section=sound Priority=optional; do
+    [ "$(dpkg-deb -f "$deb" "${field%=*}")" = "${field#*=}" ] || fail "the ${field%=*} is not ${field#*=}"
+done
 dpkg-deb -f "$deb" Maintainer | grep -q '^[^<>]* <[^<>@]*@[^<>]*>$' || fail "no maintainer with an address"
 # The dependencies dpkg-shlibdeps found: the C++ runtime for both programs, Qt for the window.
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -102,23 +93,17 @@ done
 dpkg-deb -c "$deb" | awk '{ print $2 }' | grep -v '^root/root$' && fail "files not owned by root"
 echo "$version: $depends"
 
-step "a patchlens installed before"
-if [ -n "$(state)" ]; then
-    echo "patchlens $(dpkg-query -W -f='${Version}' patchlens) is installed; removing it first (it is not put back)"
-    apt_get purge -y patchlens
-fi
+step "a patchlens installed before is removed (not put back)"
+[ -z "$(state)" ] || apt_get purge -y patchlens
 
 # Where the package's paths stand before it comes: a file of the package that is already there,
 # belonging to no package, would be replaced and then removed; the test leaves such a machine alone.
 dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -e 's|^\./|/|' -e 's|/$||' -e '/^$/d' > "$work/paths"
-: > "$work/existed"
 while IFS= read -r path; do
-    if [ -d "$path" ]; then
-        echo "$path" >> "$work/existed"
-    elif [ -e "$path" ] || [ -L "$path" ]; then
+    if [ -d "$path" ]; then echo "$path"; elif [ -e "$path" ] || [ -L "$path" ]; then
         fail "$path is there already, from no package (a cmake --install into /usr?); remove it and run again"
     fi
-done < "$work/paths"
+done < "$work/paths" > "$work/existed"
 our_files_under_usr > "$work/before"
 
 step "apt-get install $deb"
@@ -128,42 +113,21 @@ apt_get install -y "$deb"
 dpkg -L patchlens | sort > "$work/listed"
 
 step "the installed files"
-for file in /usr/bin/patchlens /usr/bin/patchlens-window /usr/share/applications/patchlens.desktop \
-    /usr/share/icons/hicolor/scalable/apps/patchlens.svg \
-    /usr/share/icons/hicolor/scalable/mimetypes/application-x-rp350-patch.svg \
-    /usr/share/mime/packages/patchlens.xml /usr/share/doc/patchlens/manual.html; do
-    grep -qx "$file" "$work/listed" || fail "$file is not in the package"
-    [ -s "$file" ] || fail "$file is missing or empty"
-done
-for program in /usr/bin/patchlens /usr/bin/patchlens-window; do
-    [ -x "$program" ] || fail "$program is not executable"
+for file in bin/patchlens bin/patchlens-window share/applications/patchlens.desktop share/icons/hicolor/scalable/apps/patchlens.svg \
+    share/icons/hicolor/scalable/mimetypes/application-x-rp350-patch.svg share/mime/packages/patchlens.xml share/doc/patchlens/manual.html; do
+    grep -qx "/usr/$file" "$work/listed" || fail "/usr/$file is not in the package"
 done
 if [ -f "$(dirname "$0")/../LICENSE" ]; then
     [ -s /usr/share/doc/patchlens/copyright ] || fail "the package carries no copyright file"
 fi
 grep -v -e '^/usr$' -e '^/usr/' -e '^/\.$' "$work/listed" && fail "the package installs outside /usr"
 echo "$(wc -l < "$work/listed") paths, all under /usr"
-
-step "patchlens --version"
-run_installed /usr/bin/patchlens --version | tee "$work/version"
-[ "$(cat "$work/version")" = "patchlens $upstream" ] || fail "the program is not patchlens $upstream"
-
-step "patchlens --dump"
+# The programs, the sheet through the window program, the desktop entry.
+run_installed "$(dirname "$0")/install_test.sh" --installed /usr || fail "the installation is not whole"
+[ "$(run_installed /usr/bin/patchlens --version)" = "patchlens $upstream" ] || fail "the program is not patchlens $upstream"
 run_installed /usr/bin/patchlens --dump "$sample" > "$work/dump" || fail "--dump failed"
-head -n 4 "$work/dump"
 grep -qx 'Patch name: Clean Lead' "$work/dump" || fail "--dump does not show the patch's name"
 grep -q '^\[x\] PICKUP ' "$work/dump" || fail "--dump does not show the Pickup on"
-
-step "patchlens --sheet-pdf (through /usr/bin/patchlens-window)"
-run_installed env QT_QPA_PLATFORM=offscreen /usr/bin/patchlens --sheet-pdf "$work/sheet.pdf" "$sample" ||
-    fail "--sheet-pdf failed"
-[ "$(head -c 5 "$work/sheet.pdf")" = "%PDF-" ] || fail "--sheet-pdf wrote no PDF"
-pdfinfo "$work/sheet.pdf" | grep -E '^(Pages|Page size):'
-pdfinfo "$work/sheet.pdf" | grep -q '^Pages: *1$' || fail "the sheet is not one page"
-
-step "the desktop entry"
-desktop-file-validate /usr/share/applications/patchlens.desktop || fail "the desktop entry is not valid"
-echo "valid"
 
 step "the MIME and desktop databases"
 grep -qx 'application/x-rp350-patch:\*\.rp350p' /usr/share/mime/globs || fail "/usr/share/mime/globs has no *.rp350p"
@@ -171,43 +135,27 @@ grep -qx 'application/x-rp350-patch:\*\.rp350p' /usr/share/mime/globs || fail "/
 grep -q '^application/x-rp350-patch=\(.*;\)\{0,1\}patchlens\.desktop;' /usr/share/applications/mimeinfo.cache ||
     fail "the desktop database does not know that patchlens.desktop opens application/x-rp350-patch"
 type=$(xdg_mime query filetype "$sample")
-echo "xdg-mime query filetype: $type"
 [ "$type" = application/x-rp350-patch ] || fail "xdg-mime takes $sample for $type"
 opener=$(xdg_mime query default application/x-rp350-patch)
-echo "xdg-mime query default: $opener"
 [ "$opener" = patchlens.desktop ] || fail "xdg-mime opens application/x-rp350-patch with '$opener'"
 
-step "apt-get remove patchlens"
+step "apt-get remove and purge patchlens"
 apt_get remove -y patchlens
 [ "$(state)" != ii ] || fail "the package is still installed after apt-get remove"
-step "apt-get purge patchlens"
-# A package without configuration files is forgotten by dpkg on removal already; apt-get then
-# no longer knows its name.
-if [ -n "$(state)" ]; then
-    apt_get purge -y patchlens
-else
-    echo "nothing to purge: dpkg forgot the package on removal (it has no configuration files)"
-fi
+# A package without configuration files is forgotten on removal already: apt-get no longer knows it.
+[ -z "$(state)" ] || apt_get purge -y patchlens
 [ -z "$(state)" ] || fail "dpkg still knows the package after apt-get purge: $(state)"
 
 step "nothing left"
-while IFS= read -r path; do
-    [ "$path" = /. ] && continue
-    grep -qx "$path" "$work/existed" && continue
+grep -vxF -e /. -f "$work/existed" "$work/listed" | while IFS= read -r path; do
     if [ -e "$path" ] || [ -L "$path" ]; then fail "$path is left after removal"; fi
-done < "$work/listed"
-our_files_under_usr > "$work/after"
-comm -13 "$work/before" "$work/after" > "$work/left"
-[ ! -s "$work/left" ] || fail "left under /usr: $(cat "$work/left")"
-for generated in /usr/share/mime/globs /usr/share/mime/globs2 /usr/share/mime/types; do
-    if grep -q 'application/x-rp350-patch' "$generated"; then fail "$generated still lists application/x-rp350-patch"; fi
 done
+left=$(our_files_under_usr | comm -13 "$work/before" -)
+[ -z "$left" ] || fail "left under /usr: $left"
+grep -l 'application/x-rp350-patch' /usr/share/mime/globs /usr/share/mime/globs2 /usr/share/mime/types &&
+    fail "the MIME database still lists application/x-rp350-patch"
 [ ! -e /usr/share/mime/application/x-rp350-patch.xml ] || fail "the MIME database still has application/x-rp350-patch"
-if grep -q 'patchlens\.desktop' /usr/share/applications/mimeinfo.cache; then
-    fail "the desktop database still lists patchlens.desktop"
-fi
-type=$(xdg_mime query filetype "$sample")
-echo "xdg-mime query filetype: $type"
-[ "$type" != application/x-rp350-patch ] || fail "xdg-mime still knows application/x-rp350-patch"
+grep 'patchlens\.desktop' /usr/share/applications/mimeinfo.cache && fail "the desktop database still lists patchlens.desktop"
+[ "$(xdg_mime query filetype "$sample")" != application/x-rp350-patch ] || fail "xdg-mime still knows application/x-rp350-patch"
 
 echo "package: $(basename "$deb") installed, checked, removed and purged"

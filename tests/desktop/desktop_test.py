@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
-"""The built program on a real desktop: an X server (Xvfb) with a window manager (openbox), driven by
-real input events (xdotool), looked at in screenshots of the screen. Each test starts its own server
-on a free display, runs the program from a fresh copy of its folder with a home of its own, and ends
-everything it started. Where permissions matter the program runs as an ordinary user.
+"""The built program on Xvfb with openbox, driven by xdotool and looked at in screenshots. Each test
+starts its own server on a free display, runs the program from a fresh copy of its folder with a home
+of its own (as an ordinary user where permissions matter), and ends everything it started.
 
     desktop_test.py --program build/default/src/app/patchlens --samples samples [unittest options]
 """
@@ -10,9 +9,9 @@ everything it started. Where permissions matter the program runs as an ordinary 
 import argparse
 import os
 import pwd
+import re
 import shutil
 import signal
-import stat
 import subprocess
 import sys
 import tempfile
@@ -38,46 +37,48 @@ LIBRARY_NAMES = (385, 465, 193, 52)
 def wait_until(check, timeout=20.0, what="a condition"):
     """Polls `check` until it returns something true; fails after `timeout` seconds."""
     deadline = time.monotonic() + timeout
-    while True:
-        result = check()
-        if result:
-            return result
+    while not (result := check()):
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out waiting for {what}")
         time.sleep(0.05)
+    return result
 
 
 def stays_false(check, duration):
     """True when `check` stays false for `duration` seconds (a thing that must not happen)."""
-    deadline = time.monotonic() + duration
-    while time.monotonic() < deadline:
-        if check():
-            return False
-        time.sleep(0.05)
-    return True
+    try:
+        return not wait_until(check, duration)
+    except AssertionError:
+        return True
 
 
-class Image:
-    """A screenshot as RGB bytes."""
+def settled(get, what, pause=0.0):
+    """get()'s value once it is the same twice in a row."""
+    last = [None]
 
-    def __init__(self, ppm):
-        header, rest = [], ppm
-        while len(header) < 4:  # P6, width, height, maxval, separated by whitespace
-            rest = rest.lstrip()
-            end = next(i for i, c in enumerate(rest) if c in b" \t\r\n")
-            header.append(rest[:end])
-            rest = rest[end:]
-        if header[0] != b"P6" or header[3] != b"255":
-            raise ValueError("not an 8-bit PPM picture")
-        self.width, self.height = int(header[1]), int(header[2])
-        self.pixels = rest[1:]
+    def same():
+        time.sleep(pause)
+        before, last[0] = last[0], get()
+        return last[0] if last[0] == before else None
+    return wait_until(same, what=what)
 
-    def pixel(self, x, y):
-        at = 3 * (y * self.width + x)
-        return tuple(self.pixels[at:at + 3])
 
-    def region(self, x, y, w, h):
-        return [[self.pixel(x + i, y + j) for i in range(w)] for j in range(h)]
+SCREEN = (1280, 1024)
+
+
+def pixel(shot, x, y):
+    """The colour at (x, y) of a screenshot (RGB bytes of the whole screen)."""
+    at = 3 * (y * SCREEN[0] + x)
+    return tuple(shot[at:at + 3])
+
+
+def region(shot, x, y, w, h):
+    return [shot[3 * (row * SCREEN[0] + x):3 * (row * SCREEN[0] + x + w)] for row in range(y, y + h)]
+
+
+def ink(shot, x, y, w, h, background):
+    """Whether some pixel of the box differs from the background colour."""
+    return any(pixel(shot, x + i, y + j) != background for i in range(w) for j in range(h))
 
 
 class Desktop:
@@ -86,20 +87,15 @@ class Desktop:
     def __init__(self):
         read, write = os.pipe()
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-ac", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-ac", "-nolisten", "tcp"],
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read, 16)
-            if not chunk:
-                raise RuntimeError("Xvfb did not start")
-            number += chunk
-        os.close(read)
-        self.display = ":" + number.decode().strip()
-        self.env = dict(os.environ, DISPLAY=self.display)
-        self.env.pop("QT_QPA_PLATFORM", None)
-        self.env.pop("WAYLAND_DISPLAY", None)
+        with os.fdopen(read) as pipe:
+            self.display = ":" + pipe.readline().strip()
+        if self.display == ":":
+            raise RuntimeError("Xvfb did not start")
+        self.env = {k: v for k, v in os.environ.items() if k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY")}
+        self.env["DISPLAY"] = self.display
         self.manager = None
         try:
             wait_until(lambda: subprocess.run(["xprop", "-root", "-len", "0"], env=self.env,
@@ -128,9 +124,7 @@ class Desktop:
                               stderr=subprocess.DEVNULL).stdout
 
     def close(self):
-        for process in (self.manager, self.server):
-            if process is None:
-                continue
+        for process in filter(None, (self.manager, self.server)):
             process.terminate()
             try:
                 process.wait(5)
@@ -138,50 +132,36 @@ class Desktop:
                 process.kill()
                 process.wait()
 
-    # ---- windows ------------------------------------------------------------------------------
-
     def windows(self, title):
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title], env=self.env,
-                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout.split()
-        return [int(w) for w in found]
+        return [int(w) for w in self.run(["xdotool", "search", "--onlyvisible", "--name", title], check=False).split()]
 
-    def window(self, title, timeout=20.0):
-        return wait_until(lambda: self.windows(title), timeout, f"a window titled {title}")[0]
+    def window(self, title):
+        return wait_until(lambda: self.windows(title), what=f"a window titled {title}")[0]
 
     def geometry(self, window):
         """The client area: x, y, width, height on the screen."""
         info = self.run(["xwininfo", "-id", str(window)]).decode()
-        value = {}
-        for line in info.splitlines():
-            line = line.strip()
-            for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
-                if line.startswith(key + ":"):
-                    value[key] = int(line.split(":")[1])
-        return (value["Absolute upper-left X"], value["Absolute upper-left Y"], value["Width"], value["Height"])
+        return tuple(int(re.search(rf"^\s*{key}:\s*(-?\d+)$", info, re.M).group(1))
+                     for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
     def settled_geometry(self, window):
         """The client area once the window manager is done placing it: the same twice in a row."""
-        last = [None]
+        return settled(lambda: self.geometry(window), "the window to settle", pause=0.1)
 
-        def settled():
-            time.sleep(0.1)
-            now = self.geometry(window)
-            same = now == last[0]
-            last[0] = now
-            return now if same else None
-        return wait_until(settled, what="the window to settle")
+    def framed_window(self, title):
+        """A window once framed by the window manager and in place."""
+        window = self.window(title)
+        wait_until(lambda: self.frame_extents(window), what=f"the frame of {title}")
+        self.settled_geometry(window)
+        return window
 
     def frame_extents(self, window):
         """The window manager's frame: left, right, top, bottom; None until it has framed the window."""
         text = self.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"]).decode()
-        if "=" not in text:
-            return None
-        return tuple(int(v) for v in text.split("=")[1].split(","))
+        return tuple(int(v) for v in text.split("=")[1].split(",")) if "=" in text else None
 
     def active_window_name(self):
         return self.run(["xdotool", "getactivewindow", "getwindowname"], check=False).decode().strip()
-
-    # ---- input and pictures -------------------------------------------------------------------
 
     def click(self, window, x, y):
         left, top, _, _ = self.geometry(window)
@@ -195,18 +175,14 @@ class Desktop:
         self.run(["xdotool", "type", "--delay", "20", text])
 
     def screenshot(self):
-        return Image(self.run(["import", "-window", "root", "-depth", "8", "ppm:-"]))
+        shot = self.run(["import", "-window", "root", "-depth", "8", "rgb:-"])
+        if len(shot) != 3 * SCREEN[0] * SCREEN[1]:
+            raise RuntimeError(f"a screenshot of {len(shot)} bytes")
+        return shot
 
     def settled_screenshot(self):
         """A screenshot once painting has settled: two in a row alike."""
-        last = [self.screenshot()]
-
-        def settled():
-            image = self.screenshot()
-            same = image.pixels == last[0].pixels
-            last[0] = image
-            return image if same else None
-        return wait_until(settled, what="the screen to settle")
+        return settled(self.screenshot, "the screen to settle")
 
     def steady_screenshot(self, window, ready):
         """The window's place and a settled screenshot taken while it stayed there (a window
@@ -217,10 +193,6 @@ class Desktop:
             image = self.settled_screenshot()
             return (left, top, image) if self.geometry(window)[:2] == (left, top) else None
         return wait_until(steady, what="the window to stay in place for a screenshot")
-
-    @staticmethod
-    def changed_pixels(before, after):
-        return sum(1 for i in range(0, len(before.pixels), 3) if before.pixels[i:i + 3] != after.pixels[i:i + 3])
 
 
 class DesktopTest(unittest.TestCase):
@@ -254,6 +226,7 @@ class DesktopTest(unittest.TestCase):
             if process.poll() is None:
                 os.killpg(process.pid, signal.SIGKILL)
             process.wait()
+        self.programs.clear()
 
     def start(self, *args, user=None):
         env = dict(self.desktop.env, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
@@ -266,94 +239,81 @@ class DesktopTest(unittest.TestCase):
         process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                    start_new_session=True)
         self.programs.append(process)
-        window = self.desktop.window(MAIN_TITLE)
-        wait_until(lambda: self.desktop.frame_extents(window), what="the main window's frame")
-        self.desktop.settled_geometry(window)
-        return window
+        return self.desktop.framed_window(MAIN_TITLE)
 
-    def write_patch(self, folder, name, version="1.2", patch_name="Fine"):
-        with open(os.path.join(folder, name), "wb") as out:
-            out.write(b'<?xml version="1.0"?>\r\n<RP350Preset SchemaVersion="' + version.encode() +
-                      b'">\r\n  <Name>' + patch_name.encode() + b"</Name>\r\n")
+    def open_search(self, main):
+        self.desktop.click(main, 94, 20)  # "Search Patch"
+        return self.desktop.framed_window(SEARCH_TITLE)
 
-    # ---- the tests ----------------------------------------------------------------------------
+    def assert_becomes(self, value, expected, what):
+        """value() comes to equal expected (a window manager may take its time)."""
+        try:
+            wait_until(lambda: value() == expected, what=what)
+        except AssertionError:
+            self.assertEqual(value(), expected)
+
+    def close_message(self, key):
+        self.desktop.window(MESSAGE_TITLE)
+        self.desktop.key(key)
+        wait_until(lambda: not self.desktop.windows(MESSAGE_TITLE), what="the message to close")
 
     def test_a_refusal_closed_with_return_or_escape_stays_closed(self):
         patches = os.path.join(self.folder, "patches")
         os.mkdir(patches)
-        self.write_patch(patches, "a.rp350p")
-        self.write_patch(patches, "b.rp350p", version="1.3", patch_name="Newer")
+        for name, version, patch_name in (("a.rp350p", b"1.2", b"Fine"), ("b.rp350p", b"1.3", b"Newer")):
+            with open(os.path.join(patches, name), "wb") as out:
+                out.write(b'<?xml version="1.0"?>\r\n<RP350Preset SchemaVersion="%s">\r\n  <Name>%s</Name>\r\n'
+                          % (version, patch_name))
         main = self.start(patches)
         for key in ("Return", "Escape"):
             self.desktop.click(main, PATCH_LIST[0] + 40, PATCH_LIST[1] + 21)  # the second entry, refused
-            self.desktop.window(MESSAGE_TITLE)
-            self.desktop.key(key)
-            wait_until(lambda: not self.desktop.windows(MESSAGE_TITLE), what="the message to close")
+            self.close_message(key)
             self.assertTrue(stays_false(lambda: self.desktop.windows(MESSAGE_TITLE), 2.0),
                             f"the refusal came back after {key}")
             self.assertEqual(self.desktop.active_window_name(), "Patchlens [ Version: 1.21 ]")
 
     def test_the_search_window_stays_in_front_after_each_message(self):
-        main = self.start()
-        self.desktop.click(main, 94, 20)  # "Search Patch"
-        search = self.desktop.window(SEARCH_TITLE)
-        wait_until(lambda: self.desktop.frame_extents(search), what="the search window's frame")
-        self.desktop.settled_geometry(search)
-        field = (10, 20, 560, 20)
-        self.desktop.click(search, 300, 30)
-        self.desktop.key("ctrl+a")
-        self.desktop.type("/no/such/folder")
-        for expected_focus, start in (("folder field", True), ("module list", False)):
-            if not start:  # an existing folder, no module chosen: "Select Model"
-                self.desktop.click(search, 300, 30)
-                self.desktop.key("ctrl+a")
-                self.desktop.type(self.folder)
+        search = self.open_search(self.start())
+        # A missing folder names the folder field; an existing one without a module, the module list.
+        for folder, box, key, text in (("/no/such/folder", (10, 20, 560, 20), "End", "ZZ"),
+                                       (self.folder, (10, 45, 150, 20), "Down", "")):
+            self.desktop.click(search, 300, 30)
+            self.desktop.key("ctrl+a")
+            self.desktop.type(folder)
             self.desktop.click(search, 500, 55)  # "Start Search..."
-            self.desktop.window(MESSAGE_TITLE)
-            self.desktop.key("Return")
-            wait_until(lambda: not self.desktop.windows(MESSAGE_TITLE), what="the message to close")
+            self.close_message("Return")
             wait_until(lambda: self.desktop.active_window_name() == "Search Patch",
-                       what=f"the search window to be active after the message ({expected_focus})")
+                       what=f"the search window to be active after the message for {folder}")
             # Typing reaches the control the message named.
             left, top, _, _ = self.desktop.geometry(search)
-            box = field if expected_focus == "folder field" else (10, 45, 150, 20)
-            before = self.desktop.screenshot().region(left + box[0], top + box[1], box[2], box[3])
-            self.desktop.key("End" if expected_focus == "folder field" else "Down")
-            if expected_focus == "folder field":
-                self.desktop.type("ZZ")
-            wait_until(lambda: self.desktop.screenshot().region(left + box[0], top + box[1], box[2], box[3]) != before,
-                       what=f"typing to reach the {expected_focus}")
+            before = region(self.desktop.screenshot(), left + box[0], top + box[1], box[2], box[3])
+            self.desktop.key(key)
+            if text:
+                self.desktop.type(text)
+            wait_until(lambda: region(self.desktop.screenshot(), left + box[0], top + box[1], box[2], box[3]) != before,
+                       what=f"typing to reach the control named after {folder}")
 
     def test_no_panel_line_name_or_path_shows_a_cut_glyph(self):
         for sample in ("Direct Whammy.rp350p", "Octave Fuzz.rp350p"):
             main = self.start(SAMPLES, os.path.join(SAMPLES, sample))
-            left, top, image = self.desktop.steady_screenshot(main, self._painted)
+            # Painted once the Distortion list holds text.
+            left, top, image = self.desktop.steady_screenshot(main, lambda left, top: ink(
+                shot := self.desktop.screenshot(), left + 287, top + 62, 89, 16, pixel(shot, left + 286, top + 110)))
             if os.environ.get("PATCHLENS_DESKTOP_SHOTS"):
                 with open(os.environ["PATCHLENS_DESKTOP_SHOTS"], "wb") as out:
-                    out.write(b"P6 %d %d 255\n" % (image.width, image.height) + image.pixels)
+                    out.write(b"P6 %d %d 255\n" % SCREEN + image)
             for (x, y, w, h) in PANEL_LISTS + [PATCH_LIST]:
                 # The column just inside the right border is background on every row: the same
                 # colour as the column just inside the left border.
                 for row in range(y + 1, y + h - 1):
-                    self.assertEqual(image.pixel(left + x + w - 2, top + row), image.pixel(left + x + 1, top + row),
+                    self.assertEqual(pixel(image, left + x + w - 2, top + row), pixel(image, left + x + 1, top + row),
                                      f"{sample}: a glyph is cut at the right edge of the list at {(x, y)}, row {row - y}")
             x, y, w, h = NAME_FIELD
             for row in range(y, y + h):
-                self.assertEqual(image.pixel(left + x + w - 1, top + row), (0, 0, 0),
+                self.assertEqual(pixel(image, left + x + w - 1, top + row), (0, 0, 0),
                                  f"{sample}: the name is cut at the name field's right edge")
-            for process in self.programs:
-                os.killpg(process.pid, signal.SIGKILL)
-                process.wait()
-            self.programs.clear()
+            self.tearDown()
             wait_until(lambda: not self.desktop.windows(MAIN_TITLE), what="the window to go")
-
-    def _painted(self, left, top):
-        image = self.desktop.screenshot()
-        # The Distortion list holds text once painted: some pixel differs from its background.
-        x, y, w, h = 285, 60, 93, 100
-        background = image.pixel(left + x + 1, top + y + 50)
-        return image if any(image.pixel(left + x + i, top + y + j) != background
-                            for i in range(2, w - 2) for j in range(2, 18)) else None
 
     def test_a_read_only_program_folders_library_appears(self):
         library = b"Delay,Slapback,DM2DLY,TIME__= 80 ms,,,,,\r\nDelay,Long Echo,TAPDLY,,,,,,\r\n"
@@ -371,17 +331,13 @@ class DesktopTest(unittest.TestCase):
         before = self.desktop.settled_screenshot()
         self.desktop.click(main, x + 40, y + 10)
         # The selector's list opens; "Delay" is ten entries down.
-        wait_until(lambda: Desktop.changed_pixels(before, self.desktop.screenshot()) > 3000, what="the list to open")
+        wait_until(lambda: sum(before[i:i + 3] != after[i:i + 3] for after in [self.desktop.screenshot()]
+                               for i in range(0, len(before), 3)) > 3000, what="the list to open")
         self.desktop.key(*["Down"] * 10, "Return")
         left, top, _, _ = self.desktop.geometry(main)
         x, y, w, h = LIBRARY_NAMES
-
-        def names_shown():
-            image = self.desktop.screenshot()
-            background = image.pixel(left + x + 2, top + y + h - 3)
-            return any(image.pixel(left + x + i, top + y + j) != background
-                       for i in range(3, w - 20) for j in range(2, 16))
-        wait_until(names_shown, what="the library's names in the name list")
+        wait_until(lambda: ink(shot := self.desktop.screenshot(), left + x + 3, top + y + 2, w - 23, 14,
+                               pixel(shot, left + x + 2, top + y + h - 3)), what="the library's names in the name list")
         copy = os.path.join(self.home, ".local", "share", "Patchlens", "LibraryRP350.dat")
         with open(copy, "rb") as read:
             self.assertEqual(read.read(), library)
@@ -389,39 +345,20 @@ class DesktopTest(unittest.TestCase):
             self.assertEqual(read.read(), library)
 
     def test_the_outer_window_sizes_hold_under_the_window_manager(self):
+        def outer(window):  # left, top, width, height, frame included
+            left, top, width, height = self.desktop.geometry(window)
+            frame_left, frame_right, frame_top, frame_bottom = self.desktop.frame_extents(window)
+            return (left - frame_left, top - frame_top, width + frame_left + frame_right,
+                    height + frame_top + frame_bottom)
         main = self.start()
-        self._check_outer(main, (800, 580))
-
-        def outer_top_left(window):
-            left, top, _, _ = self.desktop.geometry(window)
-            frame = self.desktop.frame_extents(window)
-            return (left - frame[0], top - frame[2])
-        # Centred on the 1280 x 1024 screen, frame included.
-        centred = ((1280 - 800) // 2, (1024 - 580) // 2)
-        try:
-            wait_until(lambda: outer_top_left(main) == centred, what="the window to be centred")
-        except AssertionError:
-            self.assertEqual(outer_top_left(main), centred)
-        self.desktop.click(main, 94, 20)
-        search = self.desktop.window(SEARCH_TITLE)
-        wait_until(lambda: self.desktop.frame_extents(search), what="the search window's frame")
-        self.desktop.settled_geometry(search)
-        self._check_outer(search, (600, 245))
-        below = (centred[0], centred[1] + 335)
-        try:
-            wait_until(lambda: outer_top_left(search) == below, what="the search window below the main window")
-        except AssertionError:
-            self.assertEqual(outer_top_left(search), below)
-
-    def _check_outer(self, window, outer):
-        def outer_size():
-            _, _, width, height = self.desktop.geometry(window)
-            left, right, top, bottom = self.desktop.frame_extents(window)
-            return (width + left + right, height + top + bottom)
-        try:
-            wait_until(lambda: outer_size() == outer, what=f"the outer size {outer}")
-        except AssertionError:
-            self.assertEqual(outer_size(), outer)
+        self.assert_becomes(lambda: outer(main)[2:], (800, 580), "the main window's outer size")
+        # Centred on the screen, frame included; the search window below it.
+        centred = ((SCREEN[0] - 800) // 2, (SCREEN[1] - 580) // 2)
+        self.assert_becomes(lambda: outer(main)[:2], centred, "the window to be centred")
+        search = self.open_search(main)
+        self.assert_becomes(lambda: outer(search)[2:], (600, 245), "the search window's outer size")
+        self.assert_becomes(lambda: outer(search)[:2], (centred[0], centred[1] + 335),
+                            "the search window below the main window")
 
 
 def main():

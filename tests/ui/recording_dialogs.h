@@ -2,7 +2,6 @@
 // Dialogs that never open: they record what was asked and answer from a script.
 
 #include <QPrinter>
-#include <QString>
 #include <QStringList>
 #include <deque>
 
@@ -13,8 +12,7 @@ namespace patchlens::test {
 class RecordingDialogs : public Dialogs {
 public:
     struct FolderRequest {
-        QString title;
-        QString startFolder;
+        QString title, startFolder;
     };
 
     QStringList messages;             // every message box text, in order
@@ -33,11 +31,7 @@ public:
     void ShowMessage(QWidget *, const QString &text) override { messages << text; }
     bool AskOkCancel(QWidget *, const QString &caption, const QString &text) override {
         questions << caption << text;
-        if (questionAnswers.empty())
-            return false;
-        const bool answer = questionAnswers.front();
-        questionAnswers.pop_front();
-        return answer;
+        return Next(questionAnswers);
     }
     QString ChoosePatchFile(QWidget *, const QString &startFolder) override {
         openRequests << startFolder;
@@ -63,10 +57,10 @@ public:
     void ShowBuiltInHelp(QWidget *) override { ++builtInHelpShown; }
 
 private:
-    static QString Next(std::deque<QString> &answers) {
+    template <typename T> static T Next(std::deque<T> &answers) {
         if (answers.empty())
             return {};
-        QString answer = answers.front();
+        T answer = answers.front();
         answers.pop_front();
         return answer;
     }

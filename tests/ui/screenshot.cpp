@@ -1,9 +1,7 @@
-// Renders the main window to a PNG, for a look at the layout:
+// Renders the main window to a PNG, for a look at the layout (`make screenshot`, offscreen):
 //   patchlens_screenshot OUT.png [FOLDER] [FILE]
-// Runs on any Qt platform; `make screenshot` uses the offscreen one.
 
 #include <QApplication>
-#include <QDir>
 #include <QPixmap>
 #include <QStyleFactory>
 #include <QTemporaryDir>
@@ -28,10 +26,8 @@ int main(int argc, char **argv) {
     for (int i = 2; i < argc; ++i)
         window.OpenPath(patchlens::PathFromBytes(argv[i]));
     QApplication::processEvents();
-    const QPixmap shot = window.grab();
-    if (!shot.save(QString::fromLocal8Bit(argv[1]))) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    if (window.grab().save(QString::fromLocal8Bit(argv[1])))
+        return 0;
+    std::fprintf(stderr, "cannot write %s\n", argv[1]);
+    return 1;
 }
