@@ -3,6 +3,7 @@
 
 #include <QFontMetrics>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
@@ -107,6 +108,26 @@ private slots:
             QVERIFY(text.y + metrics.height() <= kBlocksTop);
         }
         QVERIFY(lines > 1);
+    }
+
+    // The number field takes what Windows-1252 holds, as the names do, and prints it as typed
+    // beside a name stored in Windows-1252.
+    void typedTextPrintsAsTyped() {
+        std::string patch = ReadBytes(kSamples / "Clean Lead.rp350p");
+        patch.replace(patch.find("Clean Lead"), 10, "Caf\xE9");
+        WriteBytes(DataFolder() / "cafe.rp350p", patch);
+        Window().LoadPatchFile(DataFolder() / "cafe.rp350p");
+        auto *number = Find<QLineEdit>("patchNumberField");
+        number->clear();
+        TypeText(number, QString::fromUtf8("\xE2\x82\xAC\xE2\x9C\x93\xC3\xA9")); // "€✓é": no tick there
+        QCOMPARE(number->text(), QString::fromUtf8("\xE2\x82\xAC\xC3\xA9"));
+        Dialogs().printAnswers = {PdfPath("typed.pdf")};
+        Print();
+        QVERIFY(IsPdf(PdfPath("typed.pdf")));
+        SKIP_WITHOUT_PDF_TOOLS();
+        const QString text = PdfPages(PdfPath("typed.pdf")).value(0);
+        QVERIFY2(text.contains(QString::fromUtf8("Caf\xC3\xA9")), qPrintable(text));
+        QVERIFY2(text.contains(QString::fromUtf8("PATCH NUMBER: \xE2\x82\xAC\xC3\xA9")), qPrintable(text));
     }
 
     // `patchlens --sheet-pdf` writes the pages the window prints, one per patch: a folder stands for
