@@ -86,9 +86,13 @@ private slots:
         QVERIFY2(
             pages[0].contains(QRegularExpression(QStringLiteral("Patch Name: Clean Lead +PATCH NUMBER: 01"))),
             qPrintable(pages[0]));
+        // On portrait paper the whole sheet shrinks to fit the page's width.
+        const QString portrait = PdfPages(PdfPath("portrait.pdf")).value(0);
         for (const char *expected : {"Patch Location: ", "Clean Lead.rp350p", "Amplifier A___", "65TWIN",
-                                     "TWN212", "LFO 2_______", "NOLINK", "Printed with Patchlens 1.21"})
+                                     "TWN212", "LFO 2_______", "NOLINK", "Printed with Patchlens 1.21"}) {
             QVERIFY2(pages[0].contains(QString::fromLatin1(expected)), expected);
+            QVERIFY2(portrait.contains(QString::fromLatin1(expected)), expected);
+        }
     }
 
     // A long path keeps the whole location readable on the page, measured with the fonts the sheet

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <algorithm>
 
 #include "toolkit/fonts.h"
 #include "toolkit/text_conversion.h"
@@ -17,6 +18,21 @@ namespace {
 
 QColor ToQColor(SheetColour colour) {
     return {colour.red, colour.green, colour.blue};
+}
+
+// The sheet's extent in its units: the right and bottom edges of its boxes and texts.
+QSizeF SheetExtent(const PatchSheet &sheet) {
+    double right = kSheetRight, bottom = kBlocksTop;
+    for (const SheetBox &box : sheet.boxes) {
+        right = std::max<double>(right, box.right);
+        bottom = std::max<double>(bottom, box.bottom);
+    }
+    for (const SheetText &text : sheet.texts) {
+        const QFontMetricsF metrics(SheetTextFont(text));
+        right = std::max(right, text.x + metrics.horizontalAdvance(ToQString(text.text)));
+        bottom = std::max(bottom, text.y + metrics.height());
+    }
+    return {right, bottom};
 }
 
 } // namespace
@@ -68,7 +84,13 @@ bool PrintSheet(QPrinter &printer, const PatchSheet &sheet) {
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
-    PaintSheet(painter, sheet, static_cast<double>(printer.resolution()) / kSheetDpi);
+    // The sheet's own size on paper, unless the paper the user chose (portrait, a small size) is
+    // too small for it: then it shrinks to fit, never cut.
+    const QSizeF extent = SheetExtent(sheet);
+    const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
+    const double scale = std::min({static_cast<double>(printer.resolution()) / kSheetDpi,
+                                   printable.width() / extent.width(), printable.height() / extent.height()});
+    PaintSheet(painter, sheet, scale);
     return painter.end();
 }
 
