@@ -223,7 +223,8 @@ TEST_F(DumpTest, SearchPrintsTheMatchingPathsAndTheStatusOnStderr) {
     const std::string top = File("caf\xe9.rp350p", DistortionPatch("On", "Screamer")); // not UTF-8
 #endif
     File("off.rp350p", DistortionPatch("Off", "Screamer"));
-    const std::string deep = File("sub/deep.rp350p", DistortionPatch("On", "Screamer"));
+    const std::string deep =
+        File(PathBytes(std::filesystem::path("sub") / "deep.rp350p"), DistortionPatch("On", "Screamer"));
     std::filesystem::create_directories(folder / "empty");
     const std::string path = folder.string(), last = "Last Patch: 2 -> " + deep + "\n";
     const struct {
