@@ -9,6 +9,7 @@ of its own (as an ordinary user where permissions matter), and ends everything i
 import argparse
 import os
 import pwd
+import random
 import re
 import shutil
 import signal
@@ -86,8 +87,12 @@ class Desktop:
 
     def __init__(self):
         read, write = os.pipe()
+        # A display number of its own, drawn at random: the first free one may be the one a test
+        # that runs beside this one has just left, whose ending server can still take the socket
+        # with it. A number already taken makes Xvfb fail, and the caller tries again.
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-ac", "-nolisten", "tcp"],
+            ["Xvfb", ":%d" % random.randrange(100, 10000), "-displayfd", str(write), "-screen", "0",
+             "%dx%dx24" % SCREEN, "-ac", "-nolisten", "tcp"],
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         with os.fdopen(read) as pipe:
