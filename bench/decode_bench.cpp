@@ -33,6 +33,19 @@ void DecodeRealisticPatch(benchmark::State &state) {
 }
 BENCHMARK(DecodeRealisticPatch)->Unit(benchmark::kMicrosecond);
 
+// The same patch decoded into a fresh state, as the first file after the start is: new panels, a
+// new index. This is the decode each side of a comparison costs.
+void DecodeOneFresh(benchmark::State &state) {
+    std::string bytes = SampleBytes();
+    for (auto _ : state) {
+        patchlens::Patch patch;
+        patch.text = patchlens::MakePatchText(std::move(bytes));
+        benchmark::DoNotOptimize(patchlens::DecodePatch(patch));
+        bytes = std::move(patch.text.bytes);
+    }
+}
+BENCHMARK(DecodeOneFresh)->Unit(benchmark::kMicrosecond);
+
 void LookupsByScanning(benchmark::State &state) {
     patchlens::PatchText text = patchlens::MakePatchText(SampleBytes());
     const auto ids = patchlens::DecodedParameterIds();

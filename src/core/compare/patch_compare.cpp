@@ -20,6 +20,7 @@ PatchComparison ComparePatches(const Patch &a, const Patch &b) {
         m.enabledB = b.panels[i].list.enabled;
         const std::size_t count = info.module == Module::Pickup ? 1 : kComparedLines;
         m.differs = m.lampA != m.lampB || m.enabledA != m.enabledB;
+        m.lines.reserve(count);
         for (std::size_t k = 0; k < count; ++k) {
             ComparedLine line{std::string(LineAt(a.panels[i].list, k)),
                               std::string(LineAt(b.panels[i].list, k)), false};
