@@ -9,7 +9,6 @@ of its own (as an ordinary user where permissions matter), and ends everything i
 import argparse
 import os
 import pwd
-import random
 import re
 import shutil
 import signal
@@ -87,12 +86,11 @@ class Desktop:
 
     def __init__(self):
         read, write = os.pipe()
-        # A display number of its own, drawn at random: the first free one may be the one a test
-        # that runs beside this one has just left, whose ending server can still take the socket
-        # with it. A number already taken makes Xvfb fail, and the caller tries again.
+        # -noreset: by default the server starts over when its last client leaves, and a client
+        # that connects meanwhile (the window manager, just after the probe below) is turned away.
         self.server = subprocess.Popen(
-            ["Xvfb", ":%d" % random.randrange(100, 10000), "-displayfd", str(write), "-screen", "0",
-             "%dx%dx24" % SCREEN, "-ac", "-nolisten", "tcp"],
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-ac", "-noreset",
+             "-nolisten", "tcp"],
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         with os.fdopen(read) as pipe:
@@ -112,17 +110,19 @@ class Desktop:
             raise
 
     def start_manager(self):
-        log = tempfile.TemporaryFile()
-        self.manager = subprocess.Popen(["openbox"], env=self.env, stdout=log, stderr=subprocess.STDOUT)
-
-        def managing():
-            if self.manager.poll() is not None:
+        # openbox that cannot open a display just started is tried again a moment later.
+        for _ in range(5):
+            with tempfile.TemporaryFile() as log:
+                self.manager = subprocess.Popen(["openbox"], env=self.env, stdout=log, stderr=subprocess.STDOUT)
+                state = wait_until(lambda: "ended" if self.manager.poll() is not None else b"window id" in self.run(
+                    ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False), what="openbox")
+                if state != "ended":
+                    return
                 log.seek(0)
-                raise RuntimeError(f"openbox ended with status {self.manager.returncode} on {self.display}"
-                                   f" (the server {'has ended' if self.server.poll() is not None else 'runs'}): "
-                                   + log.read().decode(errors="replace"))
-            return b"window id" in self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False)
-        wait_until(managing, what="openbox")
+                problem = log.read().decode(errors="replace")
+            time.sleep(0.2)
+        raise RuntimeError(f"openbox ended with status {self.manager.returncode} on {self.display}"
+                           f" (the server {'has ended' if self.server.poll() is not None else 'runs'}): {problem}")
 
     def run(self, command, check=True):
         return subprocess.run(command, env=self.env, check=check, stdout=subprocess.PIPE,
@@ -205,8 +205,8 @@ class DesktopTest(unittest.TestCase):
         self.folder = tempfile.mkdtemp(prefix="patchlens-desktop-")
         os.chmod(self.folder, 0o755)
         self.addCleanup(shutil.rmtree, self.folder, True)
-        # A window manager that cannot reach a server just started (seen when several start at
-        # once) gets a new server; three failures in a row are a failure.
+        # A server or window manager that fails to start gets another try; three failures in a
+        # row are a failure.
         for attempt in range(3):
             try:
                 self.desktop = Desktop()
