@@ -124,10 +124,8 @@ echo "Beside the program:"
 (cd "$app_dir" && find . -type f | sort | sed 's/^/  /')
 
 # --- wine ---------------------------------------------------------------------------------------
-wine64="$(command -v wine64 || true)"
-[ -n "$wine64" ] || wine64=/usr/lib/wine/wine64
-wineserver="$(command -v wineserver || true)"
-[ -n "$wineserver" ] || wineserver=/usr/lib/wine/wineserver
+# shellcheck source=tools/wine_desktop.sh
+. "$here/wine_desktop.sh"
 export WINEPREFIX="$cache/wine"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -161,40 +159,9 @@ if [ ! -s "$offscreen_png" ]; then
     exit 1
 fi
 echo "offscreen: exit 0, window picture in $offscreen_png"
-# A wine server started without a display would keep the next program off the X display: let
-# it end first.
-"$wineserver" -w
 
 # --- 2. the Windows platform plugin on a virtual display ----------------------------------------
-display=91
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    display=$((display + 1))
-done
-# The program first, then the wine processes of this prefix, then openbox and Xvfb.
-app_pid=""
-openbox_pid=""
-xvfb_pid=""
-cleanup() {
-    local pid
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    "$wineserver" -k 2>/dev/null || true
-    "$wineserver" -w 2>/dev/null || true
-    for pid in "$openbox_pid" "$xvfb_pid"; do
-        [ -n "$pid" ] && kill "$pid" 2>/dev/null
-    done
-    return 0
-}
-trap cleanup EXIT
-
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-until xdpyinfo >/dev/null 2>&1; do
-    kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
-    sleep 0.2
-done
-openbox >/dev/null 2>&1 &
-openbox_pid=$!
+start_wine_desktop
 
 echo "Running with the windows platform plugin on display $DISPLAY"
 (cd "$app_dir" && exec "$wine64" qt_mingw_check.exe </dev/null) &

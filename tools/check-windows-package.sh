@@ -43,10 +43,8 @@ fail() {
     failures=$((failures + 1))
 }
 
-wine64="$(command -v wine64 || true)"
-[ -n "$wine64" ] || wine64=/usr/lib/wine/wine64
-wineserver="$(command -v wineserver || true)"
-[ -n "$wineserver" ] || wineserver=/usr/lib/wine/wineserver
+# shellcheck source=tools/wine_desktop.sh
+. "$here/wine_desktop.sh"
 export WINEPREFIX="$work/wine"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -106,35 +104,7 @@ settings=$'C:\\Old Patches\r\nC:\\Old Patches\\Live\r\nC:\\Search Here\r\n'
 printf '%s' "$library" >"$app/LibraryRP350.dat"
 printf '%s' "$settings" >"$app/default.ini"
 
-display=91
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    display=$((display + 1))
-done
-app_pid=""
-openbox_pid=""
-xvfb_pid=""
-cleanup() {
-    local pid
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    "$wineserver" -k 2>/dev/null || true
-    "$wineserver" -w 2>/dev/null || true
-    for pid in "$openbox_pid" "$xvfb_pid"; do
-        [ -n "$pid" ] && kill "$pid" 2>/dev/null
-    done
-    return 0
-}
-trap cleanup EXIT
-# The server started for the runs without a display must end before one with a display begins.
-"$wineserver" -w
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-until xdpyinfo >/dev/null 2>&1; do
-    kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
-    sleep 0.2
-done
-openbox >/dev/null 2>&1 &
-openbox_pid=$!
+start_wine_desktop
 
 (cd "$work" && exec "$wine64" "unzipped/$name/patchlens.exe" samples </dev/null >"$work/window.log" 2>&1) &
 app_pid=$!
@@ -183,7 +153,7 @@ sleep 0.5
 import -window root "$work/library.png"
 $shown && echo "The library's names show when Delay is chosen: $work/library.png" ||
     fail "the library beside the program shows no names for Delay"
-cleanup
+stop_wine_desktop
 app_pid=""
 trap - EXIT
 
