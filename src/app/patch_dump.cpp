@@ -107,12 +107,9 @@ std::string VisibleText(std::string_view bytes) {
     const std::string text = ToDisplayUtf8(bytes);
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k)
-            code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    char32_t code;
+    for (std::size_t i = 0, length; i < text.size(); i += length) {
+        length = DecodeUtf8(text, i, code); // well-formed: the display rule made it so
         const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
         const bool reorders = code == 0x061C || code == 0x200E || code == 0x200F ||
                               (code >= 0x2028 && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
@@ -124,7 +121,6 @@ std::string VisibleText(std::string_view bytes) {
         } else {
             out.append(text, i, length);
         }
-        i += length;
     }
     return out;
 }

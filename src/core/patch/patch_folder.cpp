@@ -36,38 +36,16 @@ char32_t LowerCase(char32_t c) {
     return c;
 }
 
-void AppendUtf8(std::string &out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 } // namespace
 
 std::string ListingKey(std::string_view nameBytes) {
     const std::string shown = ToDisplayUtf8(nameBytes); // well-formed UTF-8
     std::string key;
     key.reserve(shown.size());
-    for (std::size_t i = 0; i < shown.size();) {
-        const auto lead = static_cast<unsigned char>(shown[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k)
-            c = (c << 6) | (static_cast<unsigned char>(shown[i + k]) & 0x3F);
+    char32_t c;
+    for (std::size_t i = 0, length; i < shown.size(); i += length) {
+        length = DecodeUtf8(shown, i, c);
         AppendUtf8(key, LowerCase(c));
-        i += length;
     }
     return key;
 }

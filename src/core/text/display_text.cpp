@@ -20,6 +20,8 @@ char32_t CodePointOf(unsigned char byte) {
     return byte;
 }
 
+} // namespace
+
 void AppendUtf8(std::string &out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -38,7 +40,6 @@ void AppendUtf8(std::string &out, char32_t cp) {
     }
 }
 
-// Decodes one UTF-8 sequence at `at`; returns its length, or 0 when it is malformed.
 std::size_t DecodeUtf8(std::string_view s, std::size_t at, char32_t &cp) {
     const auto b0 = static_cast<unsigned char>(s[at]);
     std::size_t length;
@@ -67,8 +68,6 @@ std::size_t DecodeUtf8(std::string_view s, std::size_t at, char32_t &cp) {
         return 0;
     return length;
 }
-
-} // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
     for (std::size_t at = 0; at < bytes.size();) {

@@ -5,11 +5,18 @@
 // Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the control characters
 // of the same number.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace patchlens {
+
+// Appends the code point as UTF-8.
+void AppendUtf8(std::string &out, char32_t cp);
+
+// Decodes the UTF-8 sequence at `at` into `cp`; returns its length, or 0 when it is malformed.
+std::size_t DecodeUtf8(std::string_view s, std::size_t at, char32_t &cp);
 
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);
