@@ -22,6 +22,7 @@ public:
     bool AskOkCancel(QWidget *, const QString &, const QString &) override { return true; }
     QString ChoosePatchFile(QWidget *, const QString &) override { return {}; }
     QString PickFolder(QWidget *, const QString &, const QString &) override { return {}; }
+    QString ChooseImageFile(QWidget *, const QString &) override { return {}; }
     bool ChoosePrinter(QWidget *, QPrinter &) override { return false; }
     bool OpenDocument(const QString &) override { return true; }
     void ShowBuiltInHelp(QWidget *) override {}

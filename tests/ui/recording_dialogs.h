@@ -24,6 +24,8 @@ public:
     std::deque<QString> folderAnswers; // what the folder picker answers (empty: cancel)
     QStringList openedDocuments;
     bool documentsOpen = true;            // whether the system has a program for the documents asked for
+    QStringList imageRequests;          // the name each image save dialog suggested
+    std::deque<QString> imageAnswers;   // what the image save dialog answers (empty: cancel)
     std::vector<QPrinter *> printDialogs; // the printer each print dialog was shown on
     std::deque<QString> printAnswers;     // a PDF file to print into, or empty: cancel
     int builtInHelpShown = 0;
@@ -40,6 +42,10 @@ public:
     QString PickFolder(QWidget *, const QString &title, const QString &startFolder) override {
         folderRequests.push_back({title, startFolder});
         return Next(folderAnswers);
+    }
+    QString ChooseImageFile(QWidget *, const QString &suggested) override {
+        imageRequests << suggested;
+        return Next(imageAnswers);
     }
     bool ChoosePrinter(QWidget *, QPrinter &printer) override {
         printDialogs.push_back(&printer);

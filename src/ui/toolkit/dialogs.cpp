@@ -37,6 +37,16 @@ QString QtDialogs::PickFolder(QWidget *owner, const QString &title, const QStrin
     return QFileDialog::getExistingDirectory(owner, title, startFolder);
 }
 
+QString QtDialogs::ChooseImageFile(QWidget *owner, const QString &suggested) {
+    QFileDialog dialog(owner, QStringLiteral("Save Image"), suggested, QStringLiteral("PNG image (*.png)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
+
 bool QtDialogs::ChoosePrinter(QWidget *owner, QPrinter &printer) {
     QPrintDialog dialog(&printer, owner);
     return dialog.exec() == QDialog::Accepted;

@@ -29,6 +29,11 @@ public:
     // The folder picker. The chosen folder, or the empty text when cancelled.
     virtual QString PickFolder(QWidget *owner, const QString &title, const QString &startFolder) = 0;
 
+    // The save dialog for a PNG image, suggesting `suggested` (a full path); it asks before
+    // replacing a file and adds ".png" to a name without an extension. The chosen full path, or
+    // the empty text when cancelled.
+    virtual QString ChooseImageFile(QWidget *owner, const QString &suggested) = 0;
+
     // The print dialog on `printer`, which keeps the choices made in it. True when the user
     // confirms; false when cancelled.
     virtual bool ChoosePrinter(QWidget *owner, QPrinter &printer) = 0;
@@ -51,6 +56,7 @@ public:
     bool AskOkCancel(QWidget *owner, const QString &caption, const QString &text) override;
     QString ChoosePatchFile(QWidget *owner, const QString &startFolder) override;
     QString PickFolder(QWidget *owner, const QString &title, const QString &startFolder) override;
+    QString ChooseImageFile(QWidget *owner, const QString &suggested) override;
     bool ChoosePrinter(QWidget *owner, QPrinter &printer) override;
     bool OpenDocument(const QString &path) override;
     void ShowBuiltInHelp(QWidget *owner) override;

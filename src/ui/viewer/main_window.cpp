@@ -1,6 +1,8 @@
 #include "viewer/main_window.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFrame>
@@ -17,6 +19,7 @@
 
 #include "compare/compare_window.h"
 #include "files/whole_file.h"
+#include "image/patch_picture.h"
 #include "library/library_commands.h"
 #include "print/sheet_printer.h"
 #include "search/search_window.h"
@@ -43,13 +46,8 @@ constexpr QSize kOuterSize(800, 580);
 const QColor kNameColour(0, 217, 0);
 const QString kCompareHint = QStringLiteral("Ctrl+click: compare with the patch on screen");
 
-QFrame *MakeStrip(const QRect &bounds, QWidget *parent) {
-    auto *strip = new QFrame(parent);
-    strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    strip->setLineWidth(2);
-    strip->setGeometry(bounds);
-    return strip;
-}
+// The scale of a shared picture: sharp still when a forum or a chat shrinks it.
+constexpr qreal kSharedImageScale = 2;
 
 } // namespace
 
@@ -150,6 +148,25 @@ void MainWindow::CreateControls() {
     m_patchList->setToolTip(kCompareHint);
 
     m_panels = std::make_unique<ModulePanelViews>(client);
+    auto *saveImage = new QAction(QStringLiteral("Save Image..."), this);
+    saveImage->setObjectName(QStringLiteral("saveImageAction"));
+    saveImage->setShortcut(QKeySequence::Save);
+    saveImage->setShortcutContext(Qt::WindowShortcut);
+    connect(saveImage, &QAction::triggered, this, &MainWindow::SaveImage);
+    addAction(saveImage);
+    auto *copyImage = new QAction(QStringLiteral("Copy Image"), this);
+    copyImage->setObjectName(QStringLiteral("copyImageAction"));
+    copyImage->setShortcut(QKeySequence::Copy);
+    copyImage->setShortcutContext(Qt::WidgetShortcut); // only while a panel has the focus
+    connect(copyImage, &QAction::triggered, this, &MainWindow::CopyImage);
+    for (std::size_t i = 0; i < kModuleCount; ++i) {
+        for (QWidget *widget : {static_cast<QWidget *>(m_panels->list(kModules[i])),
+                                static_cast<QWidget *>(m_panels->lamp(kModules[i]))}) {
+            widget->addAction(copyImage);
+            widget->addAction(saveImage);
+            widget->setContextMenuPolicy(Qt::ActionsContextMenu);
+        }
+    }
     m_library = new LibraryCommands(client, this, m_dialogs, m_patch, m_paths.dataFolder / kLibraryFileName);
 
     statusBar()->setSizeGripEnabled(false);
@@ -223,6 +240,41 @@ void MainWindow::PrintPatch() {
     const PatchSheet sheet = BuildPatchSheet({m_patch.panels, m_patch.name, number, path});
     if (!PrintSheet(*m_printer, sheet))
         m_dialogs.ShowMessage(this, QStringLiteral("Nothing was printed: the printer could not be opened."));
+}
+
+QImage MainWindow::PatchImage(qreal scale) const {
+    if (!m_picture)
+        m_picture = std::make_unique<PatchPicture>();
+    m_picture->Show(PathToQString(m_patch.path.filename()), ToQString(m_patch.name), m_patch.panels);
+    return m_picture->Render(scale);
+}
+
+void MainWindow::SaveImage() {
+    if (!m_patch.loaded) {
+        m_dialogs.ShowMessage(this, QStringLiteral("No Patch Loaded!"));
+        return;
+    }
+    std::filesystem::path suggested = m_patch.path;
+    suggested.replace_extension(".png");
+    const QString chosen = m_dialogs.ChooseImageFile(this, PathForDialog(suggested));
+    if (chosen.isEmpty())
+        return;
+    // A picture never takes the place of a patch file.
+    if (IsPatchOutputRefused(PathBytes(PathFromQString(chosen).filename()))) {
+        m_dialogs.ShowMessage(this, chosen + QStringLiteral("\nis not written: the name is a patch file's."));
+        return;
+    }
+    const QString error = SavePng(PatchImage(kSharedImageScale), chosen);
+    if (!error.isEmpty())
+        m_dialogs.ShowMessage(this, chosen + QStringLiteral("\nis not written: ") + error + QLatin1Char('.'));
+}
+
+void MainWindow::CopyImage() {
+    if (!m_patch.loaded) {
+        m_dialogs.ShowMessage(this, QStringLiteral("No Patch Loaded!"));
+        return;
+    }
+    QGuiApplication::clipboard()->setImage(PatchImage(kSharedImageScale));
 }
 
 void MainWindow::OpenHelp() {

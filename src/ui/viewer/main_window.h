@@ -12,6 +12,7 @@
 #include "settings/settings_file.h"
 #include "toolkit/program_folder.h"
 
+class QImage;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -26,6 +27,7 @@ class LibraryCommands;
 class SearchWindow;
 class ModulePanelViews;
 class ElidedLabel;
+class PatchPicture;
 
 inline constexpr const char *kWindowTitle = "Patchlens [ Version: 1.21 ]";
 inline constexpr const char *kHelpFileName = "RP350Help.chm";
@@ -62,6 +64,14 @@ public:
     // "Print Patch": the print dialog, first on the default printer in landscape, keeping the
     // printer and settings chosen last; then the patch sheet as one page.
     void PrintPatch();
+
+    // The patch on screen as a picture (the name, the fifteen panels, the file's name above), at
+    // `scale` pixels per pixel. "Save Image..." (Ctrl+S) writes it as a PNG chosen in the save
+    // dialog; "Copy Image" (Ctrl+C on a panel, or the panels' context menu) puts it on the
+    // clipboard. Without a patch, a message.
+    QImage PatchImage(qreal scale) const;
+    void SaveImage();
+    void CopyImage();
 
     // F1: the help file in the program folder when there is one and the system can show it,
     // else the built-in help.
@@ -111,6 +121,7 @@ private:
     LibraryCommands *m_library = nullptr;
     SearchWindow *m_search = nullptr;
     std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<PatchPicture> m_picture; // made when a picture is first asked for
 };
 
 } // namespace patchlens

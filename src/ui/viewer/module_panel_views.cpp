@@ -1,6 +1,7 @@
 #include "viewer/module_panel_views.h"
 
 #include <QFontMetrics>
+#include <QFrame>
 #include <QLabel>
 #include <QListWidget>
 
@@ -47,6 +48,27 @@ void SetLamp(QLabel *lamp, bool on) {
     palette.setColor(QPalette::Window, Qt::black);
     palette.setColor(QPalette::WindowText, on ? kLampOnColour : kLampOffColour);
     lamp->setPalette(palette);
+}
+
+QFrame *MakeStrip(const QRect &bounds, QWidget *parent) {
+    auto *strip = new QFrame(parent);
+    strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    strip->setLineWidth(2);
+    strip->setGeometry(bounds);
+    return strip;
+}
+
+ElidedLabel *MakeNameField(const QRect &bounds, QWidget *parent) {
+    auto *field = new ElidedLabel(Qt::ElideRight, parent);
+    field->setFont(Fonts().name);
+    field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    field->setAutoFillBackground(true);
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, QColor(0, 217, 0));
+    field->setPalette(palette);
+    field->setGeometry(bounds);
+    return field;
 }
 
 ModulePanelViews::ModulePanelViews(QWidget *parent) {

@@ -4,15 +4,19 @@
 // read back: the user may scroll a list and select a line, which changes nothing else.
 
 #include <QColor>
+#include <QRect>
 #include <array>
 
 #include "panels/module_panels.h"
 
+class QFrame;
 class QLabel;
 class QListWidget;
 class QWidget;
 
 namespace patchlens {
+
+class ElidedLabel;
 
 inline const QColor kLampOnColour(255, 60, 60);
 inline const QColor kLampOffColour(200, 200, 200);
@@ -37,5 +41,17 @@ private:
 
 // A lamp's text colour on black.
 void SetLamp(QLabel *lamp, bool on);
+
+// The raised strips behind the patch name and behind the three rows of lamps, and the name field
+// inside its strip, in the client coordinates of the front panel.
+inline constexpr QRect kNameStripBounds{185, 10, 295, 20};
+inline constexpr QRect kNameFieldBounds{190, 10, 285, 20};
+inline constexpr std::array<int, 3> kLampStripTops{40, 180, 320};
+inline constexpr int kLampStripLeft = 10;
+inline constexpr int kLampStripWidth = 575;
+QFrame *MakeStrip(const QRect &bounds, QWidget *parent);
+// The patch name field: the name font, green on black, elided at the right with the whole name in
+// its tooltip.
+ElidedLabel *MakeNameField(const QRect &bounds, QWidget *parent);
 
 } // namespace patchlens
