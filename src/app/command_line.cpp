@@ -22,6 +22,7 @@
 #include "patch/patch_folder.h"
 #include "patch_dump.h"
 #include "search/patch_search.h"
+#include "sheet/sheet_output.h"
 #include "standard_streams.h"
 #include "text/path_bytes.h"
 
@@ -138,6 +139,19 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
         command.mode = CommandLine::Mode::Dump;
     }
     return command;
+}
+
+int CheckSheetPdfOutput(const CommandLine &command, std::ostream &err) {
+    std::vector<std::filesystem::path> inputs;
+    inputs.reserve(command.files.size());
+    for (const std::string &file : command.files)
+        inputs.push_back(PathFromBytes(file));
+    const std::string refusal = SheetOutputRefusal(PathFromBytes(command.sheetPdf), inputs);
+    if (refusal.empty())
+        return 0;
+    err << "patchlens: " << VisibleText(command.sheetPdf) << ": not written: " << VisibleText(refusal)
+        << '\n';
+    return 2;
 }
 
 namespace {

@@ -36,6 +36,11 @@ struct CommandLine {
 // Reads the arguments after the program name.
 CommandLine ParseCommandLine(const std::vector<std::string> &args);
 
+// For SheetPdf, before anything is written (and before any window toolkit starts): returns 2 after
+// a message on `err` when the PDF must not be written where it is named (SheetOutputRefusal: the
+// name of a patch file, a folder, one of the patches given), otherwise 0.
+int CheckSheetPdfOutput(const CommandLine &command, std::ostream &err);
+
 // The usage text printed by --help and after a usage error.
 std::string UsageText();
 

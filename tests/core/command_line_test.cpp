@@ -205,6 +205,55 @@ TEST(CommandLineOutput, AnOutputThatCannotBeWrittenIsAnError) {
     EXPECT_NE(err.str().find("could not be written"), std::string::npos);
 }
 
+// ---- The collection PDF -------------------------------------------------------------------------
+
+// The PDF is never written over a patch it is made of, by whatever name it is given; the output
+// named like a patch file is the first patch taken for the PDF's forgotten name.
+TEST_F(DumpTest, TheSheetPdfIsNeverWrittenOverAPatchGiven) {
+    const std::string a = File("a.rp350p", PatchBuilder().Bytes());
+    const std::string notPatch = File("in.pdf", "not a patch");
+    const std::string inSet =
+        File(PathBytes(std::filesystem::path("set") / "B.RP350P"), PatchBuilder().Bytes());
+    const std::string set = PathBytes(folder / "set");
+    const std::string hard = PathBytes(folder / "hard.pdf"), link = PathBytes(folder / "link.pdf");
+    std::error_code ec;
+    std::filesystem::create_hard_link(PathFromBytes(a), PathFromBytes(hard), ec);
+    const bool linked = test::MakeLink(PathFromBytes(inSet), PathFromBytes(link), test::LinkTo::File);
+    const std::string patchName = "the name of a patch file, not of a PDF (the PDF's name comes first: "
+                                  "--sheet-pdf OUT.pdf FILE_OR_FOLDER...)";
+    const struct {
+        std::vector<std::string> files;
+        std::string reason;
+        bool possible = true;
+    } refused[] = {
+        {{a, set}, patchName},
+        {{"x.Rp250P", a}, patchName},
+        {{"y.RP150p", a}, patchName},
+        {{PathBytes(folder / "." / "in.pdf"), notPatch}, "it is " + notPatch + ", one of the files given"},
+        {{hard, a}, "it is " + a + ", one of the files given", !ec},
+        {{link, set}, "it is " + inSet + ", a patch file of a folder given", linked},
+        {{set, a}, "it is a folder"},
+    };
+    for (const auto &run : refused) {
+        if (!run.possible)
+            continue;
+        std::vector<std::string> args{"--sheet-pdf"};
+        args.insert(args.end(), run.files.begin(), run.files.end());
+        const CommandLine command = ParseCommandLine(args);
+        ASSERT_EQ(command.mode, CommandLine::Mode::SheetPdf);
+        std::ostringstream err;
+        EXPECT_EQ(CheckSheetPdfOutput(command, err), 2) << run.files[0];
+        EXPECT_EQ(err.str(), "patchlens: " + run.files[0] + ": not written: " + run.reason + "\n");
+    }
+    EXPECT_EQ(Read(PathFromBytes(a)), PatchBuilder().Bytes());
+    // A new name, or a file that is none of the patches, may be written.
+    for (const std::string &output : {PathBytes(folder / "new.pdf"), notPatch}) {
+        std::ostringstream err;
+        EXPECT_EQ(CheckSheetPdfOutput(ParseCommandLine({"--sheet-pdf", output, a, set}), err), 0)
+            << err.str();
+    }
+}
+
 // ---- The search mode ----------------------------------------------------------------------------
 
 std::string DistortionPatch(const char *enable, const char *model) {
