@@ -20,9 +20,10 @@ struct CommandLine {
     bool all = false;               // for Compare: every module, not only those that differ
     std::vector<std::string> files; // as given; for Compare the two patches A and B
     std::string error;              // for UsageError
-    // For Search: the folder as given, and the module and model when given. A module given is
-    // one of the searchable ones or "Select Model"; a model given is one of that module's models
-    // or "Select Type".
+    bool usageShown = true;         // for UsageError: the usage text follows the error
+    // For Search: the folder as given, and the module and model, both given. The module is one of
+    // the searchable ones, spelt as the module list spells it whatever the case it was given in, or
+    // "Select Model"; the model likewise one of that module's models, or "Select Type".
     std::string searchFolder;
     std::optional<std::string> searchModule;
     std::optional<std::string> searchModel;

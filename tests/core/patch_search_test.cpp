@@ -133,6 +133,13 @@ TEST(SearchModules, FiveModulesWithTheirIdsAndModelListsFoundByTheirWholeEntry) 
     EXPECT_EQ(modules[2].models[9], "Trig Phaser"); // list order, not sorted
     for (std::string_view other : {"chorus/fx", "Chorus", "Chorus/Fx ", "Select Model", "Wah", ""})
         EXPECT_EQ(FindSearchModule(other), nullptr) << other;
+    // The command line's names: any letter case, whole names only, spelt back as listed.
+    EXPECT_EQ(FindSearchModuleIgnoringCase("chorus/FX"), &modules[2]);
+    EXPECT_EQ(FindSearchModelIgnoringCase(modules[2], "trig PHASER"), "Trig Phaser");
+    for (std::string_view other : {"Chorus", "Chorus/Fx ", "Select Model", ""})
+        EXPECT_EQ(FindSearchModuleIgnoringCase(other), nullptr) << other;
+    for (std::string_view other : {"Phase", "Tape", "Select Type", ""})
+        EXPECT_EQ(FindSearchModelIgnoringCase(modules[2], other), "") << other;
 }
 
 // ---- Refusals -----------------------------------------------------------------------------------
@@ -164,6 +171,14 @@ TEST_F(TempTree, RefusalsComeInTheirOrderAndNameTheControlToCorrect) {
         EXPECT_EQ(refusal.message, c.message) << c.folder;
         EXPECT_EQ(refusal.focus, c.focus) << c.folder;
     }
+    // On the command line a trailing separator names the folder; a root stays as it is.
+    const fs::path rootFolder = root.root_path();
+    EXPECT_FALSE(CheckSearchStart(rootFolder, true, true, false).refused);
+    for (const auto &[given, taken] :
+         {std::pair{root.native() + separator + separator, root.native()},
+          {rootFolder.native(), rootFolder.native()},
+          {fs::path::string_type(root.relative_path().native() + separator), root.relative_path().native()}})
+        EXPECT_EQ(WithoutTrailingSeparators(given).native(), taken) << given;
     // A link to a folder is a folder to search.
     if (!test::MakeLink(root, root / "link", test::LinkTo::Folder))
         GTEST_SKIP() << test::kNoLinks;

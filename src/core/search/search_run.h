@@ -37,7 +37,14 @@ struct SearchRefusal {
 // The checks a search must pass, in this order: the folder text must not end in the platform's
 // separator; it must name an existing folder (a link to a folder counts); a module must be chosen;
 // a model must be chosen. The first check that fails gives the refusal. Looks at the file system.
-SearchRefusal CheckSearchStart(const std::filesystem::path &folder, bool moduleChosen, bool modelChosen);
+// `separatorAtEndRefused` false skips the first check, for a folder text that has had its
+// trailing separators taken off (WithoutTrailingSeparators) and may be a root ("/").
+SearchRefusal CheckSearchStart(const std::filesystem::path &folder, bool moduleChosen, bool modelChosen,
+                               bool separatorAtEndRefused = true);
+
+// The folder a command line names, its trailing separators ('/', and on Windows '\' too) taken
+// off: "samples/" names "samples", as tab completion writes it. A root ("/", "C:\") stays.
+std::filesystem::path WithoutTrailingSeparators(const std::filesystem::path &folder);
 
 // ---- Status texts -------------------------------------------------------------------------------
 
