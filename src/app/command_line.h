@@ -68,9 +68,10 @@ int RunViewerWithoutDisplay(const CommandLine &command, std::ostream &out, std::
 // Searches the folder tree as the search window does and writes the matching paths (their bytes;
 // with control characters shown visibly when `out` is a terminal) to `out`, one per line, in
 // result list order; the final status text, and each "Too Many Tree
-// Items" with its folder, go to `err`. Returns 0 after a search (with or without results) and 1
-// when the search is refused, its message on `err`: a folder ending in the separator or not found,
-// no module ("Select Model"), no model ("Select Type").
+// Items" with its folder, go to `err`. A folder ending in separators is the folder they end (the
+// root stays the root). Returns 0 after a search (with or without results) and 1 when the search
+// is refused, its message on `err`: a folder not found, the window's "Select Model" given as the
+// module, or its "Select Type" as the model.
 int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal = false);
 
 // True when a window can be shown: a display server is named, or a Qt platform is chosen.
