@@ -193,6 +193,11 @@ SearchOutcome SearchRun::Run() {
         SetStatus(StoppedStatus(m_progress.analyzed, m_progress.patchFiles));
     } else if (m_progress.analyzed == 0) {
         SetStatus(std::string(kNoPatchesFoundStatus));
+    } else if (!m_lastPatchIsLast) {
+        // Entries that are no patch files came after the last patch file: the status says all the
+        // same that the search is over.
+        m_lastPatchIsLast = true;
+        SetStatus(LastPatchStatusText());
     } else {
         m_outcome.status = LastPatchStatusText();
     }

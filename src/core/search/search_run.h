@@ -119,8 +119,10 @@ struct SearchOutcome {
 // tree_walk.h describes; "Start Analyzing..." once the first entry is listed. Every entry whose
 // path passes IsPatchFilePath is a patch file: it counts as analyzed, sets the status
 // (AnalyzePatchStatus; LastPatchStatus when it is the last entry of the whole list) and is added to
-// the results when it matches (a folder, a FIFO or a device never does). An empty tree ends with
-// "No Patches Found!" and leaves the results alone; a tree without patch files ends with it too.
+// the results when it matches (a folder, a FIFO or a device never does). A search that ran through
+// ends with the LastPatchStatus of its last patch file, also when other entries follow it. An empty
+// tree ends with "No Patches Found!" and leaves the results alone; a tree without patch files ends
+// with it too.
 // When the stop flag ends the search, the status is StoppedStatus. Besides the results, the memory
 // it takes is bounded by the folders waiting to be listed and SearchOptions::entriesAhead, whatever
 // the size of the tree. The caller checks CheckSearchStart first.
