@@ -22,10 +22,36 @@
 #include "patch/patch_folder.h"
 #include "patch_dump.h"
 #include "search/patch_search.h"
+#include "sheet/sheet_output.h"
 #include "standard_streams.h"
 #include "text/path_bytes.h"
 
 namespace patchlens {
+
+namespace {
+
+// "  Module: a, b, c" wrapped at 100 columns, continuation lines indented under the first model.
+std::string ModelListText(const SearchModule &module) {
+    const std::string head = "  " + std::string(module.entry) + ": ";
+    const std::string indent(head.size(), ' ');
+    std::string text = head;
+    std::size_t column = head.size();
+    for (std::size_t i = 0; i < module.models.size(); ++i) {
+        const std::string item = std::string(module.models[i]) + (i + 1 < module.models.size() ? "," : "");
+        if (column > head.size() && column + 1 + item.size() > 100) {
+            text += "\n" + indent;
+            column = indent.size();
+        } else if (column > head.size()) {
+            text += ' ';
+            ++column;
+        }
+        text += item;
+        column += item.size();
+    }
+    return text + "\n";
+}
+
+} // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     CommandLine command;
@@ -46,11 +72,10 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
             command.files.push_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            command.mode = CommandLine::Mode::Help;
-            return command;
-        } else if (arg == "--version") {
-            command.mode = CommandLine::Mode::Version;
+        } else if (arg == "--help" || arg == "-h" || arg == "--version") {
+            if (args.size() > 1)
+                return usageError(arg + " takes no other arguments; unexpected " + args[i == 0 ? 1 : 0]);
+            command.mode = arg == "--version" ? CommandLine::Mode::Version : CommandLine::Mode::Help;
             return command;
         } else if (arg == "--dump") {
             dump = true;
@@ -117,18 +142,38 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
             return usageError("--search and --dump cannot be combined");
         if (!command.files.empty())
             return usageError("--search takes one folder; unexpected " + command.files.front());
+        if (!command.searchModule && !command.searchModel)
+            return usageError("--search needs --module MODULE and --model MODEL");
+        if (!command.searchModule || !command.searchModel)
+            return usageError(command.searchModule ? "--search needs --model MODEL"
+                                                   : "--search needs --module MODULE");
+        // Names are taken in any letter case; an unknown one is answered with the names there are.
         const SearchModule *module = nullptr;
-        if (command.searchModule && *command.searchModule != kSelectModelEntry) {
-            module = FindSearchModule(*command.searchModule);
-            if (module == nullptr)
-                return usageError("--module " + *command.searchModule +
-                                  ": not a searchable module (see the list below)");
+        if (*command.searchModule != kSelectModelEntry) {
+            module = FindSearchModuleIgnoringCase(*command.searchModule);
+            if (module == nullptr) {
+                std::string names;
+                for (const SearchModule &each : SearchModules())
+                    names += (names.empty() ? "" : ", ") + std::string(each.entry);
+                usageError("--module " + *command.searchModule +
+                           ": not a searchable module; the modules: " + names);
+                command.usageShown = false;
+                return command;
+            }
+            command.searchModule = std::string(module->entry);
         }
-        if (module != nullptr && command.searchModel && *command.searchModel != kSelectTypeEntry &&
-            std::find(module->models.begin(), module->models.end(), *command.searchModel) ==
-                module->models.end())
-            return usageError("--model " + *command.searchModel + ": not a model of " +
-                              std::string(module->entry) + " (see the list below)");
+        if (module != nullptr && *command.searchModel != kSelectTypeEntry) {
+            const std::string_view model = FindSearchModelIgnoringCase(*module, *command.searchModel);
+            if (model.empty()) {
+                std::string list = ModelListText(*module);
+                list.pop_back();
+                usageError("--model " + *command.searchModel + ": not a model of " +
+                           std::string(module->entry) + "; its models:\n" + list);
+                command.usageShown = false;
+                return command;
+            }
+            command.searchModel = std::string(model);
+        }
         command.mode = CommandLine::Mode::Search;
         return command;
     }
@@ -136,34 +181,24 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
         if (command.files.empty())
             return usageError("--dump needs at least one patch file");
         command.mode = CommandLine::Mode::Dump;
+    } else if (command.files.size() > 2) {
+        return usageError("the viewer takes a folder and a file; unexpected " + command.files[2]);
     }
     return command;
 }
 
-namespace {
-
-// "  Module: a, b, c" wrapped at 100 columns, continuation lines indented under the first model.
-std::string ModelListText(const SearchModule &module) {
-    const std::string head = "  " + std::string(module.entry) + ": ";
-    const std::string indent(head.size(), ' ');
-    std::string text = head;
-    std::size_t column = head.size();
-    for (std::size_t i = 0; i < module.models.size(); ++i) {
-        const std::string item = std::string(module.models[i]) + (i + 1 < module.models.size() ? "," : "");
-        if (column > head.size() && column + 1 + item.size() > 100) {
-            text += "\n" + indent;
-            column = indent.size();
-        } else if (column > head.size()) {
-            text += ' ';
-            ++column;
-        }
-        text += item;
-        column += item.size();
-    }
-    return text + "\n";
+int CheckSheetPdfOutput(const CommandLine &command, std::ostream &err) {
+    std::vector<std::filesystem::path> inputs;
+    inputs.reserve(command.files.size());
+    for (const std::string &file : command.files)
+        inputs.push_back(PathFromBytes(file));
+    const std::string refusal = SheetOutputRefusal(PathFromBytes(command.sheetPdf), inputs);
+    if (refusal.empty())
+        return 0;
+    err << "patchlens: " << VisibleText(command.sheetPdf) << ": not written: " << VisibleText(refusal)
+        << '\n';
+    return 2;
 }
-
-} // namespace
 
 std::string UsageText() {
     std::string text =
@@ -185,11 +220,11 @@ std::string UsageText() {
         "  --compare A B    decode both patch files from scratch and print, module by module,\n"
         "                   what differs: the lamp and the display lines, A beside B\n"
         "  --all            with --compare: every module and line, differing rows marked *\n"
-        "  --search FOLDER  list the patch files (paths holding .rp350p, .rp250p or .rp150p) in\n"
-        "                   FOLDER and every folder below it, level by level, in which MODULE\n"
-        "                   is on and uses MODEL, one path per line; the model only has to be\n"
-        "                   part of the file's model text (Phaser also finds Trig Phaser).\n"
-        "                   The final status goes to stderr\n"
+        "  --search FOLDER  list the patch files (paths holding .rp350p, .rp250p or .rp150p, in\n"
+        "                   any letter case) in FOLDER and every folder below it, level by\n"
+        "                   level, in which MODULE is on and uses MODEL, one path per line;\n"
+        "                   the model only has to be part of the file's model text (Phaser\n"
+        "                   also finds Trig Phaser). The final status goes to stderr\n"
         "  --module MODULE  with --search: one of the searchable modules below\n"
         "  --model MODEL    with --search: one of that module's models\n"
         "  --sheet-pdf OUT.pdf  write the printed patch sheet of each file, as the viewer would\n"
@@ -289,8 +324,9 @@ std::string CollectionName(const std::string &first) {
 int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal) {
     const SearchModule *module = command.searchModule ? FindSearchModule(*command.searchModule) : nullptr;
     const bool modelChosen = command.searchModel && *command.searchModel != kSelectTypeEntry;
-    const std::filesystem::path folder = PathFromBytes(command.searchFolder);
-    const SearchRefusal refusal = CheckSearchStart(folder, module != nullptr, modelChosen);
+    // A trailing separator, which tab completion adds, names the same folder.
+    const std::filesystem::path folder = WithoutTrailingSeparators(PathFromBytes(command.searchFolder));
+    const SearchRefusal refusal = CheckSearchStart(folder, module != nullptr, modelChosen, false);
     if (refusal.refused) {
         err << refusal.message << '\n';
         return 1;
@@ -359,7 +395,9 @@ int RunMode(const CommandLine &command, std::ostream &out, std::ostream &err, bo
     case CommandLine::Mode::Search:
         return RunSearch(command, out, err, outIsTerminal);
     case CommandLine::Mode::UsageError:
-        err << "patchlens: " << command.error << "\n\n" << UsageText();
+        err << "patchlens: " << command.error << '\n';
+        if (command.usageShown)
+            err << '\n' << UsageText();
         return 2;
     case CommandLine::Mode::Viewer:
         return RunViewerWithoutDisplay(command, out, err);

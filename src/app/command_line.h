@@ -20,9 +20,10 @@ struct CommandLine {
     bool all = false;               // for Compare: every module, not only those that differ
     std::vector<std::string> files; // as given; for Compare the two patches A and B
     std::string error;              // for UsageError
-    // For Search: the folder as given, and the module and model when given. A module given is
-    // one of the searchable ones or "Select Model"; a model given is one of that module's models
-    // or "Select Type".
+    bool usageShown = true;         // for UsageError: the usage text follows the error
+    // For Search: the folder as given, and the module and model, both given. The module is one of
+    // the searchable ones, spelt as the module list spells it whatever the case it was given in, or
+    // "Select Model"; the model likewise one of that module's models, or "Select Type".
     std::string searchFolder;
     std::optional<std::string> searchModule;
     std::optional<std::string> searchModel;
@@ -35,6 +36,11 @@ struct CommandLine {
 
 // Reads the arguments after the program name.
 CommandLine ParseCommandLine(const std::vector<std::string> &args);
+
+// For SheetPdf, before anything is written (and before any window toolkit starts): returns 2 after
+// a message on `err` when the PDF must not be written where it is named (SheetOutputRefusal: the
+// name of a patch file, a folder, one of the patches given), otherwise 0.
+int CheckSheetPdfOutput(const CommandLine &command, std::ostream &err);
 
 // The usage text printed by --help and after a usage error.
 std::string UsageText();
@@ -62,9 +68,10 @@ int RunViewerWithoutDisplay(const CommandLine &command, std::ostream &out, std::
 // Searches the folder tree as the search window does and writes the matching paths (their bytes;
 // with control characters shown visibly when `out` is a terminal) to `out`, one per line, in
 // result list order; the final status text, and each "Too Many Tree
-// Items" with its folder, go to `err`. Returns 0 after a search (with or without results) and 1
-// when the search is refused, its message on `err`: a folder ending in the separator or not found,
-// no module ("Select Model"), no model ("Select Type").
+// Items" with its folder, go to `err`. A folder ending in separators is the folder they end (the
+// root stays the root). Returns 0 after a search (with or without results) and 1 when the search
+// is refused, its message on `err`: a folder not found, the window's "Select Model" given as the
+// module, or its "Select Type" as the model.
 int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err, bool outIsTerminal = false);
 
 // True when a window can be shown: a display server is named, or a Qt platform is chosen.

@@ -30,6 +30,11 @@ int main(int argc, char **argv) {
         command.mode == patchlens::CommandLine::Mode::SheetPdf || (viewer && patchlens::HasDisplay());
     if (!window)
         return patchlens::RunToStandardOutput(command);
+    if (command.mode == patchlens::CommandLine::Mode::SheetPdf) {
+        const patchlens::ByteOutput byteOutput;
+        if (const int refused = patchlens::CheckSheetPdfOutput(command, std::cerr); refused != 0)
+            return refused;
+    }
     const std::string reason = patchlens::ExecWindowProgram(patchlens::OwnProgramPath(argv[0]), argv, viewer);
     std::cerr << "patchlens: cannot start the window program: " << reason << '\n';
     return 1;

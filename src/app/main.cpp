@@ -52,6 +52,8 @@ std::vector<std::string> CollectionFiles(const patchlens::CommandLine &command, 
 // that only one decoded patch is held at a time however many there are.
 int RunSheetPdf(int argc, char **argv, const patchlens::CommandLine &command) {
     const patchlens::ByteOutput byteOutput;
+    if (const int refused = patchlens::CheckSheetPdfOutput(command, std::cerr); refused != 0)
+        return refused;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The platform's chatter (a missing runtime folder, say) is no business of a command's output.

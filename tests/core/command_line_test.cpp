@@ -37,10 +37,13 @@ TEST(ParseCommandLine, ModesAndTheirValues) {
     EXPECT_EQ(search.searchFolder, "-odd folder"); // a value is taken as it stands
     EXPECT_EQ(search.searchModule, "Chorus/Fx");
     EXPECT_EQ(search.searchModel, "Phaser");
-    // Nothing chosen is not a usage error: the search refuses it, as the window does.
-    const CommandLine bare = ParseCommandLine({"--search", "x"});
-    EXPECT_EQ(bare.mode, CommandLine::Mode::Search);
-    EXPECT_FALSE(bare.searchModule.has_value() || bare.searchModel.has_value());
+    // Names in any letter case are taken as the lists spell them.
+    const CommandLine anyCase =
+        ParseCommandLine({"--search", "x", "--module", "chorus/FX", "--model", "trig PHASER"});
+    EXPECT_EQ(anyCase.mode, CommandLine::Mode::Search);
+    EXPECT_EQ(anyCase.searchModule, "Chorus/Fx");
+    EXPECT_EQ(anyCase.searchModel, "Trig Phaser");
+    // The window's "nothing chosen" entries are given to the search, which refuses them as the window does.
     EXPECT_EQ(ParseCommandLine({"--search", "x", "--module", "Select Model", "--model", "Select Type"}).mode,
               CommandLine::Mode::Search);
 }
@@ -49,11 +52,7 @@ TEST(ParseCommandLine, UsageErrorsExitWith2AndShowTheUsage) {
     for (const auto &args : std::vector<std::vector<std::string>>{
              {"--dump"}, {"--json", "a"}, {"--frobnicate"}, {"-x"}, {"--compare", "a"}, {"--all", "a", "b"},
              {"--compare", "--dump", "a", "b"}, {"--sheet-pdf", "x.pdf"}, {"--search"},
-             {"--search", "x", "--module"}, {"--module", "Delay", "--model", "Tape"},
-             {"--search", "x", "--module", "Wah", "--model", "Tape"},
-             {"--search", "x", "--module", "delay", "--model", "Tape"},
-             {"--search", "x", "--module", "Delay", "--model", "Phaser"},
-             {"--search", "x", "--module", "Delay", "--model", "tape"}, {"--search", "x", "extra"},
+             {"--search", "x", "--module"}, {"--module", "Delay", "--model", "Tape"}, {"--search", "x", "extra"},
              {"--search", "x", "--dump", "a"}, {"--search", "x", "--json"}}) {
         const CommandLine command = ParseCommandLine(args);
         EXPECT_EQ(command.mode, CommandLine::Mode::UsageError) << ::testing::PrintToString(args);
@@ -61,6 +60,32 @@ TEST(ParseCommandLine, UsageErrorsExitWith2AndShowTheUsage) {
         std::ostringstream out, err;
         EXPECT_EQ(RunWithoutWindow(command, out, err), 2);
         EXPECT_NE(err.str().find("Usage:"), std::string::npos);
+    }
+    // A missing option or an extra argument is named.
+    for (const auto &[args, error] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--search", "x"}, "--search needs --module MODULE and --model MODEL"},
+             {{"--search", "x", "--module", "Delay"}, "--search needs --model MODEL"},
+             {{"--search", "x", "--model", "Tape"}, "--search needs --module MODULE"},
+             {{"a", "b", "c"}, "the viewer takes a folder and a file; unexpected c"},
+             {{"--version", "extra"}, "--version takes no other arguments; unexpected extra"},
+             {{"extra", "-h"}, "-h takes no other arguments; unexpected extra"}})
+        EXPECT_EQ(ParseCommandLine(args).error, error);
+    EXPECT_EQ(ParseCommandLine({"--help", "--version"}).mode, CommandLine::Mode::UsageError);
+    EXPECT_EQ(ParseCommandLine({"folder", "a.rp350p"}).mode, CommandLine::Mode::Viewer);
+}
+
+// An unknown module or model is answered with the names there are, not with the whole usage.
+TEST(ParseCommandLine, AnUnknownNameIsAnsweredWithTheNamesOfItsKind) {
+    for (const auto &[args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--search", "x", "--module", "Wah", "--model", "Tape"},
+              "patchlens: --module Wah: not a searchable module; the modules: Compressor, Distortion, "
+              "Chorus/Fx, Delay, Reverb\n"},
+             {{"--search", "x", "--module", "delay", "--model", "Phaser"},
+              "patchlens: --model Phaser: not a model of Delay; its models:\n"
+              "  Delay: Analog, DM-2, Digital, Modulated, Pong, Tape, EchoPlex\n"}}) {
+        std::ostringstream out, err;
+        EXPECT_EQ(RunWithoutWindow(ParseCommandLine(args), out, err), 2);
+        EXPECT_EQ(err.str(), message);
     }
 }
 
@@ -205,6 +230,55 @@ TEST(CommandLineOutput, AnOutputThatCannotBeWrittenIsAnError) {
     EXPECT_NE(err.str().find("could not be written"), std::string::npos);
 }
 
+// ---- The collection PDF -------------------------------------------------------------------------
+
+// The PDF is never written over a patch it is made of, by whatever name it is given; the output
+// named like a patch file is the first patch taken for the PDF's forgotten name.
+TEST_F(DumpTest, TheSheetPdfIsNeverWrittenOverAPatchGiven) {
+    const std::string a = File("a.rp350p", PatchBuilder().Bytes());
+    const std::string notPatch = File("in.pdf", "not a patch");
+    const std::string inSet =
+        File(PathBytes(std::filesystem::path("set") / "B.RP350P"), PatchBuilder().Bytes());
+    const std::string set = PathBytes(folder / "set");
+    const std::string hard = PathBytes(folder / "hard.pdf"), link = PathBytes(folder / "link.pdf");
+    std::error_code ec;
+    std::filesystem::create_hard_link(PathFromBytes(a), PathFromBytes(hard), ec);
+    const bool linked = test::MakeLink(PathFromBytes(inSet), PathFromBytes(link), test::LinkTo::File);
+    const std::string patchName = "the name of a patch file, not of a PDF (the PDF's name comes first: "
+                                  "--sheet-pdf OUT.pdf FILE_OR_FOLDER...)";
+    const struct {
+        std::vector<std::string> files;
+        std::string reason;
+        bool possible = true;
+    } refused[] = {
+        {{a, set}, patchName},
+        {{"x.Rp250P", a}, patchName},
+        {{"y.RP150p", a}, patchName},
+        {{PathBytes(folder / "." / "in.pdf"), notPatch}, "it is " + notPatch + ", one of the files given"},
+        {{hard, a}, "it is " + a + ", one of the files given", !ec},
+        {{link, set}, "it is " + inSet + ", a patch file of a folder given", linked},
+        {{set, a}, "it is a folder"},
+    };
+    for (const auto &run : refused) {
+        if (!run.possible)
+            continue;
+        std::vector<std::string> args{"--sheet-pdf"};
+        args.insert(args.end(), run.files.begin(), run.files.end());
+        const CommandLine command = ParseCommandLine(args);
+        ASSERT_EQ(command.mode, CommandLine::Mode::SheetPdf);
+        std::ostringstream err;
+        EXPECT_EQ(CheckSheetPdfOutput(command, err), 2) << run.files[0];
+        EXPECT_EQ(err.str(), "patchlens: " + run.files[0] + ": not written: " + run.reason + "\n");
+    }
+    EXPECT_EQ(Read(PathFromBytes(a)), PatchBuilder().Bytes());
+    // A new name, or a file that is none of the patches, may be written.
+    for (const std::string &output : {PathBytes(folder / "new.pdf"), notPatch}) {
+        std::ostringstream err;
+        EXPECT_EQ(CheckSheetPdfOutput(ParseCommandLine({"--sheet-pdf", output, a, set}), err), 0)
+            << err.str();
+    }
+}
+
 // ---- The search mode ----------------------------------------------------------------------------
 
 std::string DistortionPatch(const char *enable, const char *model) {
@@ -238,8 +312,11 @@ TEST_F(DumpTest, SearchPrintsTheMatchingPathsAndTheStatusOnStderr) {
         {{"--search", path + "/empty", "--module", "Delay", "--model", "Tape"}, 0, "", "No Patches Found!\n"},
         {{"--search", path + "/missing", "--module", "Delay", "--model", "Tape"}, 1, "",
          "Could not find Search Path!\n"},
-        {{"--search", path, "--model", "Tape"}, 1, "", "Select Model\n"},
-        {{"--search", path, "--module", "Delay"}, 1, "", "Select Type\n"},
+        {{"--search", path, "--module", "Select Model", "--model", "Tape"}, 1, "", "Select Model\n"},
+        {{"--search", path, "--module", "Delay", "--model", "Select Type"}, 1, "", "Select Type\n"},
+        // A trailing separator names the folder; names are taken in any case.
+        {{"--search", path + "/", "--module", "distortion", "--model", "SCREAMER"}, 0,
+         top + "\n" + deep + "\n", last},
     };
     for (const auto &run : runs) {
         std::string out, err;

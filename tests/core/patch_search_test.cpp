@@ -84,7 +84,8 @@ protected:
     // a dot, and where the system has them odd names, a FIFO and a folder with patch names.
     void MakeMixedTree() {
         std::mt19937 random(11);
-        const char *const extensions[] = {".rp350p", ".rp250p", ".rp150p", ".txt", ".rp350p.bak"};
+        const char *const extensions[] = {".rp350p",     ".rp250p", ".rp150p", ".txt",
+                                          ".rp350p.bak", ".RP350P", ".Rp150p"};
         for (const char *sub : {"", "f1", "f2", "f1/g", "f1/g/h", "f3", "f3/g", "-dash folder", "a/b/c"})
             for (int i = 0; i < 60; ++i) {
                 std::string bytes =
@@ -93,11 +94,12 @@ protected:
                     bytes = std::string(random() % 3 ? 20 << 10 : 70 << 10, 'x') + "\r\n" + bytes;
                 if (i % 11 == 0)
                     bytes = "no records here";
-                Write(fs::path(sub) / ("p" + std::to_string(i) + extensions[i % 5]), bytes);
+                Write(fs::path(sub) / ("p" + std::to_string(i) + extensions[i % 7]), bytes);
             }
         const std::string match = PatchBytes("On", "Screamer");
         Write("folder.rp350p/inside.txt", match); // a patch file by its folder's name
-        Write("dotted./inside.rp350p", match);    // in a folder that is skipped
+        Write("Folder.RP250P/inside.txt", match);
+        Write("dotted./inside.rp350p", match); // in a folder that is skipped
         Write("trailing.", match);
         fs::create_directories(root / "empty");
         fs::create_directories(root / "a/b/c/d/e"); // empty folders listed last
@@ -133,6 +135,13 @@ TEST(SearchModules, FiveModulesWithTheirIdsAndModelListsFoundByTheirWholeEntry) 
     EXPECT_EQ(modules[2].models[9], "Trig Phaser"); // list order, not sorted
     for (std::string_view other : {"chorus/fx", "Chorus", "Chorus/Fx ", "Select Model", "Wah", ""})
         EXPECT_EQ(FindSearchModule(other), nullptr) << other;
+    // The command line's names: any letter case, whole names only, spelt back as listed.
+    EXPECT_EQ(FindSearchModuleIgnoringCase("chorus/FX"), &modules[2]);
+    EXPECT_EQ(FindSearchModelIgnoringCase(modules[2], "trig PHASER"), "Trig Phaser");
+    for (std::string_view other : {"Chorus", "Chorus/Fx ", "Select Model", ""})
+        EXPECT_EQ(FindSearchModuleIgnoringCase(other), nullptr) << other;
+    for (std::string_view other : {"Phase", "Tape", "Select Type", ""})
+        EXPECT_EQ(FindSearchModelIgnoringCase(modules[2], other), "") << other;
 }
 
 // ---- Refusals -----------------------------------------------------------------------------------
@@ -164,6 +173,14 @@ TEST_F(TempTree, RefusalsComeInTheirOrderAndNameTheControlToCorrect) {
         EXPECT_EQ(refusal.message, c.message) << c.folder;
         EXPECT_EQ(refusal.focus, c.focus) << c.folder;
     }
+    // On the command line a trailing separator names the folder; a root stays as it is.
+    const fs::path rootFolder = root.root_path();
+    EXPECT_FALSE(CheckSearchStart(rootFolder, true, true, false).refused);
+    for (const auto &[given, taken] :
+         {std::pair{root.native() + separator + separator, root.native()},
+          {rootFolder.native(), rootFolder.native()},
+          {fs::path::string_type(root.relative_path().native() + separator), root.relative_path().native()}})
+        EXPECT_EQ(WithoutTrailingSeparators(given).native(), taken) << given;
     // A link to a folder is a folder to search.
     if (!test::MakeLink(root, root / "link", test::LinkTo::Folder))
         GTEST_SKIP() << test::kNoLinks;
@@ -172,12 +189,15 @@ TEST_F(TempTree, RefusalsComeInTheirOrderAndNameTheControlToCorrect) {
 
 // ---- Which paths are patch files ----------------------------------------------------------------
 
-TEST(IsPatchFilePath, AnExtensionAnywhereInThePathCaseSensitively) {
+// Any letter case, as the patch list takes its names: a file the list shows is searched. Only A to
+// Z fold: a byte that is a digit once bit 5 is set is no digit.
+TEST(IsPatchFilePath, AnExtensionAnywhereInThePathInAnyLetterCase) {
     for (const char *yes : {"/p/song.rp350p", "/p/old.rp350p.bak", "/p/a.rp250p", "/p/a.rp150p",
-                            "/p/backup.rp350p.tar", "/p/kept.rp350p/readme.txt", "x.rp350pfoo"})
+                            "/p/backup.rp350p.tar", "/p/kept.rp350p/readme.txt", "x.rp350pfoo",
+                            "/p/Screamer Blues.RP350P", "/p/song.Rp350p", "/p/a.RP250P", "/p/a.rP150P"})
         EXPECT_TRUE(IsPatchFilePath(yes)) << yes;
-    for (const char *no : {"/p/song.RP350P", "/p/song.Rp350p", "/p/song.rp450p", "/p/song.rp350", "/p/rp350p",
-                           "/p/song.rp350-p", ""})
+    for (const char *no : {"/p/song.rp450p", "/p/song.rp350", "/p/rp350p", "/p/song.rp350-p",
+                           "/p/song.RP350Q", "/p/song.rp\023\0250p", ""})
         EXPECT_FALSE(IsPatchFilePath(no)) << no;
 }
 
@@ -356,8 +376,11 @@ bool PlainRule(const std::string &bytes, const std::string &id, std::string_view
 }
 
 bool PlainPatchPath(const fs::path &path) {
+    fs::path::string_type text = path.native();
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](auto c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
     for (const char *extension : {".rp350p", ".rp250p", ".rp150p"})
-        if (path.native().find(fs::path(extension).native()) != fs::path::string_type::npos)
+        if (text.find(fs::path(extension).native()) != fs::path::string_type::npos)
             return true;
     return false;
 }
@@ -408,8 +431,13 @@ PlainSearch SearchPlainly(const fs::path &root, const SearchTarget &target) {
         if (PlainRule(bytes, target.enableId, "On") && PlainRule(bytes, target.typeId, target.model))
             plain.results.push_back(path);
     }
-    if (plain.analyzed == 0)
+    if (plain.analyzed == 0) {
         plain.statuses.emplace_back(kNoPatchesFoundStatus);
+    } else if (!PlainPatchPath(plain.list.back())) { // the end is said all the same
+        const std::string &analyzing = plain.statuses.back();
+        plain.statuses.push_back("Last Patch: " + std::to_string(plain.analyzed - 1) + " -> " +
+                                 analyzing.substr(std::string_view("Analyze Patch -> ").size()));
+    }
     return plain;
 }
 
@@ -498,9 +526,10 @@ TEST_F(TempTree, StatusTextsFollowTheSearch) {
     EXPECT_EQ(seen.outcome.status, last);
     EXPECT_TRUE(seen.outcome.results.empty() && seen.outcome.resultsReplaced);
 
-    // When the last entry is not a patch file, the last patch file's status stays.
+    // When the last entry is not a patch file, the end is said all the same.
     Write("sub/readme.txt", "x");
-    EXPECT_EQ(Observe(root, {}).outcome.status, "Analyze Patch -> " + shown);
+    seen = Observe(root, {});
+    EXPECT_EQ(seen.statuses, (std::vector<std::string>{searching, start, "Analyze Patch -> " + shown, last}));
 
     // Entries but no patch file: nothing found, and the result list is emptied.
     fs::remove(only);

@@ -233,9 +233,11 @@ class DesktopTest(unittest.TestCase):
             process.wait()
         self.programs.clear()
 
-    def start(self, *args, user=None):
+    def start(self, *args, user=None, scale=None):
         env = dict(self.desktop.env, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                    XDG_DATA_HOME=os.path.join(self.home, ".local", "share"))
+        if scale is not None:
+            env["QT_SCALE_FACTOR"] = str(scale)
         env.pop("XDG_RUNTIME_DIR", None)
         command = [os.path.join(self.program_folder, "patchlens"), *args]
         if user is not None:  # runuser sets its own HOME; env sets ours again
@@ -246,8 +248,8 @@ class DesktopTest(unittest.TestCase):
         self.programs.append(process)
         return self.desktop.framed_window(MAIN_TITLE)
 
-    def open_search(self, main):
-        self.desktop.click(main, 94, 20)  # "Search Patch"
+    def open_search(self, main, scale=1):
+        self.desktop.click(main, round(94 * scale), round(20 * scale))  # "Search Patch"
         return self.desktop.framed_window(SEARCH_TITLE)
 
     def assert_becomes(self, value, expected, what):
@@ -297,6 +299,35 @@ class DesktopTest(unittest.TestCase):
                 self.desktop.type(text)
             wait_until(lambda: region(self.desktop.screenshot(), left + box[0], top + box[1], box[2], box[3]) != before,
                        what=f"typing to reach the control named after {folder}")
+
+    def test_the_search_window_takes_a_new_path_and_escape_at_every_scale(self):
+        ini = os.path.join(self.program_folder, "default.ini")
+        for scale in (1, 1.5, 2):
+            with open(ini, "wb") as out:
+                out.write(b"\r\n\r\n/old/path\r\n")
+            search = self.open_search(self.start(scale=scale), scale)
+            self.desktop.run(["xdotool", "windowmove", str(search), "0", "0"])  # all of it on the screen
+            # The progress bar keeps off the right and bottom edges: the last columns and rows of
+            # the client are background, the bar's frame (ink) lies inside them.
+            margin, bar_height = round(4 * scale), round(30 * scale)
+            left, top, image = self.desktop.steady_screenshot(search, lambda left, top: True)
+            _, _, width, height = self.desktop.geometry(search)
+            background = pixel(image, left + width - 2, top + height - round(45 * scale))
+            self.assertTrue(ink(image, left + width - round(150 * scale), top + height - bar_height,
+                                round(140 * scale), bar_height - margin, background), f"no progress bar at {scale}")
+            self.assertFalse(ink(image, left + width - margin, top + height - bar_height, margin, bar_height,
+                                 background), f"the progress bar touches the right edge at {scale}")
+            self.assertFalse(ink(image, left + width // 2, top + height - margin, width // 2, margin, background),
+                             f"the progress bar touches the bottom edge at {scale}")
+            # The path shown is selected: a path typed replaces it, and Escape closes the window,
+            # which keeps the folder in default.ini as the close box does.
+            self.desktop.type("/new/path")
+            self.desktop.key("Escape")
+            wait_until(lambda: not self.desktop.windows(SEARCH_TITLE), what=f"Escape to close the window at {scale}")
+            with open(ini, "rb") as read:
+                self.assertEqual(read.read().split(b"\r\n")[2], b"/new/path", f"at {scale}")
+            self.tearDown()
+            wait_until(lambda: not self.desktop.windows(MAIN_TITLE), what="the window to go")
 
     def test_no_panel_line_name_or_path_shows_a_cut_glyph(self):
         for sample in ("Direct Whammy.rp350p", "Octave Fuzz.rp350p"):

@@ -10,6 +10,11 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 #include "print/sheet_printer.h"
 #include "ui_test_support.h"
 
@@ -181,6 +186,61 @@ private slots:
                 qPrintable(pages[k]));
         QVERIFY(RunTool("pdfinfo", {PdfPath("set.pdf")})
                     .contains(QRegularExpression(QStringLiteral("Title:\\s+Set List\n"))));
+    }
+
+    // The PDF is renamed over its name only once written whole: a write that fails (at a file size
+    // limit here, as on a full disk) leaves the earlier file as it was and no other. Both programs
+    // refuse a patch given as the PDF before writing anything.
+    void aCollectionPdfReplacesAnEarlierFileOnlyWhenWhole() {
+        const std::filesystem::path folder = DataFolder() / "pdf";
+        std::filesystem::create_directories(folder);
+        WriteBytes(folder / "set.pdf", "earlier");
+        const QString pdf = PathToQString(folder / "set.pdf");
+        const ModulePanels panels;
+        const PatchSheet page = BuildPatchSheet({panels, "x", "01", "p"});
+        auto write = [&] {
+            return WriteSheetPdf(pdf, QStringLiteral("t"), 20, [&](std::size_t) { return page; });
+        };
+        auto entries = [&] {
+            return std::distance(std::filesystem::directory_iterator(folder),
+                                 std::filesystem::directory_iterator());
+        };
+#ifndef _WIN32
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 4096;
+        const auto signalBefore = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
+        const std::string error = write();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, signalBefore);
+        QVERIFY(!error.empty());
+        QCOMPARE(ReadBytes(folder / "set.pdf"), std::string("earlier"));
+        QCOMPARE(entries(), 1);
+#endif
+        QCOMPARE(write(), std::string());
+        QVERIFY(IsPdf(pdf));
+        QCOMPARE(entries(), 1);
+        WriteBytes(folder / "a.rp350p", ReadBytes(kSamples / "Clean Lead.rp350p"));
+        QStringList programs{QStringLiteral(PATCHLENS_BINARY)};
+#ifndef _WIN32
+        // The front alone, without the window program beside it: it refuses before handing over.
+        const QString front = PathToQString(DataFolder() / "patchlens");
+        QVERIFY(QFile::copy(programs[0], front));
+        programs =
+            QStringList{front, QFileInfo(programs[0]).absolutePath() + QStringLiteral("/patchlens-window")};
+#endif
+        for (const QString &program : programs) {
+            QProcess patchlens;
+            patchlens.start(program,
+                            {"--sheet-pdf", PathToQString(folder / "a.rp350p"), PathToQString(folder)});
+            patchlens.waitForFinished(30000);
+            QCOMPARE(patchlens.exitCode(), 2);
+            QVERIFY(
+                QString::fromUtf8(patchlens.readAllStandardError()).contains(QStringLiteral("not written")));
+            QCOMPARE(ReadBytes(folder / "a.rp350p"), ReadBytes(kSamples / "Clean Lead.rp350p"));
+        }
     }
 
     void onRowsPrintBlackAndOffRowsGrey() {

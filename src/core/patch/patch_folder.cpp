@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "text/byte_text.h"
 #include "text/display_text.h"
 #include "text/path_bytes.h"
 
@@ -13,9 +14,8 @@ bool HasPatchExtension(std::string_view fileName) {
     if (fileName.size() < kExtension.size())
         return false;
     const std::string_view tail = fileName.substr(fileName.size() - kExtension.size());
-    return std::equal(tail.begin(), tail.end(), kExtension.begin(), [](char a, char b) {
-        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-    });
+    return std::equal(tail.begin(), tail.end(), kExtension.begin(),
+                      [](char found, char wanted) { return AsciiLowerCase(found) == wanted; });
 }
 
 namespace {

@@ -237,14 +237,14 @@ std::uint64_t PatchMatcher::DecidedAt() const {
 
 bool HoldsPatchExtension(std::basic_string_view<std::filesystem::path::value_type> text) {
     using Char = std::filesystem::path::value_type;
-    // ASCII: the same characters in every native form.
+    // ASCII, written in lower case: the same characters in every native form.
     constexpr std::string_view kExtensions[] = {".rp350p", ".rp250p", ".rp150p"};
     for (std::size_t at = text.find(Char('.')); at != text.npos; at = text.find(Char('.'), at + 1)) {
         const auto rest = text.substr(at);
         for (const std::string_view extension : kExtensions)
             if (rest.size() >= extension.size() &&
                 std::equal(extension.begin(), extension.end(), rest.begin(),
-                           [](char wanted, Char found) { return Char(wanted) == found; }))
+                           [](char wanted, Char found) { return Char(wanted) == AsciiLowerCase(found); }))
                 return true;
     }
     return false;

@@ -20,8 +20,8 @@
 
 namespace patchlens {
 
-// True when the path's text holds ".rp350p", ".rp250p" or ".rp150p" anywhere, case-sensitively
-// (folder parts included).
+// True when the path's text holds ".rp350p", ".rp250p" or ".rp150p" anywhere, in any letter case
+// as the patch list takes its names (".RP350P", ".Rp250p"), folder parts included.
 bool IsPatchFilePath(const std::filesystem::path &path);
 
 // The same on path text in the system's form (bytes on POSIX systems, UTF-16 on Windows). No

@@ -1,5 +1,7 @@
 #include "search/search_modules.h"
 
+#include <algorithm>
+
 namespace patchlens {
 
 namespace {
@@ -25,6 +27,13 @@ constexpr SearchModule kSearchModules[] = {
     {"Reverb", "1921", "1920", kReverbModels},
 };
 
+// The entries are ASCII: letters compare by their ASCII case.
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 } // namespace
 
 std::span<const SearchModule> SearchModules() {
@@ -36,6 +45,20 @@ const SearchModule *FindSearchModule(std::string_view entry) {
         if (module.entry == entry)
             return &module;
     return nullptr;
+}
+
+const SearchModule *FindSearchModuleIgnoringCase(std::string_view name) {
+    for (const SearchModule &module : kSearchModules)
+        if (SameIgnoringCase(module.entry, name))
+            return &module;
+    return nullptr;
+}
+
+std::string_view FindSearchModelIgnoringCase(const SearchModule &module, std::string_view name) {
+    for (const std::string_view model : module.models)
+        if (SameIgnoringCase(model, name))
+            return model;
+    return {};
 }
 
 SearchTarget MakeSearchTarget(const SearchModule &module, std::string_view model) {

@@ -29,6 +29,14 @@ std::span<const SearchModule> SearchModules();
 // The module whose entry is exactly `entry` (whole text, case-sensitive), or nullptr.
 const SearchModule *FindSearchModule(std::string_view entry);
 
+// The module whose entry is `name` without regard to letter case ("chorus/fx"), or nullptr. The
+// command line takes names so; the window's lists give the entries as they are.
+const SearchModule *FindSearchModuleIgnoringCase(std::string_view name);
+
+// The model of `module` whose entry is `name` without regard to letter case, as the model list
+// spells it ("Screamer" for "screamer"); empty when the module has none of that name.
+std::string_view FindSearchModelIgnoringCase(const SearchModule &module, std::string_view name);
+
 // What one search looks for: the module's two ids and the model text.
 struct SearchTarget {
     std::string enableId;

@@ -193,6 +193,11 @@ SearchOutcome SearchRun::Run() {
         SetStatus(StoppedStatus(m_progress.analyzed, m_progress.patchFiles));
     } else if (m_progress.analyzed == 0) {
         SetStatus(std::string(kNoPatchesFoundStatus));
+    } else if (!m_lastPatchIsLast) {
+        // Entries that are no patch files came after the last patch file: the status says all the
+        // same that the search is over.
+        m_lastPatchIsLast = true;
+        SetStatus(LastPatchStatusText());
     } else {
         m_outcome.status = LastPatchStatusText();
     }
@@ -448,9 +453,10 @@ std::string TrailingSeparatorMessage() {
     return std::string("Remove Traling '") + static_cast<char>(separator) + "' character";
 }
 
-SearchRefusal CheckSearchStart(const std::filesystem::path &folder, bool moduleChosen, bool modelChosen) {
+SearchRefusal CheckSearchStart(const std::filesystem::path &folder, bool moduleChosen, bool modelChosen,
+                               bool separatorAtEndRefused) {
     const auto &text = folder.native();
-    if (!text.empty() && text.back() == std::filesystem::path::preferred_separator)
+    if (separatorAtEndRefused && !text.empty() && text.back() == std::filesystem::path::preferred_separator)
         return {true, TrailingSeparatorMessage(), SearchFocus::FolderField};
     std::error_code ec;
     if (text.empty() || !std::filesystem::is_directory(folder, ec))
@@ -460,6 +466,16 @@ SearchRefusal CheckSearchStart(const std::filesystem::path &folder, bool moduleC
     if (!modelChosen)
         return {true, std::string(kSelectTypeMessage), SearchFocus::ModelList};
     return {};
+}
+
+std::filesystem::path WithoutTrailingSeparators(const std::filesystem::path &folder) {
+    auto text = folder.native();
+    auto isSeparator = [](std::filesystem::path::value_type c) {
+        return c == '/' || c == std::filesystem::path::preferred_separator;
+    };
+    while (!text.empty() && isSeparator(text.back()) && std::filesystem::path(text).has_relative_path())
+        text.pop_back();
+    return text;
 }
 
 // ---- Status texts -------------------------------------------------------------------------------

@@ -37,7 +37,14 @@ struct SearchRefusal {
 // The checks a search must pass, in this order: the folder text must not end in the platform's
 // separator; it must name an existing folder (a link to a folder counts); a module must be chosen;
 // a model must be chosen. The first check that fails gives the refusal. Looks at the file system.
-SearchRefusal CheckSearchStart(const std::filesystem::path &folder, bool moduleChosen, bool modelChosen);
+// `separatorAtEndRefused` false skips the first check, for a folder text that has had its
+// trailing separators taken off (WithoutTrailingSeparators) and may be a root ("/").
+SearchRefusal CheckSearchStart(const std::filesystem::path &folder, bool moduleChosen, bool modelChosen,
+                               bool separatorAtEndRefused = true);
+
+// The folder a command line names, its trailing separators ('/', and on Windows '\' too) taken
+// off: "samples/" names "samples", as tab completion writes it. A root ("/", "C:\") stays.
+std::filesystem::path WithoutTrailingSeparators(const std::filesystem::path &folder);
 
 // ---- Status texts -------------------------------------------------------------------------------
 
@@ -112,8 +119,10 @@ struct SearchOutcome {
 // tree_walk.h describes; "Start Analyzing..." once the first entry is listed. Every entry whose
 // path passes IsPatchFilePath is a patch file: it counts as analyzed, sets the status
 // (AnalyzePatchStatus; LastPatchStatus when it is the last entry of the whole list) and is added to
-// the results when it matches (a folder, a FIFO or a device never does). An empty tree ends with
-// "No Patches Found!" and leaves the results alone; a tree without patch files ends with it too.
+// the results when it matches (a folder, a FIFO or a device never does). A search that ran through
+// ends with the LastPatchStatus of its last patch file, also when other entries follow it. An empty
+// tree ends with "No Patches Found!" and leaves the results alone; a tree without patch files ends
+// with it too.
 // When the stop flag ends the search, the status is StoppedStatus. Besides the results, the memory
 // it takes is bounded by the folders waiting to be listed and SearchOptions::entriesAhead, whatever
 // the size of the tree. The caller checks CheckSearchStart first.

@@ -10,6 +10,12 @@ namespace patchlens {
 
 inline constexpr std::string_view kCrLf = "\r\n";
 
+// A to Z as a to z; every other character (of any width) as it is. File extensions are compared
+// by it, so that "Song.RP350P" is a patch file as "song.rp350p" is.
+template <typename Char> constexpr Char AsciiLowerCase(Char c) {
+    return c >= 'A' && c <= 'Z' ? Char(c - 'A' + 'a') : c;
+}
+
 // Removes blanks (byte 32) and tabs (byte 9) at both ends; nothing else counts as blank.
 std::string_view TrimBlanks(std::string_view text);
 

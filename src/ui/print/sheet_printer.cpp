@@ -1,12 +1,12 @@
 #include "print/sheet_printer.h"
 
-#include <QFile>
 #include <QFontMetrics>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QSaveFile>
 #include <algorithm>
 
 #include "toolkit/fonts.h"
@@ -98,28 +98,32 @@ std::string WriteSheetPdf(const QString &path, const QString &title, std::size_t
                           const std::function<PatchSheet(std::size_t)> &pageAt) {
     if (pageCount == 0)
         return "no page to write";
+    // The pages go to a temporary file beside the PDF, renamed over it once written whole: until
+    // then an earlier file of that name stays as it was, and a failed write leaves nothing behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString().toStdString();
     {
-        QFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly))
-            return probe.errorString().toStdString();
-    }
-    QPdfWriter writer(path);
-    writer.setTitle(title);
-    writer.setCreator(QStringLiteral("Patchlens 1.21"));
-    writer.setResolution(kSheetDpi);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                     QMarginsF(6.35, 6.35, 6.35, 6.35), QPageLayout::Millimeter));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return "cannot write the PDF";
-    const double scale = static_cast<double>(writer.resolution()) / kSheetDpi;
-    for (std::size_t page = 0; page < pageCount; ++page) {
-        if (page > 0 && !writer.newPage())
+        QPdfWriter writer(&file);
+        writer.setTitle(title);
+        writer.setCreator(QStringLiteral("Patchlens 1.21"));
+        writer.setResolution(kSheetDpi);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                         QMarginsF(6.35, 6.35, 6.35, 6.35), QPageLayout::Millimeter));
+        QPainter painter;
+        if (!painter.begin(&writer))
             return "cannot write the PDF";
-        PaintSheet(painter, pageAt(page), scale);
+        const double scale = static_cast<double>(writer.resolution()) / kSheetDpi;
+        for (std::size_t page = 0; page < pageCount; ++page) {
+            if (page > 0 && !writer.newPage())
+                return "cannot write the PDF";
+            PaintSheet(painter, pageAt(page), scale);
+        }
+        if (!painter.end())
+            return "cannot write the PDF";
     }
-    if (!painter.end())
-        return "cannot write the PDF";
+    if (!file.commit())
+        return file.errorString().toStdString();
     return {};
 }
 

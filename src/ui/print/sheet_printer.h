@@ -30,7 +30,10 @@ bool PrintSheet(QPrinter &printer, const PatchSheet &sheet);
 
 // Writes a PDF titled `title` of `pageCount` landscape pages, page k (from 0) as `pageAt(k)` builds
 // it: one page is built and painted at a time, so that a collection of any size takes the memory
-// of one page. The empty text on success, else the reason; nothing is written when `pageCount` is 0.
+// of one page. The pages go to a temporary file in the same folder, renamed over `path` (a link's
+// target) only once complete: a failed write leaves an earlier file of that name as it was, and
+// no temporary file. The empty text on success, else the reason; nothing is written when
+// `pageCount` is 0.
 std::string WriteSheetPdf(const QString &path, const QString &title, std::size_t pageCount,
                           const std::function<PatchSheet(std::size_t)> &pageAt);
 

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -28,6 +29,7 @@ namespace {
 
 constexpr QSize kOuterSize(600, 245);
 constexpr int kBelowMainWindow = 335;
+constexpr QSize kStatusMargins(8, 5);    // right and bottom
 constexpr int kProgressIntervalMs = 200; // a few status updates per second, whatever the pace
 constexpr int kResultPathRole = Qt::UserRole;
 
@@ -51,6 +53,9 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     auto *client = new QWidget(this);
     auto *statusBar = new QStatusBar(this);
     statusBar->setSizeGripEnabled(false);
+    // The progress bar keeps off the window's right and bottom edges, its right edge under the
+    // result list's.
+    statusBar->setContentsMargins(0, 0, kStatusMargins.width(), kStatusMargins.height());
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -100,7 +105,9 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
             m_hooks.comparePatch(
                 PathFromBytes(m_resultList->item(row)->data(kResultPathRole).toByteArray().toStdString()));
     });
-    m_resultList->setToolTip(QStringLiteral("Ctrl+click: compare with the patch on screen"));
+    // After the release hooks, so that a key this window takes never reaches them.
+    m_resultList->installEventFilter(this);
+    m_resultList->setToolTip(QStringLiteral("Ctrl+click or Ctrl+Return: compare with the patch on screen"));
 
     m_statusLine = new ElidedLabel(Qt::ElideMiddle, statusBar);
     m_statusLine->setObjectName(QStringLiteral("searchStatus"));
@@ -110,9 +117,10 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     // Wide enough for "analyzed / found" in seven digits each, on one line.
     m_progressBar->setFixedWidth(m_progressBar->fontMetrics().horizontalAdvance(QStringLiteral("0000000 / 0000000")) +
                                  24);
+    // Empty until a search starts.
     m_progressBar->setRange(0, 1);
     m_progressBar->setValue(0);
-    m_progressBar->setFormat(QStringLiteral("%v / %m"));
+    m_progressBar->setTextVisible(false);
     statusBar->addPermanentWidget(m_progressBar);
 
     m_progressTimer = new QTimer(this);
@@ -137,6 +145,9 @@ void SearchWindow::ShowSearchWindow() {
         m_placed = true;
         PlaceBelowMainWindow();
     }
+    // Opened, the window gives the focus to the control that had it, else to the folder field.
+    if (!isVisible() && (focusWidget() == nullptr || focusWidget() == m_folderField))
+        m_folderField->selectAll();
     showNormal();
     raise();
     activateWindow();
@@ -147,6 +158,62 @@ void SearchWindow::closeEvent(QCloseEvent *event) {
         m_hooks.writeSettings();
     hide();
     event->ignore();
+}
+
+void SearchWindow::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool SearchWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched != m_resultList)
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        return ResultListKey(static_cast<QKeyEvent *>(event));
+    case QEvent::FocusOut:
+        m_compareKeys.clear();
+        return false;
+    default:
+        return false;
+    }
+}
+
+// True when the key is taken here, before the list and its release hooks see it.
+bool SearchWindow::ResultListKey(QKeyEvent *key) {
+    const bool isReturn = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (key->type() == QEvent::KeyRelease) {
+        // The keys of a comparison load nothing when they are released.
+        return !key->isAutoRepeat() && m_compareKeys.remove(key->key());
+    }
+    if (isReturn && (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+        m_compareKeys = {key->key(), Qt::Key_Control};
+        if (!key->isAutoRepeat())
+            CompareSelectedResult();
+        return true;
+    }
+    // With nothing selected the list still has a current row (the first, once it has the focus),
+    // and Down would go past it: from no row, Down goes to the first.
+    if (key->key() == Qt::Key_Down && m_resultList->selectedItems().isEmpty())
+        m_resultList->selectionModel()->clearCurrentIndex();
+    return false;
+}
+
+void SearchWindow::CompareSelectedResult() {
+    const QList<QListWidgetItem *> selected = m_resultList->selectedItems();
+    if (selected.isEmpty() || !m_hooks.comparePatch)
+        return;
+    const std::filesystem::path path =
+        PathFromBytes(selected.front()->data(kResultPathRole).toByteArray().toStdString());
+    // Once the key's own handling is over, as a Ctrl+click waits for the end of the click.
+    QTimer::singleShot(0, this, [this, path] {
+        if (m_hooks.comparePatch)
+            m_hooks.comparePatch(path);
+    });
 }
 
 // Below the main window's top edge, at its left edge, as the main window stood when this window was
@@ -291,6 +358,7 @@ void SearchWindow::ShowProgress() {
 
 // Patch files analyzed out of those found so far; busy while none was found and the search runs.
 void SearchWindow::ShowCount(std::size_t analyzed, std::size_t patchFiles, bool running) {
+    m_progressBar->setTextVisible(true);
     if (patchFiles == 0) {
         m_progressBar->setRange(0, running ? 0 : 1);
         m_progressBar->setValue(0);

@@ -4,6 +4,7 @@
 // the windows stay responsive; the status line and a progress bar follow it, "Stop" ends it with
 // the results found so far, and the results appear in exactly the order of a one-by-one search.
 
+#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <atomic>
@@ -17,6 +18,7 @@
 #include "search/patch_search.h"
 
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
@@ -44,6 +46,8 @@ public:
     Q_DISABLE_COPY(SearchWindow)
 
     // "Search Patch": shows and raises the window (placed below the main window the first time).
+    // A window that opens with the focus in the folder field selects its text, so that a path
+    // typed replaces it, as keyboard focus does.
     void ShowSearchWindow();
     // The folder field as default.ini stores it (native path bytes), and back. Setting it at
     // start-up also keeps the value as the folder picker's starting folder.
@@ -66,6 +70,10 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Escape closes the window, as the close box does.
+    void keyPressEvent(QKeyEvent *event) override;
+    // The result list's keys: the first Down selects the first result; Ctrl+Return compares.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void PlaceBelowMainWindow();
@@ -74,6 +82,8 @@ private:
     void Finish(SearchOutcome outcome);
     void ShowProgress();
     void ShowCount(std::size_t analyzed, std::size_t patchFiles, bool running);
+    bool ResultListKey(QKeyEvent *key);
+    void CompareSelectedResult();
     std::filesystem::path FolderPath() const;
     void SetFolderField(const std::string &bytes);
 
@@ -88,6 +98,7 @@ private:
     bool m_placed = false;
     QPoint m_mainTopLeft; // the main window's outer top-left corner when this window was placed
     bool m_lastStopped = false;
+    QSet<int> m_compareKeys; // the keys of a Ctrl+Return still held, whose releases load nothing
 
     std::thread m_worker;
     std::atomic<bool> m_stop{false};
