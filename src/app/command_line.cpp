@@ -65,6 +65,9 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     bool search = false;
     bool sheet = false;
     bool numberGiven = false;
+    bool image = false;
+    bool compareImage = false;
+    bool scaleGiven = false;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &arg = args[i];
@@ -94,6 +97,21 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
             if (arg == "--sheet-pdf")
                 sheet = true;
             numberGiven = numberGiven || arg == "--number";
+        } else if (arg == "--image" || arg == "--compare-image") {
+            if (i + 1 == args.size())
+                return usageError(arg + " needs the name of the PNG to write");
+            command.imageFile = args[++i];
+            (arg == "--image" ? image : compareImage) = true;
+        } else if (arg == "--scale") {
+            if (i + 1 == args.size())
+                return usageError(arg + " needs a value");
+            const std::string &value = args[++i];
+            char *end = nullptr;
+            command.imageScale = std::strtod(value.c_str(), &end);
+            if (value.empty() || end != value.c_str() + value.size() || !(command.imageScale >= 1) ||
+                !(command.imageScale <= 8))
+                return usageError("--scale takes a number from 1 to 8, not " + value);
+            scaleGiven = true;
         } else if (arg == "--search" || arg == "--module" || arg == "--model") {
             // The value is the next argument as it stands, even when it begins with '-'.
             if (i + 1 == args.size())
@@ -119,6 +137,21 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
         return usageError("--module and --model go with --search");
     if (numberGiven && !sheet)
         return usageError("--number goes with --sheet-pdf");
+    if (scaleGiven && !image && !compareImage)
+        return usageError("--scale goes with --image or --compare-image");
+    if (image || compareImage) {
+        if (image && compareImage)
+            return usageError("--image and --compare-image cannot be combined");
+        if (dump || compare || search || sheet || command.json || command.all)
+            return usageError(std::string(image ? "--image" : "--compare-image") +
+                              " cannot be combined with other modes");
+        if (image && command.files.size() != 1)
+            return usageError("--image takes one patch file");
+        if (compareImage && command.files.size() != 2)
+            return usageError("--compare-image takes two patch files");
+        command.mode = image ? CommandLine::Mode::Image : CommandLine::Mode::CompareImage;
+        return command;
+    }
     if (sheet) {
         if (dump || compare || search || command.json)
             return usageError("--sheet-pdf cannot be combined with --dump, --compare or --search");
@@ -187,14 +220,33 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     return command;
 }
 
+bool IsWindowMode(CommandLine::Mode mode) {
+    return mode == CommandLine::Mode::SheetPdf || mode == CommandLine::Mode::Image ||
+           mode == CommandLine::Mode::CompareImage;
+}
+
+int CheckImageOutput(const CommandLine &command, std::ostream &err) {
+    std::vector<std::filesystem::path> inputs;
+    for (const std::string &file : command.files)
+        inputs.push_back(PathFromBytes(file));
+    const std::string refusal = OutputRefusal(PathFromBytes(command.imageFile), inputs, "a picture");
+    if (refusal.empty())
+        return 0;
+    err << "patchlens: " << VisibleText(command.imageFile) << ": not written: " << VisibleText(refusal) << '\n';
+    return 2;
+}
+
 int CheckSheetPdfOutput(const CommandLine &command, std::ostream &err) {
     std::vector<std::filesystem::path> inputs;
     inputs.reserve(command.files.size());
     for (const std::string &file : command.files)
         inputs.push_back(PathFromBytes(file));
-    const std::string refusal = SheetOutputRefusal(PathFromBytes(command.sheetPdf), inputs);
+    const std::filesystem::path output = PathFromBytes(command.sheetPdf);
+    std::string refusal = OutputRefusal(output, inputs, "a PDF");
     if (refusal.empty())
         return 0;
+    if (HasPatchFileName(output))
+        refusal += " (the PDF's name comes first: --sheet-pdf OUT.pdf FILE_OR_FOLDER...)";
     err << "patchlens: " << VisibleText(command.sheetPdf) << ": not written: " << VisibleText(refusal)
         << '\n';
     return 2;
@@ -207,6 +259,8 @@ std::string UsageText() {
         "       patchlens --compare [--all] [--json] A B\n"
         "       patchlens --search FOLDER --module MODULE --model MODEL\n"
         "       patchlens --sheet-pdf OUT.pdf [--number NN] FILE_OR_FOLDER...\n"
+        "       patchlens --image OUT.png [--scale S] FILE\n"
+        "       patchlens --compare-image OUT.png [--scale S] A B\n"
         "\n"
         "Patchlens shows DigiTech RP350 patch files (.rp350p) as the processor's front panel does.\n"
         "\n"
@@ -233,6 +287,12 @@ std::string UsageText() {
         "  --number NN      with --sheet-pdf: the patch number of the first page (default 01);\n"
         "                   one or two digits count up page by page (after 99: 100), anything\n"
         "                   else is printed on every page\n"
+        "  --image OUT.png  write the patch as a picture, as the viewer's \"Save Image...\"\n"
+        "                   does: the file's name, the patch name and the fifteen panels\n"
+        "  --compare-image OUT.png  write the comparison of A and B as the compare window\n"
+        "                   shows it, as a picture\n"
+        "  --scale S        with --image and --compare-image: pixels per pixel of the window,\n"
+        "                   1 to 8 (default 2, sharp when a forum shrinks it)\n"
         "  --help           this text\n"
         "  --version        the program version\n"
         "\n"
@@ -243,9 +303,10 @@ std::string UsageText() {
             "Exit status: 0 when every file was read and accepted (--search: after any search, with\n"
             "or without results), 1 when a file was refused or could not be read (--search: when\n"
             "the search is refused, the reason on stderr; --sheet-pdf: the file is skipped, and\n"
-            "also when the PDF cannot be written), 2 for a usage error, 4 when the output could\n"
-            "not be written whole. --compare, as diff: 0 when the two patches show the same, 1\n"
-            "when they differ, 2 when a file is refused or unreadable or for a usage error.\n";
+            "also when the PDF cannot be written; --image, --compare-image: nothing is written),\n"
+            "2 for a usage error, 4 when the output could not be written whole. --compare, as\n"
+            "diff: 0 when the two patches show the same, 1 when they differ, 2 when a file is\n"
+            "refused or unreadable or for a usage error.\n";
     return text;
 }
 
@@ -402,6 +463,8 @@ int RunMode(const CommandLine &command, std::ostream &out, std::ostream &err, bo
     case CommandLine::Mode::Viewer:
         return RunViewerWithoutDisplay(command, out, err);
     case CommandLine::Mode::SheetPdf:
+    case CommandLine::Mode::Image:
+    case CommandLine::Mode::CompareImage:
         break;
     }
     return 0;

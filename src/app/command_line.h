@@ -14,7 +14,7 @@ inline constexpr const char *kVersionText = "1.21";
 inline constexpr int kOutputFailedStatus = 4;
 
 struct CommandLine {
-    enum class Mode { Viewer, Dump, Compare, Search, SheetPdf, Help, Version, UsageError };
+    enum class Mode { Viewer, Dump, Compare, Search, SheetPdf, Image, CompareImage, Help, Version, UsageError };
     Mode mode = Mode::Viewer;
     bool json = false;              // for Dump and Compare
     bool all = false;               // for Compare: every module, not only those that differ
@@ -32,15 +32,24 @@ struct CommandLine {
     // patch files.
     std::string sheetPdf;
     std::string patchNumber = "01";
+    // For Image (one file) and CompareImage (the two files A and B): the PNG to write and its
+    // pixels per pixel of the window, from 1 to 8.
+    std::string imageFile;
+    double imageScale = 2;
 };
+
+// The window modes: handed to the window program, which has the window toolkit.
+bool IsWindowMode(CommandLine::Mode mode);
 
 // Reads the arguments after the program name.
 CommandLine ParseCommandLine(const std::vector<std::string> &args);
 
 // For SheetPdf, before anything is written (and before any window toolkit starts): returns 2 after
-// a message on `err` when the PDF must not be written where it is named (SheetOutputRefusal: the
+// a message on `err` when the PDF must not be written where it is named (OutputRefusal: the
 // name of a patch file, a folder, one of the patches given), otherwise 0.
 int CheckSheetPdfOutput(const CommandLine &command, std::ostream &err);
+// The same for Image and CompareImage and their PNG.
+int CheckImageOutput(const CommandLine &command, std::ostream &err);
 
 // The usage text printed by --help and after a usage error.
 std::string UsageText();

@@ -26,13 +26,15 @@ int main(int argc, char **argv) {
     const patchlens::CommandLine command =
         patchlens::ParseCommandLine(patchlens::ProgramArguments(argc, argv));
     const bool viewer = command.mode == patchlens::CommandLine::Mode::Viewer;
-    const bool window =
-        command.mode == patchlens::CommandLine::Mode::SheetPdf || (viewer && patchlens::HasDisplay());
+    const bool window = patchlens::IsWindowMode(command.mode) || (viewer && patchlens::HasDisplay());
     if (!window)
         return patchlens::RunToStandardOutput(command);
-    if (command.mode == patchlens::CommandLine::Mode::SheetPdf) {
+    if (patchlens::IsWindowMode(command.mode)) {
         const patchlens::ByteOutput byteOutput;
-        if (const int refused = patchlens::CheckSheetPdfOutput(command, std::cerr); refused != 0)
+        const bool sheet = command.mode == patchlens::CommandLine::Mode::SheetPdf;
+        if (const int refused = sheet ? patchlens::CheckSheetPdfOutput(command, std::cerr)
+                                      : patchlens::CheckImageOutput(command, std::cerr);
+            refused != 0)
             return refused;
     }
     const std::string reason = patchlens::ExecWindowProgram(patchlens::OwnProgramPath(argv[0]), argv, viewer);

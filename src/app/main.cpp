@@ -12,6 +12,7 @@
 
 #include "command_line.h"
 #include "compare/patch_compare.h"
+#include "image/patch_picture.h"
 #include "patch_dump.h"
 #include "print/sheet_printer.h"
 #include "standard_streams.h"
@@ -95,6 +96,37 @@ int RunSheetPdf(int argc, char **argv, const patchlens::CommandLine &command) {
     return status;
 }
 
+// --image: the picture "Save Image..." writes, without a window on a screen.
+int RunImage(int argc, char **argv, const patchlens::CommandLine &command) {
+    const patchlens::ByteOutput byteOutput;
+    if (const int refused = patchlens::CheckImageOutput(command, std::cerr); refused != 0)
+        return refused;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::cerr << message.toStdString() << '\n';
+    });
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion"))); // the viewer's look
+    const std::string &file = command.files.front();
+    const patchlens::FreshPatch fresh = patchlens::DecodeFresh(patchlens::PathFromBytes(file));
+    if (patchlens::ReportLoadTrouble(std::cerr, file, fresh.outcome)) {
+        std::cerr << patchlens::VisibleText(command.imageFile) << ": not written\n";
+        return 1;
+    }
+    patchlens::PatchPicture picture;
+    picture.Show(patchlens::PathToQString(fresh.patch.path.filename()), patchlens::ToQString(fresh.patch.name),
+                 fresh.patch.panels);
+    const QString output = patchlens::PathToQString(patchlens::PathFromBytes(command.imageFile));
+    const QString error = patchlens::SavePng(picture.Render(command.imageScale), output);
+    if (!error.isEmpty()) {
+        std::cerr << patchlens::VisibleText(command.imageFile) << ": " << error.toStdString() << '\n';
+        return 1;
+    }
+    return 0;
+}
+
 int RunViewer(int argc, char **argv, const patchlens::CommandLine &command) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Patchlens"));
@@ -131,6 +163,8 @@ int main(int argc, char **argv) {
         patchlens::UseStartingConsole();
     if (command.mode == patchlens::CommandLine::Mode::SheetPdf)
         return RunSheetPdf(argc, argv, command);
+    if (command.mode == patchlens::CommandLine::Mode::Image)
+        return RunImage(argc, argv, command);
     if (command.mode != patchlens::CommandLine::Mode::Viewer || !patchlens::HasDisplay())
         return patchlens::RunToStandardOutput(command);
     return RunViewer(argc, argv, command);

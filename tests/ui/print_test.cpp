@@ -1,5 +1,6 @@
 // Printing the patch sheet: the refusal before a load, the print dialog and its kept settings,
 // and the sheet as it comes out, as PDF text and as pixels, from the window and the command line.
+// The patch as a picture to share: the window's own panels, saved, copied and written alike.
 
 #include <QFontMetrics>
 #include <QImage>
@@ -15,8 +16,14 @@
 #include <sys/resource.h>
 #endif
 
+#include <QAction>
+#include <QClipboard>
+#include <QLabel>
+
+#include "image/patch_picture.h"
 #include "print/sheet_printer.h"
 #include "ui_test_support.h"
+#include "viewer/module_panel_views.h"
 
 namespace patchlens {
 
@@ -49,6 +56,30 @@ QStringList PdfPages(const QString &pdf) {
         RunTool("pdftotext", {QStringLiteral("-layout"), pdf, QStringLiteral("-")}).split('\f');
     pages.removeLast();
     return pages;
+}
+
+// What a widget paints at `scale` pixels per pixel, as plain pixels.
+QImage Painted(QWidget *widget, qreal scale) {
+    QImage image((QSizeF(widget->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::magenta);
+    widget->render(&image);
+    image.setDevicePixelRatio(1);
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage Part(const QImage &image, const QRect &rect) {
+    QImage part = image.copy(rect);
+    part.setDevicePixelRatio(1);
+    return part.convertToFormat(QImage::Format_RGB32);
+}
+
+bool HasColour(const QImage &image, const QColor &colour) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour)
+                return true;
+    return false;
 }
 
 bool IsPdf(const QString &path) {
@@ -241,6 +272,99 @@ private slots:
                 QString::fromUtf8(patchlens.readAllStandardError()).contains(QStringLiteral("not written")));
             QCOMPARE(ReadBytes(folder / "a.rp350p"), ReadBytes(kSamples / "Clean Lead.rp350p"));
         }
+    }
+
+    // Each lamp and panel of the picture is what the window's own lamp and list paint at that
+    // scale, in its place; the lamps of the modules that are on, and only those, show the on colour.
+    void thePictureIsThePanelsTheWindowDraws() {
+        MainWindow &window = Window();
+        window.LoadPatchFile(kSamples / "Clean Lead.rp350p");
+        if (QWidget *focused = QApplication::focusWidget())
+            focused->clearFocus(); // a focus mark is the window's, not the patch's
+        for (const qreal scale : {1.0, 2.0, 3.0}) {
+            const QImage picture = window.PatchImage(scale);
+            QCOMPARE(picture.size(), (QSizeF(595, 474) * scale).toSize());
+            for (const ModuleInfo &info : Modules()) {
+                QLabel *lamp = window.panelViews().lamp(info.module);
+                for (QWidget *widget : {static_cast<QWidget *>(lamp),
+                                        static_cast<QWidget *>(window.panelViews().list(info.module))}) {
+                    const QImage own = Painted(widget, scale);
+                    const QPoint at = PatchPicture::FromClient(widget->geometry().topLeft()) * scale;
+                    QVERIFY2(Part(picture, QRect(at, own.size())) == own, widget->objectName().toLatin1());
+                }
+                const QImage shownLamp = Part(picture, QRect(PatchPicture::FromClient(lamp->pos()) * scale,
+                                                             Painted(lamp, scale).size()));
+                QCOMPARE(HasColour(shownLamp, kLampOnColour), window.patch().panels[IndexOf(info.module)].lampOn);
+            }
+        }
+    }
+
+    void aPictureIsSavedOrCopiedOfThePatchOnScreenOnly() {
+        MainWindow &window = Window();
+        auto *save = Find<QAction>("saveImageAction");
+        save->trigger();
+        QCOMPARE(Dialogs().messages, QStringList{QStringLiteral("No Patch Loaded!")});
+        QVERIFY(Dialogs().imageRequests.isEmpty());
+
+        const auto patch = DataFolder() / "Clean Lead.rp350p";
+        WriteBytes(patch, ReadBytes(kSamples / "Clean Lead.rp350p"));
+        window.LoadPatchFile(patch);
+        const QString png = PathToQString(DataFolder() / "shared.png");
+        Dialogs().imageAnswers = {png, PathToQString(patch), QString()};
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(Dialogs().imageRequests, QStringList{PathToQString(DataFolder() / "Clean Lead.png")});
+        const QImage expected = window.PatchImage(2);
+        QCOMPARE(QImage(png).convertToFormat(QImage::Format_RGB32), expected);
+        // A patch's name is refused, whatever the dialog allowed; a cancel writes nothing.
+        save->trigger();
+        QCOMPARE(Dialogs().messages.size(), 2);
+        QVERIFY2(Dialogs().messages.back().contains(QStringLiteral("is not written: the name of a patch file")),
+                 qPrintable(Dialogs().messages.back()));
+        QCOMPARE(ReadBytes(patch), ReadBytes(kSamples / "Clean Lead.rp350p"));
+        save->trigger();
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(DataFolder()), {}), 2);
+
+        // Ctrl+C copies the picture while a panel has the focus, and only then.
+        QGuiApplication::clipboard()->clear();
+        Find<QListWidget>("patchList")->setFocus();
+        QTest::keyClick(Find<QListWidget>("patchList"), Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(QGuiApplication::clipboard()->image().isNull());
+        QListWidget *delay = window.panelViews().list(Module::Delay);
+        delay->setFocus();
+        QTest::keyClick(delay, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), expected);
+    }
+
+    // `--image` writes the picture the window saves; a refused patch, or a patch's name as the
+    // output, writes nothing.
+    void theCommandLineWritesTheSamePicture() {
+        MainWindow &window = Window();
+        window.LoadPatchFile(kSamples / "Metal Rhythm.rp350p");
+        WriteBytes(DataFolder() / "newer.rp350p", "x\r\n<R SchemaVersion=\"1.3\">\r\n");
+        auto run = [](const QStringList &arguments) {
+            QProcess patchlens;
+            patchlens.start(QStringLiteral(PATCHLENS_BINARY), arguments);
+            patchlens.waitForFinished(30000);
+            return std::pair{patchlens.exitCode(), QString::fromUtf8(patchlens.readAllStandardError())};
+        };
+        const QString png = PathToQString(DataFolder() / "metal.png");
+        const QString sample = PathToQString(kSamples / "Metal Rhythm.rp350p");
+        QCOMPARE(run({"--image", png, "--scale", "1", sample}), std::pair(0, QString()));
+        QCOMPARE(QImage(png).convertToFormat(QImage::Format_RGB32), window.PatchImage(1));
+        QCOMPARE(run({"--image", png, sample}), std::pair(0, QString()));
+        QCOMPARE(QImage(png).size(), QSize(1190, 948));
+
+        const QString refused = PathToQString(DataFolder() / "refused.png");
+        const auto newer = run({"--image", refused, PathToQString(DataFolder() / "newer.rp350p")});
+        QCOMPARE(newer.first, 1);
+        QVERIFY2(newer.second.contains(QStringLiteral("Wrong Schema Version!: 1.3")), qPrintable(newer.second));
+        const auto overPatch = run({"--image", PathToQString(DataFolder() / "newer.rp350p"), sample});
+        QCOMPARE(overPatch.first, 2);
+        QVERIFY(!QFile::exists(refused));
+        QCOMPARE(ReadBytes(DataFolder() / "newer.rp350p"), std::string("x\r\n<R SchemaVersion=\"1.3\">\r\n"));
+        QCOMPARE(run({"--image", png, "--scale", "9", sample}).first, 2);
     }
 
     void onRowsPrintBlackAndOffRowsGrey() {

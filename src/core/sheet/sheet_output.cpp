@@ -10,8 +10,6 @@
 
 namespace patchlens {
 
-namespace {
-
 bool HasPatchFileName(const std::filesystem::path &path) {
     const std::string name = PathBytes(path.filename());
     constexpr std::array<std::string_view, 3> kExtensions = {".rp350p", ".rp250p", ".rp150p"};
@@ -25,6 +23,8 @@ bool HasPatchFileName(const std::filesystem::path &path) {
     });
 }
 
+namespace {
+
 bool SameFile(const std::filesystem::path &a, const std::filesystem::path &b) {
     std::error_code ec;
     return std::filesystem::equivalent(a, b, ec) && !ec;
@@ -32,11 +32,10 @@ bool SameFile(const std::filesystem::path &a, const std::filesystem::path &b) {
 
 } // namespace
 
-std::string SheetOutputRefusal(const std::filesystem::path &output,
-                               const std::vector<std::filesystem::path> &inputs) {
+std::string OutputRefusal(const std::filesystem::path &output, const std::vector<std::filesystem::path> &inputs,
+                          std::string_view what) {
     if (HasPatchFileName(output))
-        return "the name of a patch file, not of a PDF (the PDF's name comes first: --sheet-pdf OUT.pdf "
-               "FILE_OR_FOLDER...)";
+        return "the name of a patch file, not of " + std::string(what);
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(output, ec);
     if (!std::filesystem::exists(status))

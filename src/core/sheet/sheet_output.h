@@ -1,20 +1,24 @@
 #pragma once
-// Where a collection PDF may be written: never over a patch it is made of.
+// Where a PDF or a picture made of patches may be written: never over a patch it is made of.
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace patchlens {
 
-// Why the PDF of a collection made of `inputs` (patch files and folders, as given) must not be
-// written to `output`, or the empty text when it may be. Refused, in this order: a name ending in
-// ".rp350p", ".rp250p" or ".rp150p" in any letter case (a patch file's name: the PDF's own name
-// was most likely left out); a folder; one of the input files, or one of the patch files of an
+// True when the file name ends in ".rp350p", ".rp250p" or ".rp150p" in any letter case.
+bool HasPatchFileName(const std::filesystem::path &path);
+
+// Why the output made of `inputs` (patch files and folders, as given) must not be written to
+// `output`, or the empty text when it may be. `what` names the output ("a PDF", "a picture").
+// Refused, in this order: a patch file's name (HasPatchFileName: the output's own name was most
+// likely left out); a folder; one of the input files, or one of the patch files of an
 // input folder, as the same file by any name (links, hard links, "./x" for "x"). The reason names
 // the input file it would overwrite. Looks at the file system; a name that does not exist yet is
 // held only to the first rule.
-std::string SheetOutputRefusal(const std::filesystem::path &output,
-                               const std::vector<std::filesystem::path> &inputs);
+std::string OutputRefusal(const std::filesystem::path &output, const std::vector<std::filesystem::path> &inputs,
+                          std::string_view what);
 
 } // namespace patchlens

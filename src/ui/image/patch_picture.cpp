@@ -66,6 +66,7 @@ QImage PatchPicture::Render(qreal scale) const {
     image.setDevicePixelRatio(scale);
     image.fill(palette().color(QPalette::Window));
     self->render(&image);
+    image.setDevicePixelRatio(1); // plain pixels: a PNG or the clipboard keeps no ratio
     return image.convertToFormat(QImage::Format_RGB32);
 }
 

@@ -28,8 +28,8 @@ public:
     // patch name and the panels as the viewer shows them.
     void Show(const QString &fileName, const QString &patchName, const ModulePanels &panels);
 
-    // The picture at `scale` device pixels per pixel (1 to 8): size() × scale, text drawn at that
-    // resolution rather than magnified.
+    // The picture at `scale` pixels per pixel of the window (clamped to 1 to 8): size() × scale
+    // plain pixels (a device pixel ratio of 1), text drawn at that resolution, not magnified.
     QImage Render(qreal scale) const;
 
     // Where the window's client point (x, y) of a panel lies in the picture.

@@ -23,6 +23,7 @@
 #include "library/library_commands.h"
 #include "print/sheet_printer.h"
 #include "search/search_window.h"
+#include "sheet/sheet_output.h"
 #include "toolkit/controls.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/event_hooks.h"
@@ -159,9 +160,9 @@ void MainWindow::CreateControls() {
     copyImage->setShortcut(QKeySequence::Copy);
     copyImage->setShortcutContext(Qt::WidgetShortcut); // only while a panel has the focus
     connect(copyImage, &QAction::triggered, this, &MainWindow::CopyImage);
-    for (std::size_t i = 0; i < kModuleCount; ++i) {
-        for (QWidget *widget : {static_cast<QWidget *>(m_panels->list(kModules[i])),
-                                static_cast<QWidget *>(m_panels->lamp(kModules[i]))}) {
+    for (const ModuleInfo &info : Modules()) {
+        for (QWidget *widget :
+             {static_cast<QWidget *>(m_panels->list(info.module)), static_cast<QWidget *>(m_panels->lamp(info.module))}) {
             widget->addAction(copyImage);
             widget->addAction(saveImage);
             widget->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -260,8 +261,10 @@ void MainWindow::SaveImage() {
     if (chosen.isEmpty())
         return;
     // A picture never takes the place of a patch file.
-    if (IsPatchOutputRefused(PathBytes(PathFromQString(chosen).filename()))) {
-        m_dialogs.ShowMessage(this, chosen + QStringLiteral("\nis not written: the name is a patch file's."));
+    const std::string refusal = OutputRefusal(PathFromQString(chosen), {m_patch.path}, "a picture");
+    if (!refusal.empty()) {
+        m_dialogs.ShowMessage(this, chosen + QStringLiteral("\nis not written: ") + ToQString(refusal) +
+                                        QLatin1Char('.'));
         return;
     }
     const QString error = SavePng(PatchImage(kSharedImageScale), chosen);

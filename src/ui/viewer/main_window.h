@@ -121,7 +121,7 @@ private:
     LibraryCommands *m_library = nullptr;
     SearchWindow *m_search = nullptr;
     std::unique_ptr<QPrinter> m_printer;
-    std::unique_ptr<PatchPicture> m_picture; // made when a picture is first asked for
+    mutable std::unique_ptr<PatchPicture> m_picture; // made when a picture is first asked for
 };
 
 } // namespace patchlens
