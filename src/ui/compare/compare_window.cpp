@@ -168,12 +168,11 @@ void CompareWindow::ShowOnlyDifferences(bool only) {
         LayOut(m_columns);
 }
 
-QSize CompareWindow::WholeSize(int columns) const {
-    auto *self = const_cast<CompareWindow *>(this); // the grid is laid out for the measure, then restored
+QSize CompareWindow::WholeSize(int columns) {
     const int shown = m_columns;
-    self->LayOut(columns);
+    LayOut(columns);
     const QSize panels = m_grid->sizeHint();
-    self->LayOut(shown);
+    LayOut(shown);
     const QMargins margins = layout()->contentsMargins();
     return {margins.left() + panels.width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
                 margins.right(),

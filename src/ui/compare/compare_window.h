@@ -39,8 +39,8 @@ public:
     void ShowOnlyDifferences(bool only);
 
     // The inner size that shows every module in `columns` columns without scrolling (but for the
-    // room of a scroll bar).
-    QSize WholeSize(int columns) const;
+    // room of a scroll bar). The grid is laid out for the measure, then as it was.
+    QSize WholeSize(int columns);
     // The columns the modules are shown in now.
     int columns() const { return m_columns; }
 
