@@ -369,14 +369,21 @@ class DesktopTest(unittest.TestCase):
         self.assert_becomes(lambda: outer(search)[:2], (centred[0], centred[1] + 335),
                             "the search window below the main window")
 
-    def test_compare_windows_fit_a_small_screen_clear_of_the_patch_list_and_go_with_the_main_window(self):
-        self.desktop.close()
-        self.desktop = Desktop((1024, 768))
-        self.addCleanup(self.desktop.close)
+    def test_compare_windows_fit_the_screen_clear_of_the_patch_list_and_go_with_the_main_window(self):
+        for screen in (SCREEN, (1024, 768)):
+            if screen != SCREEN:
+                self.desktop.close()
+                self.desktop = Desktop(screen)
+                self.addCleanup(self.desktop.close)
+            with self.subTest(screen=screen):
+                self.check_compare_windows(screen)
+
+    def check_compare_windows(self, screen):
         main = self.start(SAMPLES, os.path.join(SAMPLES, "Clean Lead.rp350p"))
         left, top, _, _ = self.desktop.geometry(main)
         list_box = (left + PATCH_LIST[0], top + PATCH_LIST[1], PATCH_LIST[2], PATCH_LIST[3])
-        shown = region(self.desktop.settled_screenshot(), *list_box, width=1024)
+        shown = region(self.desktop.settled_screenshot(), *list_box, width=screen[0])
+        main_x, main_y, main_w, main_h = self.desktop.outer(main)
 
         def compare_with(row):  # Ctrl and a click on the row's entry (rows of 12 pixels)
             self.desktop.run(["xdotool", "mousemove", str(list_box[0] + 40), str(list_box[1] + 8 + 12 * row),
@@ -392,13 +399,17 @@ class DesktopTest(unittest.TestCase):
                 if count > 1 else compares()[0]
             wait_until(lambda: self.desktop.frame_extents(window), what="the compare window's frame")
             x, y, w, h = settled(lambda: self.desktop.outer(window), "the compare window to settle", pause=0.2)
-            self.assertTrue(x >= 0 and y >= 0 and x + w <= 1024 and y + h <= 768, (x, y, w, h))
+            self.assertTrue(x >= 0 and y >= 0 and x + w <= screen[0] and y + h <= screen[1], (x, y, w, h))
             self.assertTrue(x + w <= list_box[0] or x >= list_box[0] + list_box[2], (x, w, list_box))
+            # Over the main window, its bottom edge does not cut across it (a strip of the main
+            # window beneath it would read as part of it).
+            if x < main_x + main_w and main_x < x + w:
+                self.assertFalse(main_y < y + h < main_y + main_h, (y + h, main_y, main_h))
             places.append((x, y))
         self.assertGreaterEqual(max(abs(places[0][0] - places[1][0]), abs(places[0][1] - places[1][1])), 24)
         compare_with(4)  # the same two files again: their window comes back, no new one
         self.assertTrue(stays_false(lambda: len(compares()) > 2, 2.0))
-        self.assertEqual(region(self.desktop.settled_screenshot(), *list_box, width=1024), shown,
+        self.assertEqual(region(self.desktop.settled_screenshot(), *list_box, width=screen[0]), shown,
                          "the patch list is covered")
         self.assert_becomes(lambda: self.desktop.active_window_name().startswith("Compare: "), True,
                             "a compare window to be active")
@@ -406,10 +417,8 @@ class DesktopTest(unittest.TestCase):
         wait_until(lambda: len(compares()) == 1, what="Escape to close a compare window")
         self.desktop.run(["xdotool", "windowactivate", "--sync", str(main)])
         self.desktop.key("alt+F4")  # openbox closes the active window
-        process = self.programs[-1]
-        self.assertEqual(process.wait(20), 0)
+        self.assertEqual(self.programs[-1].wait(20), 0)
         self.assertEqual(compares(), [])
-
 
 def main():
     global PROGRAM, SAMPLES
