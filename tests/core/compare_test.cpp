@@ -23,6 +23,23 @@ TEST_F(CompareTest, RefusedAndUnreadableFilesAreNotUsable) {
     for (const FreshPatch &fresh : {refused, DecodeFresh(folder / "missing.rp350p"), DecodeFresh(folder)})
         EXPECT_FALSE(fresh.usable()) << fresh.patch.path;
     EXPECT_TRUE(DecodeFresh(Write("empty.rp350p", "")).usable());
+    const FreshPatch refusedBytes = DecodeFresh(folder / "gone.rp350p", newer.Bytes());
+    EXPECT_TRUE(refusedBytes.outcome.readOk);
+    EXPECT_FALSE(refusedBytes.usable());
+}
+
+// Bytes in memory decode as their file does, with nothing read: the file may be gone or changed.
+TEST_F(CompareTest, BytesInMemoryDecodeAsTheirFileDid) {
+    const std::filesystem::path path =
+        Write("fuzz.rp350p", ReadPatchFile(kSamples / "Octave Fuzz.rp350p").bytes);
+    const FreshPatch fromFile = DecodeFresh(path);
+    Write("fuzz.rp350p", test::PatchBuilder().Bytes());
+    const FreshPatch fromBytes = DecodeFresh(path, fromFile.patch.text.bytes);
+    std::filesystem::remove(path);
+    ASSERT_TRUE(fromBytes.usable());
+    EXPECT_EQ(fromBytes.patch.name, "Octave Fuzz");
+    EXPECT_EQ(fromBytes.patch.path, path);
+    EXPECT_FALSE(ComparePatches(fromFile.patch, fromBytes.patch).differs);
 }
 
 // A patch without activity parameters keeps the lamps of the patch before it in the viewer; decoded
@@ -36,8 +53,9 @@ TEST_F(CompareTest, EachSideStartsFromTheStartUpState) {
 
     ASSERT_TRUE(DecodeFresh(kSamples / "Octave Fuzz.rp350p").patch.panels[IndexOf(Module::Wah)].lampOn);
     const FreshPatch fresh = DecodeFresh(bare);
-    for (const ModulePanel &panel : fresh.patch.panels)
-        EXPECT_FALSE(panel.lampOn);
+    for (const FreshPatch &each : {fresh, DecodeFresh(bare, test::PatchBuilder().Bytes())})
+        for (const ModulePanel &panel : each.patch.panels)
+            EXPECT_FALSE(panel.lampOn);
     EXPECT_TRUE(ComparePatches(fresh.patch, viewer).modules[IndexOf(Module::Wah)].lampDiffers());
 
     // The start-up Wah is off with its lines enabled; switched off, its lines are greyed too.

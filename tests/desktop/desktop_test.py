@@ -72,8 +72,8 @@ def pixel(shot, x, y):
     return tuple(shot[at:at + 3])
 
 
-def region(shot, x, y, w, h):
-    return [shot[3 * (row * SCREEN[0] + x):3 * (row * SCREEN[0] + x + w)] for row in range(y, y + h)]
+def region(shot, x, y, w, h, width=SCREEN[0]):
+    return [shot[3 * (row * width + x):3 * (row * width + x + w)] for row in range(y, y + h)]
 
 
 def ink(shot, x, y, w, h, background):
@@ -84,12 +84,13 @@ def ink(shot, x, y, w, h, background):
 class Desktop:
     """An X server with openbox on a display nobody else uses."""
 
-    def __init__(self):
+    def __init__(self, size=SCREEN):
+        self.size = size
         read, write = os.pipe()
         # -noreset: by default the server starts over when its last client leaves, and a client
         # that connects meanwhile (the window manager, just after the probe below) is turned away.
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % SCREEN, "-ac", "-noreset",
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "%dx%dx24" % size, "-ac", "-noreset",
              "-nolisten", "tcp"],
             pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
@@ -160,6 +161,13 @@ class Desktop:
         self.settled_geometry(window)
         return window
 
+    def outer(self, window):
+        """left, top, width, height, frame included"""
+        left, top, width, height = self.geometry(window)
+        frame_left, frame_right, frame_top, frame_bottom = self.frame_extents(window)
+        return (left - frame_left, top - frame_top, width + frame_left + frame_right,
+                height + frame_top + frame_bottom)
+
     def frame_extents(self, window):
         """The window manager's frame: left, right, top, bottom; None until it has framed the window."""
         text = self.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"]).decode()
@@ -181,7 +189,7 @@ class Desktop:
 
     def screenshot(self):
         shot = self.run(["import", "-window", "root", "-depth", "8", "rgb:-"])
-        if len(shot) != 3 * SCREEN[0] * SCREEN[1]:
+        if len(shot) != 3 * self.size[0] * self.size[1]:
             raise RuntimeError(f"a screenshot of {len(shot)} bytes")
         return shot
 
@@ -381,11 +389,7 @@ class DesktopTest(unittest.TestCase):
             self.assertEqual(read.read(), library)
 
     def test_the_outer_window_sizes_hold_under_the_window_manager(self):
-        def outer(window):  # left, top, width, height, frame included
-            left, top, width, height = self.desktop.geometry(window)
-            frame_left, frame_right, frame_top, frame_bottom = self.desktop.frame_extents(window)
-            return (left - frame_left, top - frame_top, width + frame_left + frame_right,
-                    height + frame_top + frame_bottom)
+        outer = self.desktop.outer
         main = self.start()
         self.assert_becomes(lambda: outer(main)[2:], (800, 580), "the main window's outer size")
         # Centred on the screen, frame included; the search window below it.
@@ -396,6 +400,56 @@ class DesktopTest(unittest.TestCase):
         self.assert_becomes(lambda: outer(search)[:2], (centred[0], centred[1] + 335),
                             "the search window below the main window")
 
+    def test_compare_windows_fit_the_screen_clear_of_the_patch_list_and_go_with_the_main_window(self):
+        for screen in (SCREEN, (1024, 768)):
+            if screen != SCREEN:
+                self.desktop.close()
+                self.desktop = Desktop(screen)
+                self.addCleanup(self.desktop.close)
+            with self.subTest(screen=screen):
+                self.check_compare_windows(screen)
+
+    def check_compare_windows(self, screen):
+        main = self.start(SAMPLES, os.path.join(SAMPLES, "Clean Lead.rp350p"))
+        left, top, _, _ = self.desktop.geometry(main)
+        list_box = (left + PATCH_LIST[0], top + PATCH_LIST[1], PATCH_LIST[2], PATCH_LIST[3])
+        shown = region(self.desktop.settled_screenshot(), *list_box, width=screen[0])
+        main_x, main_y, main_w, main_h = self.desktop.outer(main)
+
+        def compare_with(row):  # Ctrl and a click on the row's entry (rows of 12 pixels)
+            self.desktop.run(["xdotool", "mousemove", str(list_box[0] + 40), str(list_box[1] + 8 + 12 * row),
+                              "keydown", "ctrl", "click", "1", "keyup", "ctrl"])
+
+        def compares():
+            return self.desktop.windows(r"^Compare: ")
+        places = []
+        for count, row in ((1, 4), (2, 5)):  # Metal Rhythm, Octave Fuzz
+            compare_with(row)
+            wait_until(lambda: len(compares()) == count, what=f"compare window {count}")
+            window = [w for w in compares() if self.desktop.outer(w)[:2] not in places][0] \
+                if count > 1 else compares()[0]
+            wait_until(lambda: self.desktop.frame_extents(window), what="the compare window's frame")
+            x, y, w, h = settled(lambda: self.desktop.outer(window), "the compare window to settle", pause=0.2)
+            self.assertTrue(x >= 0 and y >= 0 and x + w <= screen[0] and y + h <= screen[1], (x, y, w, h))
+            self.assertTrue(x + w <= list_box[0] or x >= list_box[0] + list_box[2], (x, w, list_box))
+            # Over the main window, its bottom edge does not cut across it (a strip of the main
+            # window beneath it would read as part of it).
+            if x < main_x + main_w and main_x < x + w:
+                self.assertFalse(main_y < y + h < main_y + main_h, (y + h, main_y, main_h))
+            places.append((x, y))
+        self.assertGreaterEqual(max(abs(places[0][0] - places[1][0]), abs(places[0][1] - places[1][1])), 24)
+        compare_with(4)  # the same two files again: their window comes back, no new one
+        self.assertTrue(stays_false(lambda: len(compares()) > 2, 2.0))
+        self.assertEqual(region(self.desktop.settled_screenshot(), *list_box, width=screen[0]), shown,
+                         "the patch list is covered")
+        self.assert_becomes(lambda: self.desktop.active_window_name().startswith("Compare: "), True,
+                            "a compare window to be active")
+        self.desktop.key("Escape")
+        wait_until(lambda: len(compares()) == 1, what="Escape to close a compare window")
+        self.desktop.run(["xdotool", "windowactivate", "--sync", str(main)])
+        self.desktop.key("alt+F4")  # openbox closes the active window
+        self.assertEqual(self.programs[-1].wait(20), 0)
+        self.assertEqual(compares(), [])
 
 def main():
     global PROGRAM, SAMPLES

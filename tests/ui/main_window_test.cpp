@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include "../core/unprivileged.h"
 #include "compare/compare_window.h"
 #include "library/library_file.h"
+#include "toolkit/window_frame.h"
 #include "ui_test_support.h"
 #include "viewer/module_panel_views.h"
 
@@ -481,20 +483,25 @@ private slots:
     }
 
     // Ctrl with a click in the patch list compares that file with the patch on screen (before there
-    // is one, there is nothing to compare); the main window stays as it was, and the comparison
-    // stays as it was when the main window loads another patch. A side that cannot be compared says
-    // why. A file dropped with Ctrl held is compared too.
+    // is one, a refused file included, there is nothing to compare); the main window stays as it
+    // was, and the comparison stays as it was when the main window loads another patch. A side that
+    // cannot be compared says why. A file dropped with Ctrl held is compared too. Side A is the
+    // patch on screen, decoded afresh from the bytes it was shown from, whatever became of its file.
     void controlClickComparesWithoutTouchingTheMainWindow() {
         MainWindow &window = Window();
         window.ListPatchFolder(kSamples);
+        const auto newer = DataFolder() / "newer.rp350p";
+        WriteBytes(newer, "x\r\n<R SchemaVersion=\"1.3\">\r\n");
+        window.LoadPatchFile(newer);
         ClickRow(PatchList(), 0, Qt::LeftButton, Qt::ControlModifier);
-        QTRY_COMPARE(Dialogs().messages, QStringList{"First Load a Patch!"});
+        QTRY_COMPARE(Dialogs().messages.size(), 2);
+        QCOMPARE(Dialogs().messages.back(), QStringLiteral("First Load a Patch!"));
         ClickRow(PatchList(), 1);                                      // Clean Lead on screen
         ClickRow(PatchList(), 4, Qt::LeftButton, Qt::ControlModifier); // Metal Rhythm
         QTRY_COMPARE(CompareWindows().size(), 1);
         QCOMPARE(PatchList()->currentRow(), 1);
         QCOMPARE(window.patch().name, std::string("Clean Lead"));
-        QCOMPARE(Dialogs().messages.size(), 1);
+        QCOMPARE(Dialogs().messages.size(), 2);
         CompareWindow *compare = CompareWindows().front();
         QVERIFY(compare->isVisible());
         QVERIFY(FindChild<QLabel>(compare, "compareSideA")->text().contains(QStringLiteral("Clean Lead")));
@@ -503,10 +510,8 @@ private slots:
         QCOMPARE(window.patch().name, std::string("Rotary Organ"));
         CheckMarks(compare, kSamples / "Clean Lead.rp350p", kSamples / "Metal Rhythm.rp350p");
 
-        const auto newer = DataFolder() / "newer.rp350p";
-        WriteBytes(newer, "x\r\n<R SchemaVersion=\"1.3\">\r\n");
         window.ComparePatchFile(newer);
-        QCOMPARE(Dialogs().messages.size(), 2);
+        QCOMPARE(Dialogs().messages.size(), 3);
         QVERIFY(Dialogs().messages.back().contains(QStringLiteral("Wrong Schema Version!: 1.3")));
         QCOMPARE(CompareWindows().size(), 1);
 
@@ -519,6 +524,84 @@ private slots:
         QCOMPARE(FindChild<QLabel>(compare, "compareSummary")->text(),
                  QStringLiteral("The two patches show the same."));
         CheckMarks(compare, kSamples / "Rotary Organ.rp350p", copy);
+
+        window.LoadPatchFile(copy);
+        std::filesystem::copy_file(kSamples / "Metal Rhythm.rp350p", copy,
+                                   std::filesystem::copy_options::overwrite_existing);
+        for (const char *other : {"Octave Fuzz.rp350p", "Grunge Phaser.rp350p"}) { // changed, then gone
+            window.ComparePatchFile(kSamples / other);
+            CheckMarks(window.compareWindows().back(), kSamples / "Rotary Organ.rp350p", kSamples / other);
+            std::filesystem::remove(copy);
+        }
+        QCOMPARE(window.compareWindows().size(), std::size_t{4});
+        QCOMPARE(Dialogs().messages.size(), 3);
+    }
+
+    // Compare windows stand clear of the patch list, wholly on the screen, each new one a cascade
+    // step from the others; the same two files again bring their window back. The modules flow into
+    // the columns the width takes and scroll, never cut, at any size. Escape and Ctrl+W close one;
+    // closing the main window closes them all.
+    void compareWindowsStandBesideThePatchListFitAnySizeAndClose() {
+        MainWindow &window = Window();
+        window.ListPatchFolder(kSamples);
+        ClickRow(PatchList(), 1);
+        for (const int row : {4, 5, 4})
+            ClickRow(PatchList(), row, Qt::LeftButton, Qt::ControlModifier);
+        QTRY_COMPARE(window.compareWindows().size(), std::size_t{2});
+        const std::vector<CompareWindow *> open = window.compareWindows();
+        const QRect list(PatchList()->mapToGlobal(QPoint(0, 0)), PatchList()->size());
+        for (CompareWindow *compare : open) {
+            QTRY_VERIFY(!compare->frameGeometry().intersects(list)); // placed once framed
+            QVERIFY(window.screen()->availableGeometry().contains(compare->frameGeometry()));
+        }
+        const QPoint step = open[1]->frameGeometry().topLeft() - open[0]->frameGeometry().topLeft();
+        QVERIFY(std::max(std::abs(step.x()), std::abs(step.y())) >= kCascadeStep);
+
+        CompareWindow *compare = open[0];
+        auto *scroll = FindChild<QScrollArea>(compare, "compareScroll");
+        const QSize whole = compare->WholeSize(CompareWindow::kMostColumns);
+        for (const auto &[size, columns] :
+             {std::pair{QSize(1010, 730), 4}, {QSize(300, 200), 1}, {whole, 5}}) {
+            compare->resize(size);
+            QApplication::processEvents();
+            QCOMPARE(compare->size(), size);
+            QCOMPARE(compare->columns(), columns);
+            const QWidget *panels = scroll->widget();
+            for (const ModuleInfo &info : Modules()) {
+                const QWidget *box = Part<QWidget>(compare, "module", info.module);
+                QVERIFY(panels->rect().contains(box->geometry()));
+                QVERIFY(box->width() >= box->sizeHint().width());
+            }
+            QVERIFY(panels->width() <= scroll->viewport()->width() ||
+                    scroll->horizontalScrollBar()->maximum() > 0);
+        }
+        QCOMPARE(scroll->verticalScrollBar()->maximum(), 0); // the whole size shows every module
+
+        QTest::keyClick(open[1], Qt::Key_Escape);
+        QTRY_COMPARE(window.compareWindows().size(), std::size_t{1});
+        window.ComparePatchFile(kSamples / "Grunge Phaser.rp350p");
+        QTest::keyClick(window.compareWindows().back(), Qt::Key_W, Qt::ControlModifier);
+        QTRY_COMPARE(window.compareWindows().size(), std::size_t{1});
+        window.ComparePatchFile(kSamples / "Grunge Phaser.rp350p");
+        window.close();
+        QTRY_COMPARE(window.compareWindows().size(), std::size_t{0});
+    }
+
+    // Of the sizes offered, the largest that stands clear of the list; the next window a cascade
+    // step away and below; a screen too small for any to stand clear: the largest, covering least.
+    void placesCoverTheListLeastAndCascade() {
+        const QRect area(0, 0, 1024, 768), list(715, 169, 175, 462);
+        const std::vector<QSize> sizes = {{1108, 600}, {680, 768}, {460, 768}};
+        const QRect first = ChooseOuterRect(area, sizes, list, {});
+        QCOMPARE(first, QRect(715 - 680, 0, 680, 768));
+        const QRect second = ChooseOuterRect(area, sizes, list, {first.topLeft()});
+        QCOMPARE(second.size(), first.size());
+        QVERIFY(!second.intersects(list));
+        QCOMPARE(second.topLeft(), first.topLeft() - QPoint(kCascadeStep, 0));
+        const QRect lower = ChooseOuterRect(QRect(0, 0, 1280, 1024), sizes, list, {QPoint(35, 100)});
+        QVERIFY(lower.top() >= 100 + kCascadeStep && !lower.intersects(list));
+        const QRect cramped = ChooseOuterRect(QRect(0, 0, 800, 600), sizes, QRect(200, 0, 400, 600), {});
+        QCOMPARE(cramped.size(), QSize(800, 600));
     }
 
     void droppingAFileLoadsItAndAFolderListsIt() {

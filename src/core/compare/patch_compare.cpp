@@ -8,6 +8,15 @@ FreshPatch DecodeFresh(const std::filesystem::path &path) {
     return fresh;
 }
 
+FreshPatch DecodeFresh(const std::filesystem::path &path, std::string bytes) {
+    FreshPatch fresh;
+    fresh.patch.text = MakePatchText(std::move(bytes));
+    fresh.patch.path = path;
+    fresh.outcome.decode = DecodePatch(fresh.patch);
+    fresh.patch.loaded = true;
+    return fresh;
+}
+
 PatchComparison ComparePatches(const Patch &a, const Patch &b) {
     PatchComparison result;
     for (const ModuleInfo &info : Modules()) {

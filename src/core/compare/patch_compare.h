@@ -25,6 +25,10 @@ struct FreshPatch {
 // Reads and decodes the file into a fresh Patch, as if it were the first file loaded.
 FreshPatch DecodeFresh(const std::filesystem::path &path);
 
+// Decodes bytes already in memory (a file's bytes as they were read, say) into a fresh Patch with
+// the given path, as if they were the first file loaded; nothing is read from the disk.
+FreshPatch DecodeFresh(const std::filesystem::path &path, std::string bytes);
+
 // The lines a comparison looks at: lines 0 to 5 of a panel (the Pickup's one line), as the library
 // and the sheet read them (a missing line is the empty text).
 inline constexpr std::size_t kComparedLines = 6;

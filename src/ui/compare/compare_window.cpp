@@ -2,9 +2,14 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "toolkit/fonts.h"
 #include "toolkit/line_lists.h"
@@ -15,7 +20,6 @@ namespace patchlens {
 
 namespace {
 
-constexpr int kColumns = 5;     // modules a row, as the front panel has them
 constexpr int kPanelWidth = 93; // a panel list, as in the main window
 constexpr int kMarkWidth = 16;  // the column of signs between A and B
 const QColor kDifferenceColour(255, 224, 130);
@@ -116,12 +120,15 @@ CompareWindow::CompareWindow(const PatchComparison &comparison, const Side &a, c
     setWindowTitle(QStringLiteral("Compare: ") + a.name + QStringLiteral(" / ") + b.name);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(MakeSideLabel("compareSideA", QStringLiteral("A"), a, this));
-    layout->addWidget(MakeSideLabel("compareSideB", QStringLiteral("B"), b, this));
+    m_header = new QWidget(this);
+    auto *header = new QVBoxLayout(m_header);
+    header->setContentsMargins(0, 0, 0, 0);
+    header->addWidget(MakeSideLabel("compareSideA", QStringLiteral("A"), a, m_header));
+    header->addWidget(MakeSideLabel("compareSideB", QStringLiteral("B"), b, m_header));
     int differing = 0;
     for (const ComparedModule &module : comparison.modules)
         differing += module.differs;
-    auto *summary = new QLabel(this);
+    auto *summary = new QLabel(m_header);
     summary->setObjectName(QStringLiteral("compareSummary"));
     summary->setTextFormat(Qt::PlainText);
     summary->setText(differing == 0 ? QStringLiteral("The two patches show the same.")
@@ -129,32 +136,68 @@ CompareWindow::CompareWindow(const PatchComparison &comparison, const Side &a, c
                                           .arg(differing)
                                           .arg(kModuleCount)
                                           .arg(QChar(kDifferenceMark)));
-    layout->addWidget(summary);
-    m_onlyDifferences = new QCheckBox(QStringLiteral("Show only differences"), this);
+    header->addWidget(summary);
+    m_onlyDifferences = new QCheckBox(QStringLiteral("Show only differences"), m_header);
     m_onlyDifferences->setObjectName(QStringLiteral("compareOnlyDifferences"));
     connect(m_onlyDifferences, &QCheckBox::toggled, this, &CompareWindow::ShowOnlyDifferences);
-    layout->addWidget(m_onlyDifferences);
+    header->addWidget(m_onlyDifferences);
+    layout->addWidget(m_header);
 
-    auto *panels = new QWidget(this);
-    m_grid = new QGridLayout(panels);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("compareScroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_panels = new QWidget(m_scroll);
+    m_panels->setObjectName(QStringLiteral("comparePanels"));
+    m_grid = new QGridLayout(m_panels);
     m_grid->setContentsMargins(0, 0, 0, 0);
     m_grid->setSpacing(6);
+    m_grid->setAlignment(Qt::AlignTop | Qt::AlignLeft); // a wide window leaves room right, not between
     for (std::size_t i = 0; i < kModuleCount; ++i)
-        m_modules[i] = MakeModuleBox(comparison.modules[i], panels);
-    layout->addWidget(panels);
-    layout->addStretch(1);
-    LayOut();
+        m_modules[i] = MakeModuleBox(comparison.modules[i], m_panels);
+    LayOut(kMostColumns);
+    m_scroll->setWidget(m_panels);
+    layout->addWidget(m_scroll, 1);
+    resize(WholeSize(kMostColumns));
 }
 
 void CompareWindow::ShowOnlyDifferences(bool only) {
     if (m_onlyDifferences->isChecked() != only)
         m_onlyDifferences->setChecked(only); // comes back here through the signal
     else
-        LayOut();
+        LayOut(m_columns);
+}
+
+QSize CompareWindow::WholeSize(int columns) {
+    const int shown = m_columns;
+    LayOut(columns);
+    const QSize panels = m_grid->sizeHint();
+    LayOut(shown);
+    const QMargins margins = layout()->contentsMargins();
+    return {margins.left() + panels.width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                margins.right(),
+            margins.top() + m_header->sizeHint().height() + layout()->spacing() + panels.height() +
+                margins.bottom()};
+}
+
+int CompareWindow::ModuleWidth() const {
+    int width = 0;
+    for (const QWidget *box : m_modules)
+        width = std::max(width, box->sizeHint().width());
+    return width;
+}
+
+// As many columns as the scroll area's width takes beside the room of its scroll bar, so that the
+// count does not change as the bar comes and goes.
+int CompareWindow::ColumnsForWidth(int width) const {
+    const int spacing = m_grid->horizontalSpacing();
+    const int room = width - style()->pixelMetric(QStyle::PM_ScrollBarExtent) + spacing;
+    return std::clamp(room / (ModuleWidth() + spacing), 1, kMostColumns);
 }
 
 // The shown modules fill the grid row by row in panel order.
-void CompareWindow::LayOut() {
+void CompareWindow::LayOut(int columns) {
+    m_columns = columns;
     const bool only = m_onlyDifferences->isChecked();
     for (QWidget *box : m_modules)
         m_grid->removeWidget(box);
@@ -163,11 +206,28 @@ void CompareWindow::LayOut() {
         const bool shown = !only || m_comparison.modules[i].differs;
         m_modules[i]->setVisible(shown);
         if (shown) {
-            m_grid->addWidget(m_modules[i], place / kColumns, place % kColumns, Qt::AlignTop | Qt::AlignLeft);
+            m_grid->addWidget(m_modules[i], place / columns, place % columns, Qt::AlignTop | Qt::AlignLeft);
             ++place;
         }
     }
-    adjustSize();
+    m_grid->invalidate();
+}
+
+void CompareWindow::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    const QMargins margins = layout()->contentsMargins();
+    const int columns = ColumnsForWidth(width() - margins.left() - margins.right());
+    if (columns != m_columns)
+        LayOut(columns);
+}
+
+void CompareWindow::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape || event->matches(QKeySequence::Close) ||
+        (event->key() == Qt::Key_W && event->modifiers() == Qt::ControlModifier)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace patchlens

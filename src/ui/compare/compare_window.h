@@ -2,7 +2,9 @@
 // Two patches side by side in the device's own vocabulary: for each module its lamp and its lines
 // in A and in B, the lines and lamps that differ marked in colour and with a sign that does not
 // depend on colour. The window holds its own copy of the comparison: what the main window loads
-// afterwards does not change it.
+// afterwards does not change it. The modules flow row by row into as many columns as the window's
+// width takes (five at most), and scroll when the window is too small to show them all: it fits
+// any screen, and never hides a module. Escape and Ctrl+W close it.
 
 #include <QString>
 #include <QWidget>
@@ -13,6 +15,7 @@
 class QCheckBox;
 class QGridLayout;
 class QLabel;
+class QScrollArea;
 
 namespace patchlens {
 
@@ -35,13 +38,31 @@ public:
     // "Show only differences": hides the modules that show the same in both patches.
     void ShowOnlyDifferences(bool only);
 
+    // The inner size that shows every module in `columns` columns without scrolling (but for the
+    // room of a scroll bar). The grid is laid out for the measure, then as it was.
+    QSize WholeSize(int columns);
+    // The columns the modules are shown in now.
+    int columns() const { return m_columns; }
+
+    static constexpr int kMostColumns = 5; // modules a row, as the front panel has them
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
-    void LayOut();
+    void LayOut(int columns);
+    int ColumnsForWidth(int width) const;
+    int ModuleWidth() const;
 
     PatchComparison m_comparison;
     std::array<QWidget *, kModuleCount> m_modules{};
+    QWidget *m_header = nullptr;
+    QScrollArea *m_scroll = nullptr;
+    QWidget *m_panels = nullptr;
     QGridLayout *m_grid = nullptr;
     QCheckBox *m_onlyDifferences = nullptr;
+    int m_columns = kMostColumns;
 };
 
 } // namespace patchlens

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFrame>
@@ -184,7 +185,7 @@ void MainWindow::ShowPatch() {
 void MainWindow::LoadPatchFile(const std::filesystem::path &path) {
     const LoadOutcome outcome = patchlens::LoadPatchFile(m_patch, path);
     if (outcome.decode.accepted)
-        m_shownPath = path;
+        m_shown = ShownPatch{path, m_patch.text.bytes, outcome.readError};
     m_patchLabel->SetFullText(QStringLiteral("Patch: ") + PathToQString(path));
     ShowPatch();
     if (outcome.tooLarge)
@@ -194,14 +195,33 @@ void MainWindow::LoadPatchFile(const std::filesystem::path &path) {
         m_dialogs.ShowMessage(this, MessageText(outcome.decode.message));
 }
 
+namespace {
+
+bool SameFile(const std::filesystem::path &x, const std::filesystem::path &y) {
+    std::error_code ec;
+    return x.lexically_normal() == y.lexically_normal() || std::filesystem::equivalent(x, y, ec);
+}
+
+} // namespace
+
 void MainWindow::ComparePatchFile(const std::filesystem::path &other) {
-    if (!m_patch.loaded) {
+    if (!m_shown) {
         m_dialogs.ShowMessage(this, QStringLiteral("First Load a Patch!"));
         return;
     }
-    const FreshPatch a = DecodeFresh(m_shownPath);
+    std::erase_if(m_comparisons, [](const OpenComparison &open) { return open.window.isNull(); });
+    for (const OpenComparison &open : m_comparisons)
+        if (SameFile(open.a, m_shown->path) && SameFile(open.b, other)) {
+            open.window->setWindowState(open.window->windowState() & ~Qt::WindowMinimized);
+            open.window->raise();
+            open.window->activateWindow();
+            return;
+        }
+    FreshPatch a = DecodeFresh(m_shown->path, m_shown->bytes);
+    a.outcome.readOk = m_shown->readError.empty();
+    a.outcome.readError = m_shown->readError;
     const FreshPatch b = DecodeFresh(other);
-    for (const FreshPatch *side : {&a, &b}) {
+    for (const FreshPatch *side : {static_cast<const FreshPatch *>(&a), &b}) {
         if (side->usable())
             continue;
         const LoadOutcome &outcome = side->outcome;
@@ -214,15 +234,31 @@ void MainWindow::ComparePatchFile(const std::filesystem::path &other) {
     auto *window = new CompareWindow(ComparePatches(a.patch, b.patch),
                                      {PathToQString(a.patch.path), ToQString(a.patch.name)},
                                      {PathToQString(b.patch.path), ToQString(b.patch.name)}, this);
+    const QRect list(m_patchList->mapToGlobal(QPoint(0, 0)), m_patchList->size());
+    std::vector<QPoint> taken;
+    for (const OpenComparison &open : m_comparisons)
+        taken.push_back(OuterTopLeft(open.window));
+    const QRect area =
+        screen() != nullptr ? screen()->availableGeometry() : QRect(QPoint(0, 0), window->size());
+    // Two columns at least: narrower, the window had better cover the list.
+    PlaceOuterRect(window, [window, area, list, taken](QMargins frame) {
+        std::vector<QSize> sizes;
+        for (int columns = CompareWindow::kMostColumns; columns >= 2; --columns)
+            sizes.push_back(window->WholeSize(columns).grownBy(frame));
+        return ChooseOuterRect(area, sizes, list, taken);
+    });
+    m_comparisons.push_back({m_shown->path, other, window});
     window->show();
-    if (const QScreen *screen = this->screen()) { // centred, over the main window
-        const QRect available = screen->availableGeometry();
-        window->move(available.x() + std::max(0, (available.width() - window->frameGeometry().width()) / 2),
-                     available.y() +
-                         std::max(0, (available.height() - window->frameGeometry().height()) / 2));
-    }
     window->raise();
     window->activateWindow();
+}
+
+std::vector<CompareWindow *> MainWindow::compareWindows() const {
+    std::vector<CompareWindow *> open;
+    for (const OpenComparison &comparison : m_comparisons)
+        if (!comparison.window.isNull())
+            open.push_back(comparison.window);
+    return open;
 }
 
 void MainWindow::PrintPatch() {
@@ -297,6 +333,12 @@ void MainWindow::showEvent(QShowEvent *event) {
         return;
     m_placed = true;
     PlaceOuterTopLeft(this, CentredTopLeft());
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    for (CompareWindow *window : compareWindows())
+        window->close();
+    QMainWindow::closeEvent(event);
 }
 
 QPoint MainWindow::CentredTopLeft() const {

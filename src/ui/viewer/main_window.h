@@ -3,10 +3,12 @@
 // status bar. It owns the one Patch of the run and mirrors it into its widgets.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "patch/decode.h"
 #include "settings/settings_file.h"
@@ -21,6 +23,7 @@ class QPushButton;
 
 namespace patchlens {
 
+class CompareWindow;
 class Dialogs;
 class HelpKeyFilter;
 class LibraryCommands;
@@ -56,8 +59,13 @@ public:
     // A dropped or given file is loaded as if chosen in the open dialog; a folder is listed.
     void OpenPath(const std::filesystem::path &path);
     // Compares the patch on screen with the file in a compare window of its own; both are decoded
-    // afresh, and nothing in this window changes.
+    // afresh (the patch on screen from the bytes it was shown from, not from its file again), and
+    // nothing in this window changes. The window goes where it covers the patch list least, clear
+    // of the compare windows open; the same two files compared again bring their window to the
+    // front instead.
     void ComparePatchFile(const std::filesystem::path &other);
+    // The compare windows open, oldest first.
+    std::vector<CompareWindow *> compareWindows() const;
     // Selects the patch list's first entry and loads it; nothing when the list is empty.
     void LoadFirstListedPatch();
 
@@ -90,6 +98,8 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // Closes every compare window with this one.
+    void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -103,7 +113,19 @@ private:
     Dialogs &m_dialogs;
     ProgramPaths m_paths;
     Patch m_patch;
-    std::filesystem::path m_shownPath; // the file whose patch is on screen (a refused one is not)
+    // The patch on screen (a refused one is not): its file, the bytes it was decoded from, and why
+    // the file could not be read (it then shows as the empty patch).
+    struct ShownPatch {
+        std::filesystem::path path;
+        std::string bytes;
+        std::string readError;
+    };
+    std::optional<ShownPatch> m_shown;
+    struct OpenComparison {
+        std::filesystem::path a, b;
+        QPointer<CompareWindow> window; // null once closed
+    };
+    std::vector<OpenComparison> m_comparisons;
     ViewerSettings m_settings;
     std::optional<std::string> m_storedSettings; // default.ini as read or last written
     bool m_placed = false;
