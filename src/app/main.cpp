@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "compare/compare_window.h"
 #include "compare/patch_compare.h"
 #include "image/patch_picture.h"
 #include "patch_dump.h"
@@ -96,7 +97,7 @@ int RunSheetPdf(int argc, char **argv, const patchlens::CommandLine &command) {
     return status;
 }
 
-// --image: the picture "Save Image..." writes, without a window on a screen.
+// --image and --compare-image: the pictures "Save Image..." writes, without a window on a screen.
 int RunImage(int argc, char **argv, const patchlens::CommandLine &command) {
     const patchlens::ByteOutput byteOutput;
     if (const int refused = patchlens::CheckImageOutput(command, std::cerr); refused != 0)
@@ -109,18 +110,30 @@ int RunImage(int argc, char **argv, const patchlens::CommandLine &command) {
     });
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion"))); // the viewer's look
-    const std::string &file = command.files.front();
-    const patchlens::FreshPatch fresh = patchlens::DecodeFresh(patchlens::PathFromBytes(file));
-    if (patchlens::ReportLoadTrouble(std::cerr, file, fresh.outcome)) {
+    std::vector<patchlens::FreshPatch> patches;
+    bool usable = true;
+    for (const std::string &file : command.files) {
+        patches.push_back(patchlens::DecodeFresh(patchlens::PathFromBytes(file)));
+        usable = !patchlens::ReportLoadTrouble(std::cerr, file, patches.back().outcome) && usable;
+    }
+    if (!usable) {
         std::cerr << patchlens::VisibleText(command.imageFile) << ": not written\n";
         return 1;
     }
-    patchlens::PatchPicture picture;
-    picture.Show(patchlens::PathToQString(fresh.patch.path.filename()), patchlens::ToQString(fresh.patch.name),
-                 fresh.patch.panels);
+    QImage picture;
+    if (command.mode == patchlens::CommandLine::Mode::Image) {
+        const patchlens::Patch &patch = patches.front().patch;
+        patchlens::PatchPicture board;
+        board.Show(patchlens::PathToQString(patch.path.filename()), patchlens::ToQString(patch.name), patch.panels);
+        picture = board.Render(command.imageScale);
+    } else {
+        const patchlens::Patch &a = patches[0].patch, &b = patches[1].patch;
+        picture = patchlens::CompareWindow::Picture(
+            patchlens::ComparePatches(a, b), {patchlens::PathToQString(a.path), patchlens::ToQString(a.name)},
+            {patchlens::PathToQString(b.path), patchlens::ToQString(b.name)}, false, command.imageScale);
+    }
     const QString output = patchlens::PathToQString(patchlens::PathFromBytes(command.imageFile));
-    const QString error = patchlens::SavePng(picture.Render(command.imageScale), output);
-    if (!error.isEmpty()) {
+    if (const QString error = patchlens::SavePng(picture, output); !error.isEmpty()) {
         std::cerr << patchlens::VisibleText(command.imageFile) << ": " << error.toStdString() << '\n';
         return 1;
     }
@@ -163,7 +176,8 @@ int main(int argc, char **argv) {
         patchlens::UseStartingConsole();
     if (command.mode == patchlens::CommandLine::Mode::SheetPdf)
         return RunSheetPdf(argc, argv, command);
-    if (command.mode == patchlens::CommandLine::Mode::Image)
+    if (command.mode == patchlens::CommandLine::Mode::Image ||
+        command.mode == patchlens::CommandLine::Mode::CompareImage)
         return RunImage(argc, argv, command);
     if (command.mode != patchlens::CommandLine::Mode::Viewer || !patchlens::HasDisplay())
         return patchlens::RunToStandardOutput(command);

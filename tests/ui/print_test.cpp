@@ -20,6 +20,7 @@
 #include <QClipboard>
 #include <QLabel>
 
+#include "compare/compare_window.h"
 #include "image/patch_picture.h"
 #include "print/sheet_printer.h"
 #include "ui_test_support.h"
@@ -365,6 +366,38 @@ private slots:
         QVERIFY(!QFile::exists(refused));
         QCOMPARE(ReadBytes(DataFolder() / "newer.rp350p"), std::string("x\r\n<R SchemaVersion=\"1.3\">\r\n"));
         QCOMPARE(run({"--image", png, "--scale", "9", sample}).first, 2);
+    }
+
+    // The compare window's picture: whole in five columns at any window size, saved and copied
+    // from the window, and the same from `--compare-image`.
+    void theComparisonIsSharedAsAPictureToo() {
+        MainWindow &window = Window();
+        const auto a = kSamples / "Clean Lead.rp350p", b = kSamples / "Metal Rhythm.rp350p";
+        window.LoadPatchFile(a);
+        window.ComparePatchFile(b);
+        CompareWindow *compare = window.findChild<CompareWindow *>();
+        QVERIFY(compare != nullptr);
+        compare->resize(300, 200); // scrolls on screen; the picture does not
+        const QImage picture = compare->Picture(1);
+        QCOMPARE(compare->Picture(2).size(), picture.size() * 2);
+        QVERIFY2(picture.width() > 5 * 200 && picture.height() > 3 * 120,
+                 qPrintable(QStringLiteral("%1 x %2").arg(picture.width()).arg(picture.height())));
+
+        const QString png = PathToQString(DataFolder() / "compared.png");
+        Dialogs().imageAnswers = {png};
+        Find<QAction>("compareSaveImageAction")->trigger();
+        QCOMPARE(Dialogs().imageRequests, QStringList{PathToQString(kSamples / "Clean Lead vs Metal Rhythm.png")});
+        QCOMPARE(QImage(png).convertToFormat(QImage::Format_RGB32), compare->Picture(2));
+        QGuiApplication::clipboard()->clear();
+        compare->findChild<QAction *>(QStringLiteral("compareCopyImageAction"))->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), compare->Picture(2));
+
+        QProcess patchlens;
+        patchlens.start(QStringLiteral(PATCHLENS_BINARY),
+                        {"--compare-image", png, "--scale", "1", PathToQString(a), PathToQString(b)});
+        patchlens.waitForFinished(30000);
+        QCOMPARE(patchlens.exitCode(), 0);
+        QCOMPARE(QImage(png).convertToFormat(QImage::Format_RGB32), picture);
     }
 
     void onRowsPrintBlackAndOffRowsGrey() {

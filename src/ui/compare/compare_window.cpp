@@ -1,7 +1,10 @@
 #include "compare/compare_window.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -113,7 +116,7 @@ ElidedLabel *MakeSideLabel(const char *objectName, const QString &letter, const 
 } // namespace
 
 CompareWindow::CompareWindow(const PatchComparison &comparison, const Side &a, const Side &b, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_comparison(comparison) {
+    : QWidget(parent, Qt::Window), m_comparison(comparison), m_a(a), m_b(b) {
     setObjectName(QStringLiteral("compareWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -159,6 +162,54 @@ CompareWindow::CompareWindow(const PatchComparison &comparison, const Side &a, c
     m_scroll->setWidget(m_panels);
     layout->addWidget(m_scroll, 1);
     resize(WholeSize(kMostColumns));
+
+    auto *saveImage = new QAction(QStringLiteral("Save Image..."), this);
+    saveImage->setObjectName(QStringLiteral("compareSaveImageAction"));
+    saveImage->setShortcut(QKeySequence::Save);
+    connect(saveImage, &QAction::triggered, this, &CompareWindow::saveImageRequested);
+    auto *copyImage = new QAction(QStringLiteral("Copy Image"), this);
+    copyImage->setObjectName(QStringLiteral("compareCopyImageAction"));
+    copyImage->setShortcut(QKeySequence::Copy);
+    connect(copyImage, &QAction::triggered, this, &CompareWindow::CopyImage);
+    addActions({copyImage, saveImage});
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+QImage CompareWindow::Picture(const PatchComparison &comparison, const Side &a, const Side &b,
+                              bool onlyDifferences, qreal scale) {
+    CompareWindow window(comparison, a, b);
+    window.setAttribute(Qt::WA_DontShowOnScreen);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.m_onlyDifferences->hide(); // a control, not part of the comparison
+    window.m_onlyDifferences->setChecked(onlyDifferences);
+    window.m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    window.m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    window.show(); // polished, so that the sizes below are those of the fonts and style in use
+    // Exactly the room of the five columns: no scroll bar, nothing cut.
+    window.LayOut(kMostColumns);
+    const QSize panels = window.m_grid->sizeHint();
+    const QMargins margins = window.layout()->contentsMargins();
+    const int width = std::max(panels.width(), window.m_header->sizeHint().width());
+    window.resize(margins.left() + width + margins.right(), margins.top() + window.m_header->sizeHint().height() +
+                                                               window.layout()->spacing() + panels.height() +
+                                                               margins.bottom());
+    window.LayOut(kMostColumns); // the resize chose its columns by the width; five it is
+    window.layout()->activate();
+    scale = std::clamp(scale, 1.0, 8.0);
+    QImage image((QSizeF(window.size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(window.palette().color(QPalette::Window));
+    window.render(&image);
+    image.setDevicePixelRatio(1);
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage CompareWindow::Picture(qreal scale) const {
+    return Picture(m_comparison, m_a, m_b, m_onlyDifferences->isChecked(), scale);
+}
+
+void CompareWindow::CopyImage() {
+    QGuiApplication::clipboard()->setImage(Picture(2));
 }
 
 void CompareWindow::ShowOnlyDifferences(bool only) {

@@ -6,6 +6,7 @@
 // width takes (five at most), and scroll when the window is too small to show them all: it fits
 // any screen, and never hides a module. Escape and Ctrl+W close it.
 
+#include <QImage>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -38,6 +39,15 @@ public:
     // "Show only differences": hides the modules that show the same in both patches.
     void ShowOnlyDifferences(bool only);
 
+    // The comparison as a picture to share: the files, the summary and the modules shown, marks
+    // included, whole in five columns whatever the window's size, at `scale` pixels per pixel
+    // (plain pixels). Drawn by a compare window of its own that is never on a screen.
+    static QImage Picture(const PatchComparison &comparison, const Side &a, const Side &b, bool onlyDifferences,
+                          qreal scale);
+    QImage Picture(qreal scale) const;
+    // "Copy Image" (Ctrl+C, or the context menu): the picture on the clipboard.
+    void CopyImage();
+
     // The inner size that shows every module in `columns` columns without scrolling (but for the
     // room of a scroll bar). The grid is laid out for the measure, then as it was.
     QSize WholeSize(int columns);
@@ -45,6 +55,10 @@ public:
     int columns() const { return m_columns; }
 
     static constexpr int kMostColumns = 5; // modules a row, as the front panel has them
+
+signals:
+    // "Save Image..." (Ctrl+S, or the context menu): the owner asks where and writes Picture().
+    void saveImageRequested();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -56,6 +70,7 @@ private:
     int ModuleWidth() const;
 
     PatchComparison m_comparison;
+    Side m_a, m_b;
     std::array<QWidget *, kModuleCount> m_modules{};
     QWidget *m_header = nullptr;
     QScrollArea *m_scroll = nullptr;

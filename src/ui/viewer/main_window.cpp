@@ -234,6 +234,13 @@ void MainWindow::ComparePatchFile(const std::filesystem::path &other) {
     auto *window = new CompareWindow(ComparePatches(a.patch, b.patch),
                                      {PathToQString(a.patch.path), ToQString(a.patch.name)},
                                      {PathToQString(b.patch.path), ToQString(b.patch.name)}, this);
+    connect(window, &CompareWindow::saveImageRequested, this, [this, window, a = a.patch.path, b = b.patch.path] {
+        std::filesystem::path suggested = a.parent_path() / a.stem();
+        suggested += " vs ";
+        suggested += b.stem();
+        suggested += ".png";
+        SavePicture(window->Picture(kSharedImageScale), suggested, {a, b});
+    });
     const QRect list(m_patchList->mapToGlobal(QPoint(0, 0)), m_patchList->size());
     std::vector<QPoint> taken;
     for (const OpenComparison &open : m_comparisons)
@@ -293,17 +300,17 @@ void MainWindow::SaveImage() {
     }
     std::filesystem::path suggested = m_patch.path;
     suggested.replace_extension(".png");
+    SavePicture(PatchImage(kSharedImageScale), suggested, {m_patch.path});
+}
+
+void MainWindow::SavePicture(const QImage &picture, const std::filesystem::path &suggested,
+                             const std::vector<std::filesystem::path> &inputs) {
     const QString chosen = m_dialogs.ChooseImageFile(this, PathForDialog(suggested));
     if (chosen.isEmpty())
         return;
     // A picture never takes the place of a patch file.
-    const std::string refusal = OutputRefusal(PathFromQString(chosen), {m_patch.path}, "a picture");
-    if (!refusal.empty()) {
-        m_dialogs.ShowMessage(this, chosen + QStringLiteral("\nis not written: ") + ToQString(refusal) +
-                                        QLatin1Char('.'));
-        return;
-    }
-    const QString error = SavePng(PatchImage(kSharedImageScale), chosen);
+    const std::string refusal = OutputRefusal(PathFromQString(chosen), inputs, "a picture");
+    const QString error = !refusal.empty() ? ToQString(refusal) : SavePng(picture, chosen);
     if (!error.isEmpty())
         m_dialogs.ShowMessage(this, chosen + QStringLiteral("\nis not written: ") + error + QLatin1Char('.'));
 }

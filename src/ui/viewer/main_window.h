@@ -80,6 +80,10 @@ public:
     QImage PatchImage(qreal scale) const;
     void SaveImage();
     void CopyImage();
+    // The save dialog for a picture (suggesting `suggested`), then the PNG, never over one of
+    // `inputs`; a failed write is reported.
+    void SavePicture(const QImage &picture, const std::filesystem::path &suggested,
+                     const std::vector<std::filesystem::path> &inputs);
 
     // F1: the help file in the program folder when there is one and the system can show it,
     // else the built-in help.
