@@ -112,11 +112,14 @@ build-windows:
 # The Windows zip, build/windows-package/Patchlens-VERSION-windows-x64.zip (patchlens.exe and
 # patchlens.com, the Qt and runtime DLLs, the manual, the READMEs, the licences), then checked the
 # way a user gets it: unzipped into a fresh wine prefix, its dumps against the Linux build's, its
-# window on Xvfb with openbox with a library beside it (tools/check-windows-package.sh).
+# window on Xvfb with openbox with a library beside it (tools/check-windows-package.sh). Then the
+# installer of the same files, Patchlens-VERSION-setup.exe (NSIS), installed over an older one,
+# opened through its file type, uninstalled, in a fresh prefix (tools/check-windows-installer.sh).
 package-windows: build build-windows
-	tools/install-debian-packages.sh zip unzip binutils-mingw-w64-x86-64
+	tools/install-debian-packages.sh zip unzip binutils-mingw-w64-x86-64 nsis
 	tools/package-windows.sh build/windows build/windows-package
 	tools/check-windows-package.sh "" $(PATCHLENS)
+	tools/check-windows-installer.sh
 
 clean:
 	rm -rf build

@@ -6,7 +6,9 @@
 # writes OUT_DIR/Patchlens-VERSION-windows-x64.zip, holding one folder Patchlens-VERSION-windows-x64:
 # patchlens.exe and patchlens.com, the DLLs they load (found by following the imports into the Qt
 # kit and the compiler's runtime), the Windows platform plugin, the manual, the READMEs and the
-# licences. The last line printed is the zip's path. tools/check-windows-package.sh checks it.
+# licences; and OUT_DIR/Patchlens-VERSION-setup.exe, the installer of the same files
+# (tools/make-windows-installer.sh). The last line printed is the zip's path.
+# tools/check-windows-package.sh checks the zip, tools/check-windows-installer.sh the installer.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -75,6 +77,7 @@ $mingw-strip --strip-all "$stage/patchlens.exe" "$stage/patchlens.com"
 $mingw-strip --strip-unneeded "$stage"/*.dll "$stage"/platforms/*.dll
 
 cp "$root/src/ui/help/manual.html" "$root/README.md" "$stage/"
+sed 's/$/\r/' "$root/LICENSE" > "$stage/LICENSE.txt"
 sed -e "s/@VERSION@/$version/g" -e "s/@QT_VERSION@/$qt_version/g" -e "s/@QT_DEBIAN_VERSION@/$qt_debian_version/g" \
     "$root/data/windows/README.txt" | sed 's/$/\r/' > "$stage/README.txt"
 
@@ -119,4 +122,7 @@ find "$stage" -exec touch -h -t "$stamp_time" {} +
 (cd "$out" && find "$name" | LC_ALL=C sort | zip -q -X -9 -@ "$name.zip")
 echo "Contents:"
 unzip -l "$out/$name.zip" | sed 's/^/  /'
+# The installer of the same files (tools/check-windows-installer.sh checks it).
+"$here/make-windows-installer.sh" "$stage" "$out/Patchlens-$version-setup.exe" "$version" >/dev/null
+echo "Installer: $out/Patchlens-$version-setup.exe ($(stat -c %s "$out/Patchlens-$version-setup.exe") bytes)"
 echo "$out/$name.zip"

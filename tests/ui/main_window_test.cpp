@@ -380,6 +380,21 @@ private slots:
         QCOMPARE(std::distance(std::filesystem::directory_iterator(program), {}), 2);
     }
 
+    // The installer's uninstaller removes only what it installed: an installed program keeps
+    // nothing in its folder, even where it could write there; an older library there is copied.
+    void anInstalledProgramKeepsItsFilesInTheUserFolder() {
+        QTemporaryDir folder;
+        const auto root = PathFromQString(folder.path());
+        const auto installed = root / "installed";
+        std::filesystem::create_directories(installed);
+        WriteBytes(installed / kInstallationMarkerName, "");
+        WriteBytes(installed / "LibraryRP350.dat", "Wah,Cry,CRYWAH,,,,,,\r\n");
+        const ProgramPaths paths = ChooseProgramPaths(installed, root / "user");
+        QCOMPARE(PathBytes(paths.dataFolder), PathBytes(root / "user"));
+        QCOMPARE(ReadBytes(root / "user" / "LibraryRP350.dat"), std::string("Wah,Cry,CRYWAH,,,,,,\r\n"));
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(installed), {}), 2);
+    }
+
     void defaultIniIsWrittenOnlyWhenAFolderChangesAndStaleWritesAreCleared() {
         const auto stale = DataFolder() / ".default.ini.tmp-12345";
         WriteBytes(stale, "half a write");

@@ -26,7 +26,9 @@ bool CanCreateFilesIn(const std::filesystem::path &folder) {
 ProgramPaths ChooseProgramPaths(const std::filesystem::path &programFolder,
                                 const std::filesystem::path &userDataFolder) {
     ProgramPaths paths{programFolder, programFolder, {}};
-    if (CanCreateFilesIn(programFolder))
+    std::error_code ec;
+    const bool installed = std::filesystem::exists(programFolder / kInstallationMarkerName, ec);
+    if (!installed && CanCreateFilesIn(programFolder))
         return paths;
     QDir().mkpath(PathForDialog(userDataFolder));
     paths.dataFolder = userDataFolder;

@@ -7,6 +7,11 @@
 
 namespace patchlens {
 
+// The file the Windows installer puts beside the program: an installed program keeps its files in
+// the per-user folder even where it could write its own folder (run as administrator, say), so that
+// the uninstaller, which removes only what it installed, never meets the user's library.
+inline constexpr const char *kInstallationMarkerName = "Patchlens-installed.txt";
+
 struct ProgramPaths {
     std::filesystem::path
         programFolder;                // the executable's folder: the help file, the folder picker's default
@@ -22,7 +27,8 @@ struct ProgramPaths {
 ProgramPaths FindProgramPaths();
 
 // The same choice for a given program folder and per-user data folder: the program folder when
-// a file can be created in it, else the data folder, created when needed. An installation's
+// a file can be created in it and it holds no installation marker, else the data folder, created
+// when needed. An installation's
 // default.ini and LibraryRP350.dat in a program folder the user cannot write are copied to the
 // data folder when it has none of its own, so that a library does not vanish from the screen;
 // the originals stay untouched.
