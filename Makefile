@@ -10,7 +10,7 @@ PATCHLENS := $(BUILD_DIR)/src/app/patchlens
 DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
 	qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
 	fonts-liberation poppler-utils desktop-file-utils shared-mime-info \
-	python3 xvfb xauth openbox xdotool imagemagick x11-utils
+	python3 xvfb xauth openbox xdotool imagemagick x11-utils appstream man-db
 
 .PHONY: all deps configure build test run bench bench-search bench-sheet screenshot clean
 
@@ -58,14 +58,16 @@ screenshot: build
 		samples "samples/Clean Lead.rp350p"
 
 # The Debian package, made by CPack from the build: build/package/patchlens_<version>-1_<arch>.deb.
-# `make test-package` installs it into this machine with apt-get (sudo when not root), checks the
-# installed program, the desktop entry and the file type, and removes it again; not part of
+# `make test-package` runs lintian on it (no error or warning allowed), installs it into this
+# machine with apt-get (sudo when not root), checks the installed program, its manual pages and
+# bash completion, the desktop entry and the file type, and removes it again; not part of
 # `make test`.
 PACKAGE_DIR := build/package
 VERSION := $(shell grep -o 'Patchlens VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 DEB := $(PACKAGE_DIR)/patchlens_$(VERSION)-1_$(shell dpkg --print-architecture).deb
 PACKAGE_DEBIAN_PACKAGES := dpkg-dev file
-PACKAGE_TEST_DEBIAN_PACKAGES := xdg-utils libfile-mimeinfo-perl desktop-file-utils shared-mime-info poppler-utils
+PACKAGE_TEST_DEBIAN_PACKAGES := xdg-utils libfile-mimeinfo-perl desktop-file-utils shared-mime-info poppler-utils \
+	lintian man-db appstream
 
 .PHONY: package test-package
 package: build

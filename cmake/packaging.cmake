@@ -8,13 +8,32 @@
 
 include(GNUInstallDirs)
 
-set(PATCHLENS_PACKAGE_MAINTAINER "Patchlens maintainers <maintainers@users.noreply.c-seed-9ff2a527.example>"
+# The project has no mail address of its own: the Maintainer names the project and gives an
+# address that plainly receives no mail (.example is reserved, RFC 2606). The changelog's entries
+# are signed the same way.
+set(PATCHLENS_PACKAGE_MAINTAINER "Patchlens developers <patchlens@users.noreply.patchlens.example>"
     CACHE STRING "The Maintainer field of the Debian package")
 
-# The licence, once the project has one, is the package's copyright file.
-if(EXISTS "${PROJECT_SOURCE_DIR}/LICENSE")
-  install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/patchlens RENAME copyright)
+# The copyright file in Debian's machine-readable form (the licence, GPL-3+, and where Qt's licence
+# and source are), and the Debian changelog, gzipped as Debian ships it (-9 -n: no name or time
+# inside). The changelog's newest entry must be this package's version.
+set(debian_changelog ${PROJECT_SOURCE_DIR}/data/debian/changelog)
+file(STRINGS ${debian_changelog} changelog_top LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^patchlens \\(${PROJECT_VERSION}-1\\) ")
+  message(FATAL_ERROR "data/debian/changelog begins with '${changelog_top}': add an entry for ${PROJECT_VERSION}-1")
 endif()
+find_program(PATCHLENS_GZIP gzip REQUIRED)
+set(gzipped_changelog ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog.Debian.gz)
+add_custom_command(OUTPUT ${gzipped_changelog}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/debian
+                   COMMAND ${PATCHLENS_GZIP} -9 -n -c ${debian_changelog} > ${gzipped_changelog}
+                   DEPENDS ${debian_changelog} VERBATIM)
+add_custom_target(patchlens_debian_changelog ALL DEPENDS ${gzipped_changelog})
+install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright ${gzipped_changelog}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/patchlens)
+# What lintian is told to leave, each with the reason it is right (data/debian/lintian-overrides).
+install(FILES ${PROJECT_SOURCE_DIR}/data/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME patchlens)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME patchlens)

@@ -1,7 +1,8 @@
 #!/bin/sh
 #   package_test.sh DEB
-# Installs the Debian package with apt-get and checks Patchlens as a user and a desktop meet it (the
-# program and the window program, the desktop entry, the file type and what opens it), then removes
+# Runs lintian on the Debian package, installs it with apt-get and checks Patchlens as a user and a
+# desktop meet it (the program and the window program, the manual pages, the bash completion, the
+# desktop entry, the AppStream metadata, the file type and what opens it), then removes
 # and purges it and checks that nothing is left under /usr and the databases forget it. It changes
 # the machine, so ctest does not run it; `make test-package` does (as root, or with sudo). A
 # patchlens installed before is removed first; the package is gone at the end, whatever the outcome.
@@ -93,6 +94,13 @@ done
 dpkg-deb -c "$deb" | awk '{ print $2 }' | grep -v '^root/root$' && fail "files not owned by root"
 echo "$version: $depends"
 
+step "lintian"
+# Debian's own checker: any error or warning fails the test (infos and pedantic hints are shown).
+lintian --fail-on error,warning --info --display-info "$deb" > "$work/lintian.log" 2>&1 ||
+    fail "lintian finds errors or warnings: $(grep -v '^N:' "$work/lintian.log")"
+grep -e '^[EW]: ' "$work/lintian.log" && fail "lintian finds errors or warnings"
+grep -v -e '^N:' -e 'running with root privileges' "$work/lintian.log" || true
+
 step "a patchlens installed before is removed (not put back)"
 [ -z "$(state)" ] || apt_get purge -y patchlens
 
@@ -113,31 +121,75 @@ apt_get install -y "$deb"
 dpkg -L patchlens | sort > "$work/listed"
 
 step "the installed files"
-for file in bin/patchlens bin/patchlens-window share/applications/patchlens.desktop share/icons/hicolor/scalable/apps/patchlens.svg \
+for file in bin/patchlens bin/patchlens-window share/applications/example.patchlens.Patchlens.desktop share/icons/hicolor/scalable/apps/patchlens.svg \
     share/icons/hicolor/scalable/mimetypes/application-x-rp350-patch.svg share/mime/packages/patchlens.xml share/doc/patchlens/manual.html; do
     grep -qx "/usr/$file" "$work/listed" || fail "/usr/$file is not in the package"
 done
-if [ -f "$(dirname "$0")/../LICENSE" ]; then
-    [ -s /usr/share/doc/patchlens/copyright ] || fail "the package carries no copyright file"
-fi
+for file in share/man/man1/patchlens.1.gz share/man/man1/patchlens-window.1.gz share/metainfo/example.patchlens.Patchlens.metainfo.xml \
+    share/bash-completion/completions/patchlens share/doc/patchlens/copyright share/doc/patchlens/changelog.Debian.gz; do
+    grep -qx "/usr/$file" "$work/listed" || fail "/usr/$file is not in the package"
+done
+head -n 1 /usr/share/doc/patchlens/copyright | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "the copyright file is not in Debian's machine-readable format"
+grep -qx 'License: GPL-3+' /usr/share/doc/patchlens/copyright || fail "the copyright file does not give the GPL-3+"
+[ "$(dpkg-parsechangelog -l /usr/share/doc/patchlens/changelog.Debian.gz -S Version)" = "$version" ] ||
+    fail "the newest entry of changelog.Debian.gz is not $version"
 grep -v -e '^/usr$' -e '^/usr/' -e '^/\.$' "$work/listed" && fail "the package installs outside /usr"
 echo "$(wc -l < "$work/listed") paths, all under /usr"
 # The programs, the sheet through the window program, the desktop entry.
 run_installed "$(dirname "$0")/install_test.sh" --installed /usr || fail "the installation is not whole"
-[ "$(run_installed /usr/bin/patchlens --version)" = "patchlens $upstream" ] || fail "the program is not patchlens $upstream"
+run_installed /usr/bin/patchlens --version > "$work/version"
+[ "$(head -n 1 "$work/version")" = "patchlens $upstream" ] || fail "the program is not patchlens $upstream"
+grep -q '^License GPLv3+: GNU GPL version 3 or later' "$work/version" || fail "--version names no licence"
 run_installed /usr/bin/patchlens --dump "$sample" > "$work/dump" || fail "--dump failed"
 grep -qx 'Patch name: Clean Lead' "$work/dump" || fail "--dump does not show the patch's name"
 grep -q '^\[x\] PICKUP ' "$work/dump" || fail "--dump does not show the Pickup on"
 
+step "the manual pages"
+for page in patchlens patchlens-window; do
+    run_installed env MANWIDTH=80 man -P cat "$page" > "$work/$page.man" 2> "$work/man.err" || fail "man $page: $(cat "$work/man.err")"
+done
+# (man justifies its lines: words may stand apart by more than one space.)
+grep -Eq '^ *patchlens +- +view +DigiTech +RP350 +patch +files' "$work/patchlens.man" || fail "man patchlens shows no NAME: $(head -5 "$work/patchlens.man")"
+for heading in SYNOPSIS OPTIONS 'EXIT STATUS' FILES EXAMPLES; do
+    grep -qx "$heading" "$work/patchlens.man" || fail "man patchlens has no $heading"
+done
+grep -Eq -- '--sheet-pdf +OUT.pdf' "$work/patchlens.man" || fail "man patchlens does not describe --sheet-pdf"
+grep -Eq '^ *patchlens-window +- ' "$work/patchlens-window.man" || fail "man patchlens-window shows no NAME"
+
+step "the bash completion"
+# What bash offers for the last word: the completion as bash-completion loads it, called as bash
+# calls it (COMP_WORDS and COMP_CWORD set), its COMPREPLY one a line.
+completions() {
+    run_installed bash -c '. /usr/share/bash-completion/completions/patchlens
+        complete -p patchlens | grep -q -- "-F _patchlens patchlens$" || exit 3
+        COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _patchlens "$1" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+        printf "%s\n" "${COMPREPLY[@]}"' completion "$@"
+}
+expect_completions() {
+    words=$1
+    expected=$2
+    shift 2
+    got=$(completions "$@") || fail "the completion fails for: $words"
+    [ "$got" = "$expected" ] || fail "bash completes '$words' to '$got', not '$expected'"
+}
+expect_completions 'patchlens --s' "$(printf '%s\n' --search --sheet-pdf)" patchlens --s
+expect_completions 'patchlens --search x --module ' "$(printf '%s\n' Compressor Distortion Chorus/Fx Delay Reverb)" \
+    patchlens --search x --module ''
+expect_completions 'patchlens --module Chorus/Fx --model Trig\ P' 'Trig\ Phaser' patchlens --module Chorus/Fx --model 'Trig\ P'
+expect_completions 'patchlens --module Delay --model D' "$(printf '%s\n' DM-2 Digital)" patchlens --module Delay --model D
+expect_completions 'patchlens --module Wah --model ' "" patchlens --module Wah --model ''
+expect_completions 'patchlens --model Tw' 'Twin\ Reverb' patchlens --search x --module Reverb --model Tw
+
 step "the MIME and desktop databases"
 grep -qx 'application/x-rp350-patch:\*\.rp350p' /usr/share/mime/globs || fail "/usr/share/mime/globs has no *.rp350p"
 [ -f /usr/share/mime/application/x-rp350-patch.xml ] || fail "the MIME database has no application/x-rp350-patch"
-grep -q '^application/x-rp350-patch=\(.*;\)\{0,1\}patchlens\.desktop;' /usr/share/applications/mimeinfo.cache ||
-    fail "the desktop database does not know that patchlens.desktop opens application/x-rp350-patch"
+grep -q '^application/x-rp350-patch=\(.*;\)\{0,1\}example\.patchlens\.Patchlens\.desktop;' /usr/share/applications/mimeinfo.cache ||
+    fail "the desktop database does not know that example.patchlens.Patchlens.desktop opens application/x-rp350-patch"
 type=$(xdg_mime query filetype "$sample")
 [ "$type" = application/x-rp350-patch ] || fail "xdg-mime takes $sample for $type"
 opener=$(xdg_mime query default application/x-rp350-patch)
-[ "$opener" = patchlens.desktop ] || fail "xdg-mime opens application/x-rp350-patch with '$opener'"
+[ "$opener" = example.patchlens.Patchlens.desktop ] || fail "xdg-mime opens application/x-rp350-patch with '$opener'"
 
 step "apt-get remove and purge patchlens"
 apt_get remove -y patchlens
@@ -155,7 +207,7 @@ left=$(our_files_under_usr | comm -13 "$work/before" -)
 grep -l 'application/x-rp350-patch' /usr/share/mime/globs /usr/share/mime/globs2 /usr/share/mime/types &&
     fail "the MIME database still lists application/x-rp350-patch"
 [ ! -e /usr/share/mime/application/x-rp350-patch.xml ] || fail "the MIME database still has application/x-rp350-patch"
-grep 'patchlens\.desktop' /usr/share/applications/mimeinfo.cache && fail "the desktop database still lists patchlens.desktop"
+grep 'example\.patchlens\.Patchlens\.desktop' /usr/share/applications/mimeinfo.cache && fail "the desktop database still lists example.patchlens.Patchlens.desktop"
 [ "$(xdg_mime query filetype "$sample")" != application/x-rp350-patch ] || fail "xdg-mime still knows application/x-rp350-patch"
 
 echo "package: $(basename "$deb") installed, checked, removed and purged"

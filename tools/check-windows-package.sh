@@ -6,7 +6,7 @@
 #
 # ZIP is by default the one tools/package-windows.sh writes for this version, LINUX_PATCHLENS the
 # program of build/default. It checks that
-# 1. patchlens.exe and patchlens.com print the version;
+# 1. patchlens.exe and patchlens.com print the version and the licence lines the Linux build prints;
 # 2. both dump the samples (text and JSON, and a file named outside ASCII) with the same bytes as
 #    the Linux build, apart from the path separators;
 # 3. on a virtual desktop (Xvfb with openbox) `patchlens.exe samples` opens its window with the
@@ -59,9 +59,12 @@ run() {
 }
 
 # --- 1. the version -----------------------------------------------------------------------------
+# The version line, then the same licence lines as the Linux build, byte for byte.
+"$linux" --version >"$work/version.linux"
+[ "$(head -n 1 "$work/version.linux")" = "patchlens $version" ] || fail "$linux is not patchlens $version"
 for program in patchlens.exe patchlens.com; do
     run "$program" --version >"$work/version.out" || fail "$program --version exits with $?"
-    printf 'patchlens %s\n' "$version" | cmp -s - "$work/version.out" ||
+    cmp -s "$work/version.linux" "$work/version.out" ||
         fail "$program --version printed: $(od -c "$work/version.out" | head -3)"
 done
 echo "--version: patchlens $version from patchlens.exe and patchlens.com"

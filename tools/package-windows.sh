@@ -5,10 +5,11 @@
 #
 # writes OUT_DIR/Patchlens-VERSION-windows-x64.zip, holding one folder Patchlens-VERSION-windows-x64:
 # patchlens.exe and patchlens.com, the DLLs they load (found by following the imports into the Qt
-# kit and the compiler's runtime), the Windows platform plugin, the manual, the READMEs and the
-# licences; and OUT_DIR/Patchlens-VERSION-setup.exe, the installer of the same files
-# (tools/make-windows-installer.sh). The last line printed is the zip's path.
-# tools/check-windows-package.sh checks the zip, tools/check-windows-installer.sh the installer.
+# kit and the compiler's runtime), the Windows platform plugin, the manual, the READMEs, Patchlens's
+# licence (LICENSE.txt) and those of the parts; and OUT_DIR/Patchlens-VERSION-setup.exe, the
+# installer of the same files (tools/make-windows-installer.sh). The last line printed is the
+# zip's path. tools/check-windows-package.sh checks the zip, tools/check-windows-installer.sh the
+# installer.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -28,7 +29,8 @@ fi
 qt_debian_version="$(sed -n '1s/^qt6-base //p' "$stamp")"        # 6.4.2+dfsg-10
 qt_version="$(printf '%s\n' "$qt_debian_version" | sed 's/[+~-].*//')" # 6.4.2
 qt_source="$cache/src/qt6-base-$qt_debian_version"
-for needed in "$build/src/app/patchlens.exe" "$build/src/app/patchlens.com" "$qt_source/LICENSES/LGPL-3.0-only.txt"; do
+for needed in "$build/src/app/patchlens.exe" "$build/src/app/patchlens.com" "$qt_source/LICENSES/LGPL-3.0-only.txt" \
+    "$root/LICENSE"; do
     if [ ! -f "$needed" ]; then
         echo "$needed is missing (build with the windows preset first)" >&2
         exit 1
@@ -77,10 +79,11 @@ $mingw-strip --strip-all "$stage/patchlens.exe" "$stage/patchlens.com"
 $mingw-strip --strip-unneeded "$stage"/*.dll "$stage"/platforms/*.dll
 
 cp "$root/src/ui/help/manual.html" "$root/README.md" "$stage/"
-sed 's/$/\r/' "$root/LICENSE" > "$stage/LICENSE.txt"
 sed -e "s/@VERSION@/$version/g" -e "s/@QT_VERSION@/$qt_version/g" -e "s/@QT_DEBIAN_VERSION@/$qt_debian_version/g" \
     "$root/data/windows/README.txt" | sed 's/$/\r/' > "$stage/README.txt"
 
+# Patchlens's own licence, at the top of the folder where a user looks for it.
+sed 's/$/\r/' "$root/LICENSE" > "$stage/LICENSE.txt"
 cp "$qt_source/LICENSES/LGPL-3.0-only.txt" "$qt_source/LICENSES/GPL-3.0-only.txt" "$stage/licences/"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licences/gcc-mingw-w64.txt"
 cp /usr/share/doc/mingw-w64-common/copyright "$stage/licences/mingw-w64.txt"

@@ -447,7 +447,7 @@ int RunMode(const CommandLine &command, std::ostream &out, std::ostream &err, bo
         out << UsageText();
         return 0;
     case CommandLine::Mode::Version:
-        out << "patchlens " << kVersionText << '\n';
+        out << "patchlens " << kVersionText << '\n' << kLicenceNotice;
         return 0;
     case CommandLine::Mode::Dump:
         return RunDump(command, out, err);

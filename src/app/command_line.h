@@ -10,6 +10,14 @@ namespace patchlens {
 
 inline constexpr const char *kVersionText = "1.21";
 
+// What --version says after the version: who holds the copyright, the licence, and that there is
+// no warranty.
+inline constexpr const char *kLicenceNotice =
+    "Copyright (C) 2026 the Patchlens developers.\n"
+    "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
 // The exit status when the output could not be written whole (a full disk, a closed pipe).
 inline constexpr int kOutputFailedStatus = 4;
 

@@ -218,6 +218,17 @@ TEST_F(DumpTest, WithoutADisplayAFolderIsListedInThePatchListsOrder) {
                                                "\xC3\x89t\xC3\xA9.rp350p"}));
 }
 
+TEST(CommandLineOutput, TheVersionNamesTheLicence) {
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunWithoutWindow(ParseCommandLine({"--version"}), out, err), 0);
+    EXPECT_EQ(out.str().substr(0, out.str().find('\n') + 1), std::string("patchlens ") + kVersionText + "\n");
+    EXPECT_NE(
+        out.str().find("\nLicense GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"),
+        std::string::npos);
+    EXPECT_EQ(err.str(), "");
+}
+
 // A full disk (or any output that cannot take what is written) is an error of its own.
 TEST(CommandLineOutput, AnOutputThatCannotBeWrittenIsAnError) {
     class Full : public std::streambuf {
