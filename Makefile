@@ -12,7 +12,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
 	fonts-liberation poppler-utils desktop-file-utils shared-mime-info \
 	python3 xvfb xauth openbox xdotool imagemagick x11-utils appstream man-db
 
-.PHONY: all deps configure build test run bench bench-search bench-sheet screenshot clean
+.PHONY: all deps configure build test run bench bench-search bench-sheet bench-startup screenshot clean
 
 all: build
 
@@ -50,6 +50,13 @@ bench-search: build
 # A collection PDF of 100 and of 500 patches: time per page and peak memory (/usr/bin/time -v).
 bench-sheet: build
 	PATCHLENS=$(PATCHLENS) bench/sheet_pdf_bench.sh
+
+# Start-up: process start to the window's map, `patchlens samples` against a Qt Widgets
+# hello-world, 21 runs each taking turns, on an Xvfb of its own with openbox and without.
+STARTUP_DEBIAN_PACKAGES := python3-xlib xvfb openbox
+bench-startup: build
+	tools/install-debian-packages.sh $(STARTUP_DEBIAN_PACKAGES)
+	/usr/bin/python3 bench/startup_bench.py --build $(BUILD_DIR)
 
 # The main window with a sample loaded, rendered offscreen to screenshots/main-window.png.
 screenshot: build

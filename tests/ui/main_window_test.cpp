@@ -2,6 +2,9 @@
 // platform, with the dialogs replaced by a recorder.
 
 #include <QCheckBox>
+#include <QDir>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,6 +18,7 @@
 #include "../core/unprivileged.h"
 #include "compare/compare_window.h"
 #include "library/library_file.h"
+#include "toolkit/fonts.h"
 #include "toolkit/window_frame.h"
 #include "ui_test_support.h"
 #include "viewer/module_panel_views.h"
@@ -129,6 +133,54 @@ private slots:
         QVERIFY(!amp->verticalScrollBar()->isVisible());
         QVERIFY(amp->visualItemRect(amp->item(5)).bottom() < amp->viewport()->height());
         QVERIFY(!window.panelViews().list(Module::Distortion)->isEnabled());
+    }
+
+    // The window's icon is its own, whatever an icon theme offers under that name: the themes are
+    // not searched at the start.
+    void theIconIsTheBuiltInOneWhateverTheIconTheme() {
+        QTemporaryDir themes;
+        const QString theme = themes.path() + QStringLiteral("/other");
+        QVERIFY(QDir().mkpath(theme + QStringLiteral("/64x64/apps")));
+        WriteBytes(PathFromQString(theme + QStringLiteral("/index.theme")),
+                   "[Icon Theme]\nName=other\nDirectories=64x64/apps\n\n[64x64/apps]\nSize=64\n");
+        QImage red(64, 64, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(theme + QStringLiteral("/64x64/apps/patchlens.png")));
+        const QStringList paths = QIcon::themeSearchPaths();
+        const QString name = QIcon::themeName();
+        QIcon::setThemeSearchPaths({themes.path()});
+        QIcon::setThemeName(QStringLiteral("other"));
+        const QImage shown =
+            Window().windowIcon().pixmap(64).toImage().convertToFormat(QImage::Format_ARGB32);
+        QIcon::setThemeSearchPaths(paths);
+        QIcon::setThemeName(name);
+        QCOMPARE(shown,
+                 QImage(QStringLiteral(":/icons/patchlens.png")).convertToFormat(QImage::Format_ARGB32));
+    }
+
+    // Each font is the largest size whose line fits the cell (and whose digits fit the advance
+    // given), as trying every size from the cell height down finds it.
+    void fontsAreTheLargestThatFitTheirCells() {
+        for (const char *family : {"Courier", "Courier New", "MS Sans Serif"})
+            for (const int cell : {2, 5, 13, 14, 16, 20, 33})
+                for (const qreal advance : {0.0, 8.0}) {
+                    QFont font{QString::fromLatin1(family)};
+                    font.setWeight(QFont::Normal);
+                    font.setStyleHint(*family == 'C' ? QFont::TypeWriter : QFont::SansSerif);
+                    font.setHintingPreference(QFont::PreferVerticalHinting);
+                    int expected = 2;
+                    for (int pixels = cell; pixels >= 2; --pixels) {
+                        font.setPixelSize(pixels);
+                        const QFontMetricsF metrics(font);
+                        if (metrics.height() <= cell &&
+                            (advance <= 0 || metrics.horizontalAdvance(QLatin1Char('0')) <= advance)) {
+                            expected = pixels;
+                            break;
+                        }
+                    }
+                    QCOMPARE(FontWithCellHeight(QString::fromLatin1(family), cell, advance).pixelSize(),
+                             expected);
+                }
     }
 
     // The selection of a module that is off is grey, also where the system's palette gives a

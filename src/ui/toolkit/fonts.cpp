@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QStringList>
+#include <algorithm>
 
 namespace patchlens {
 
@@ -28,13 +29,30 @@ QFont FontWithCellHeight(const QString &family, int cellHeight, qreal maxAdvance
     font.setWeight(QFont::Normal);
     font.setStyleHint(family.startsWith(QStringLiteral("Courier")) ? QFont::TypeWriter : QFont::SansSerif);
     font.setHintingPreference(QFont::PreferVerticalHinting);
-    for (int pixels = cellHeight; pixels > 1; --pixels) {
+    // The largest size up to the cell height that fits (the smallest size when none does). Every
+    // size measured loads a face of its own, the dearest step of the window's start, so the search
+    // starts where a face of the usual proportions fits and walks from there: heights and advances
+    // grow with the size, so the size that fits while the one above it does not is the answer.
+    constexpr int kSmallest = 2;
+    constexpr qreal kUsualHeightPerPixel = 1.15;
+    if (cellHeight < kSmallest)
+        return font;
+    const auto fits = [&](int pixels) {
         font.setPixelSize(pixels);
         const QFontMetricsF metrics(font);
-        if (metrics.height() <= cellHeight &&
-            (maxAdvance <= 0 || metrics.horizontalAdvance(QLatin1Char('0')) <= maxAdvance))
-            break;
+        return metrics.height() <= cellHeight &&
+               (maxAdvance <= 0 || metrics.horizontalAdvance(QLatin1Char('0')) <= maxAdvance);
+    };
+    int pixels = std::clamp(static_cast<int>(cellHeight / kUsualHeightPerPixel), kSmallest, cellHeight);
+    if (fits(pixels)) {
+        while (pixels < cellHeight && fits(pixels + 1))
+            ++pixels;
+    } else {
+        while (pixels > kSmallest && !fits(pixels - 1))
+            --pixels;
+        pixels = std::max(pixels - 1, kSmallest);
     }
+    font.setPixelSize(pixels);
     return font;
 }
 
