@@ -3,6 +3,8 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
@@ -178,9 +180,32 @@ private slots:
                             break;
                         }
                     }
-                    QCOMPARE(FontWithCellHeight(QString::fromLatin1(family), cell, advance).pixelSize(),
+                    QCOMPARE(FontWithCellHeight(QString::fromLatin1(family), cell, advance, font.styleHint())
+                                 .pixelSize(),
                              expected);
                 }
+    }
+
+    // The window's fonts name installed families, so that no alias or fallback list is worked out
+    // for a missing one, and they are the faces the font matching gives for the families wanted.
+    void fontsNameTheFacesTheMatchingWouldGive() {
+        const UiFonts &fonts = Fonts();
+#ifdef Q_OS_WIN
+        const char *courier = "Courier New", *sansSerif = "Microsoft Sans Serif";
+#else
+        const char *courier = "Courier", *sansSerif = "MS Sans Serif";
+#endif
+        const std::pair<const QFont *, const char *> wanted[] = {{&fonts.caption, courier},
+                                                                 {&fonts.name, "Courier New"},
+                                                                 {&fonts.control, "Courier New"},
+                                                                 {&fonts.standard, sansSerif}};
+        for (const auto &[font, family] : wanted) {
+            QVERIFY2(QFontDatabase::hasFamily(font->family()), qPrintable(font->family()));
+            QFont matched = *font;
+            matched.setFamily(QString::fromLatin1(family));
+            QCOMPARE(QFontInfo(*font).family(), QFontInfo(matched).family());
+            QCOMPARE(font->family(), QFontInfo(matched).family());
+        }
     }
 
     // The selection of a module that is off is grey, also where the system's palette gives a

@@ -1,5 +1,6 @@
 #include "toolkit/fonts.h"
 
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QStringList>
 #include <algorithm>
@@ -8,26 +9,46 @@ namespace patchlens {
 
 namespace {
 
+const QStringList &MonospaceSubstitutes() {
+    static const QStringList names = {QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
+                                      QStringLiteral("Nimbus Mono PS"), QStringLiteral("DejaVu Sans Mono"),
+                                      QStringLiteral("Monospace")};
+    return names;
+}
+
+const QStringList &SansSerifSubstitutes() {
+    static const QStringList names = {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                      QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")};
+    return names;
+}
+
 void RegisterSubstitutes() {
-    const QStringList monospace = {QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
-                                   QStringLiteral("Nimbus Mono PS"), QStringLiteral("DejaVu Sans Mono"),
-                                   QStringLiteral("Monospace")};
-    QFont::insertSubstitutions(QStringLiteral("Courier New"), monospace);
-    QFont::insertSubstitutions(QStringLiteral("Courier"), monospace);
-    QFont::insertSubstitutions(QStringLiteral("Microsoft Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+    QFont::insertSubstitutions(QStringLiteral("Courier New"), MonospaceSubstitutes());
+    QFont::insertSubstitutions(QStringLiteral("Courier"), MonospaceSubstitutes());
+    QFont::insertSubstitutions(QStringLiteral("Microsoft Sans Serif"), SansSerifSubstitutes());
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), SansSerifSubstitutes());
 }
 
 } // namespace
 
-QFont FontWithCellHeight(const QString &family, int cellHeight, qreal maxAdvance) {
+QString InstalledFamily(const QString &family, const QStringList &substitutes) {
+    // The installed families as listed, not QFontDatabase::hasFamily: that resolves the name as an
+    // alias first, the very work this avoids.
+    const QStringList installed = QFontDatabase::families();
+    const auto has = [&](const QString &name) { return installed.contains(name, Qt::CaseInsensitive); };
+    if (has(family))
+        return family;
+    for (const QString &substitute : substitutes) {
+        if (has(substitute))
+            return substitute;
+    }
+    return family;
+}
+
+QFont FontWithCellHeight(const QString &family, int cellHeight, qreal maxAdvance, QFont::StyleHint hint) {
     QFont font(family);
     font.setWeight(QFont::Normal);
-    font.setStyleHint(family.startsWith(QStringLiteral("Courier")) ? QFont::TypeWriter : QFont::SansSerif);
+    font.setStyleHint(hint);
     font.setHintingPreference(QFont::PreferVerticalHinting);
     // The largest size up to the cell height that fits (the smallest size when none does). Every
     // size measured loads a face of its own, the dearest step of the window's start, so the search
@@ -69,10 +90,16 @@ const UiFonts &Fonts() {
         const QString courier = QStringLiteral("Courier");
         const QString sansSerif = QStringLiteral("MS Sans Serif");
 #endif
-        f.caption = FontWithCellHeight(courier, 14);
-        f.name = FontWithCellHeight(QStringLiteral("Courier New"), 20);
-        f.control = FontWithCellHeight(QStringLiteral("Courier New"), 16, 8);
-        f.standard = FontWithCellHeight(sansSerif, 13);
+        // Each family is resolved once, here: a family the system lacks is asked for by the name of
+        // the installed substitute, the face the font matching would end at anyway, so that the
+        // matching does not work out an alias and fallback list for a name it cannot find, which
+        // costs more than the rest of the fonts together.
+        const QString courierNew = InstalledFamily(QStringLiteral("Courier New"), MonospaceSubstitutes());
+        f.caption =
+            FontWithCellHeight(InstalledFamily(courier, MonospaceSubstitutes()), 14, 0, QFont::TypeWriter);
+        f.name = FontWithCellHeight(courierNew, 20, 0, QFont::TypeWriter);
+        f.control = FontWithCellHeight(courierNew, 16, 8, QFont::TypeWriter);
+        f.standard = FontWithCellHeight(InstalledFamily(sansSerif, SansSerifSubstitutes()), 13);
         return f;
     }();
     return fonts;

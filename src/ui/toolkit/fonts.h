@@ -2,9 +2,10 @@
 // The fonts of the windows. Heights are cell heights in pixels (ascent plus descent), as the
 // device's software gave them; each font is sized so that its line height is that many pixels.
 // "Courier" and "Courier New" resolve to metric-compatible faces (Liberation Mono) where the
-// originals are missing.
+// originals are missing, "MS Sans Serif" to Liberation Sans.
 
 #include <QFont>
+#include <QStringList>
 
 namespace patchlens {
 
@@ -24,6 +25,11 @@ const UiFonts &Fonts();
 // A font of the family whose line height is at most `cellHeight` pixels and, when `maxAdvance` is
 // given, whose characters advance at most that many pixels. Glyphs are hinted vertically only, so
 // that advances keep their design width at every device pixel ratio instead of growing by rounding.
-QFont FontWithCellHeight(const QString &family, int cellHeight, qreal maxAdvance = 0);
+QFont FontWithCellHeight(const QString &family, int cellHeight, qreal maxAdvance = 0,
+                         QFont::StyleHint hint = QFont::SansSerif);
+
+// `family` when the system has it, else the first of `substitutes` it has, else `family` (for the
+// font matching to settle). Needs a QGuiApplication.
+QString InstalledFamily(const QString &family, const QStringList &substitutes);
 
 } // namespace patchlens
