@@ -213,6 +213,18 @@ private slots:
         QCOMPARE(Folder()->text(), QStringLiteral("/typed"));
     }
 
+    // The window is made when first opened; settings written before keep the folder of line 3,
+    // which the window then shows.
+    void theWindowIsMadeWhenFirstOpenedKeepingTheFolder() {
+        WriteBytes(DataFolder() / "default.ini", "/last\r\n/list\r\n" + PathBytes(Tree()) + "\r\n");
+        QVERIFY(Window().findChildren<SearchWindow *>().isEmpty());
+        Window().OpenPath(Tree()); // lists the folder, writing default.ini
+        QCOMPARE(Ini(), "/last\r\n" + PathBytes(Tree()) + "\r\n" + PathBytes(Tree()) + "\r\n");
+        QVERIFY(Window().findChildren<SearchWindow *>().isEmpty());
+        OpenSearchWindow();
+        QCOMPARE(Folder()->text(), PathToQString(Tree()));
+    }
+
     // The folder comes from line 3 of default.ini; Browse starts where it stood at start-up, and a
     // folder chosen there or left in the field when the window closes goes back to line 3.
     void theFolderIsKeptInLine3OfDefaultIni() {

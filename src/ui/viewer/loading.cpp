@@ -102,13 +102,14 @@ void MainWindow::ReadSettings() {
         m_settings = ParseSettings(file.bytes);
         m_storedSettings = file.bytes;
     }
-    m_search->SetFolderAtStartUp(m_settings.searchFolder);
+    // The search folder stays in m_settings until the search window is made (searchWindow()).
 }
 
 // The file is written only when what it would hold differs from what it holds: every write is a
 // chance for a crash or a kill to leave a temporary file behind.
 void MainWindow::WriteSettings() {
-    m_settings.searchFolder = m_search->FolderBytes();
+    if (m_search != nullptr)
+        m_settings.searchFolder = m_search->FolderBytes();
     std::string bytes = FormatSettings(m_settings);
     if (m_storedSettings == bytes)
         return;

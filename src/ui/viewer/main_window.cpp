@@ -75,10 +75,6 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
     for (const std::string_view name : {kSettingsFileName, kLibraryFileName})
         RemoveStaleTemporaryFiles(m_paths.dataFolder, name, std::chrono::minutes(1));
     CreateControls();
-    m_search = new SearchWindow(this, m_dialogs, m_paths.programFolder,
-                                {[this](const std::filesystem::path &path) { LoadPatchFile(path); },
-                                 [this] { WriteSettings(); },
-                                 [this](const std::filesystem::path &path) { ComparePatchFile(path); }});
     m_helpKeys = new HelpKeyFilter([this] { OpenHelp(); }, this);
     qApp->installEventFilter(m_helpKeys);
     ReadSettings();
@@ -86,6 +82,17 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
 
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(m_helpKeys);
+}
+
+SearchWindow &MainWindow::searchWindow() {
+    if (m_search == nullptr) {
+        m_search = new SearchWindow(this, m_dialogs, m_paths.programFolder,
+                                    {[this](const std::filesystem::path &path) { LoadPatchFile(path); },
+                                     [this] { WriteSettings(); },
+                                     [this](const std::filesystem::path &path) { ComparePatchFile(path); }});
+        m_search->SetFolderAtStartUp(m_settings.searchFolder);
+    }
+    return *m_search;
 }
 
 void MainWindow::CreateControls() {
@@ -106,7 +113,7 @@ void MainWindow::CreateControls() {
 
     m_searchButton =
         MakeButton(QStringLiteral("Search Patch"), "searchPatchButton", {10, 10, 168, 20}, client);
-    connect(m_searchButton, &QPushButton::clicked, this, [this] { m_search->ShowSearchWindow(); });
+    connect(m_searchButton, &QPushButton::clicked, this, [this] { searchWindow().ShowSearchWindow(); });
 
     m_nameField = new ElidedLabel(Qt::ElideRight, client);
     m_nameField->SetFullText(ToQString(m_patch.name));
@@ -163,8 +170,8 @@ void MainWindow::CreateControls() {
     copyImage->setShortcutContext(Qt::WidgetShortcut); // only while a panel has the focus
     connect(copyImage, &QAction::triggered, this, &MainWindow::CopyImage);
     for (const ModuleInfo &info : Modules()) {
-        for (QWidget *widget :
-             {static_cast<QWidget *>(m_panels->list(info.module)), static_cast<QWidget *>(m_panels->lamp(info.module))}) {
+        for (QWidget *widget : {static_cast<QWidget *>(m_panels->list(info.module)),
+                                static_cast<QWidget *>(m_panels->lamp(info.module))}) {
             widget->addAction(copyImage);
             widget->addAction(saveImage);
             widget->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -235,13 +242,14 @@ void MainWindow::ComparePatchFile(const std::filesystem::path &other) {
     auto *window = new CompareWindow(ComparePatches(a.patch, b.patch),
                                      {PathToQString(a.patch.path), ToQString(a.patch.name)},
                                      {PathToQString(b.patch.path), ToQString(b.patch.name)}, this);
-    connect(window, &CompareWindow::saveImageRequested, this, [this, window, a = a.patch.path, b = b.patch.path] {
-        std::filesystem::path suggested = a.parent_path() / a.stem();
-        suggested += " vs ";
-        suggested += b.stem();
-        suggested += ".png";
-        SavePicture(window->Picture(kSharedImageScale), suggested, {a, b});
-    });
+    connect(window, &CompareWindow::saveImageRequested, this,
+            [this, window, a = a.patch.path, b = b.patch.path] {
+                std::filesystem::path suggested = a.parent_path() / a.stem();
+                suggested += " vs ";
+                suggested += b.stem();
+                suggested += ".png";
+                SavePicture(window->Picture(kSharedImageScale), suggested, {a, b});
+            });
     const QRect list(m_patchList->mapToGlobal(QPoint(0, 0)), m_patchList->size());
     std::vector<QPoint> taken;
     for (const OpenComparison &open : m_comparisons)

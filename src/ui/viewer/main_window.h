@@ -98,7 +98,8 @@ public:
     ModulePanelViews &panelViews() const { return *m_panels; }
     ElidedLabel *patchLabel() const { return m_patchLabel; }
     LibraryCommands &library() const { return *m_library; }
-    SearchWindow &searchWindow() const { return *m_search; }
+    // The search window, made when first wanted: most starts never open it.
+    SearchWindow &searchWindow();
 
 protected:
     void showEvent(QShowEvent *event) override;
