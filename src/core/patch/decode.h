@@ -18,8 +18,9 @@ namespace patchlens {
 inline constexpr std::string_view kNoPatchName = "------";
 
 struct Patch {
-    std::filesystem::path path;     // the file last loaded, refused or not; empty before the first load
-    PatchText text;                 // that file's bytes
+    std::filesystem::path path; // the file last loaded (LoadPatchFile: refused or not; LoadIntoViewer: shown
+                                // only); empty before the first load
+    PatchText text;             // that file's bytes
     std::string name{kNoPatchName}; // the patch name field: the name of the patch last accepted
     bool loaded = false;            // true after any load, refused or not
     ModulePanels panels;
