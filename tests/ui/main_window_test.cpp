@@ -481,6 +481,11 @@ private slots:
     // A refused file (newer, missing, not a patch file, far too large) is named in a message and
     // changes nothing of what the window says is shown: panels, status bar, the list's highlight,
     // the patch's path and the remembered folder; texts from files show as plain text, never rich.
+    int SelectedRow() {
+        const QList<QListWidgetItem *> selected = PatchList()->selectedItems();
+        return selected.isEmpty() ? -1 : PatchList()->row(selected.front());
+    }
+
     void aRefusedFileKeepsThePreviousPatchOnScreen() {
         MainWindow &window = Window();
         const auto newer = DataFolder() / "newer.rp350p";
@@ -492,7 +497,7 @@ private slots:
         QCOMPARE(Texts(PatchList()), (QStringList{"a.rp350p", "newer.rp350p", "vanished.rp350p"}));
         std::filesystem::remove(DataFolder() / "vanished.rp350p");
         ClickRow(PatchList(), 1); // nothing on screen yet: nothing highlighted
-        QCOMPARE(PatchList()->currentRow(), -1);
+        QCOMPARE(SelectedRow(), -1);
         QVERIFY(!window.patch().loaded);
         window.OpenPath(kSamples / "Metal Rhythm.rp350p");
         const QStringList distortion = Texts(window.panelViews().list(Module::Distortion));
@@ -509,16 +514,21 @@ private slots:
             QCOMPARE(CompareWindows().size(), 0);
         };
         ClickRow(PatchList(), 1);
-        QCOMPARE(PatchList()->currentRow(), -1);
+        QCOMPARE(SelectedRow(), -1);
         unchanged();
         window.OpenPath(newer);
         unchanged();
         ClickRow(PatchList(), 0);
-        ClickRow(PatchList(), 2); // vanished since it was listed
-        QCOMPARE(PatchList()->currentRow(), 0);
+        // The arrow keys walk on past refused entries; the highlight stays on the patch shown.
+        PatchList()->setFocus();
+        QTest::keyClick(PatchList(), Qt::Key_Down); // newer
+        QCOMPARE(SelectedRow(), 0);
+        QTest::keyClick(PatchList(), Qt::Key_Down); // vanished since it was listed
+        QCOMPARE(PatchList()->currentRow(), 2);
+        QCOMPARE(SelectedRow(), 0);
         QCOMPARE(NameShown(), std::string("A"));
         window.OpenPath(kSamples / "Metal Rhythm.rp350p");
-        QCOMPARE(PatchList()->currentRow(), -1);
+        QCOMPARE(SelectedRow(), -1);
         Drop(&window, DataFolder() / "samples.pdf");
         Drop(&window, DataFolder() / "samples.pdf", Qt::ControlModifier);
         window.OpenPath("/no/such/file");
@@ -527,7 +537,7 @@ private slots:
             "Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New Version.";
         const QString pdf = PathToQString(DataFolder() / "samples.pdf") +
                             "\nis not opened: it is not a patch file (*.rp350p).";
-        QCOMPARE(Dialogs().messages, (QStringList{schema, schema, schema,
+        QCOMPARE(Dialogs().messages, (QStringList{schema, schema, schema, schema,
                                                   PathToQString(DataFolder() / "vanished.rp350p") +
                                                       "\nis not read: no such file.",
                                                   pdf, pdf, "/no/such/file\nis not opened: no such file."}));

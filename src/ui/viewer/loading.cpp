@@ -1,5 +1,6 @@
 // The commands that bring a patch into the viewer, the patch list and default.ini.
 
+#include <QItemSelectionModel>
 #include <QListWidget>
 #include <algorithm>
 
@@ -52,7 +53,7 @@ void MainWindow::ListPatchFolder(const std::filesystem::path &folder) {
         auto *item = new QListWidgetItem(PathToQString(name), m_patchList);
         item->setData(kFileNameRole, QByteArray::fromStdString(PathBytes(name)));
     }
-    HighlightShownEntry();
+    HighlightShownEntry(false);
     WriteSettings();
 }
 
@@ -95,7 +96,7 @@ void MainWindow::OpenPath(const std::filesystem::path &path) {
     WriteSettings();
 }
 
-void MainWindow::HighlightShownEntry() {
+void MainWindow::HighlightShownEntry(bool keepCursor) {
     const std::filesystem::path &shown = m_patch.path;
     int found = -1;
     if (!shown.empty() && !m_settings.patchFolder.empty() &&
@@ -105,9 +106,14 @@ void MainWindow::HighlightShownEntry() {
             if (m_patchList->item(row)->data(kFileNameRole).toByteArray() == name)
                 found = row;
     }
+    const QModelIndex cursor = m_patchList->currentIndex();
     if (found < 0)
         m_patchList->clearSelection();
     m_patchList->setCurrentRow(found);
+    // After a refusal the keyboard's place stays on the refused entry, so that the arrow keys
+    // walk on past it instead of coming back to it.
+    if (keepCursor && cursor.isValid())
+        m_patchList->selectionModel()->setCurrentIndex(cursor, QItemSelectionModel::NoUpdate);
 }
 
 void MainWindow::ReadSettings() {

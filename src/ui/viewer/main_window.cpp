@@ -196,7 +196,7 @@ bool MainWindow::LoadPatchFile(const std::filesystem::path &path) {
         m_patchLabel->SetFullText(QStringLiteral("Patch: ") + PathToQString(m_patch.path));
         ShowPatch();
     }
-    HighlightShownEntry();
+    HighlightShownEntry(!load.shown);
     if (!load.shown)
         m_dialogs.ShowMessage(this, MessageText(load.message));
     return load.shown;

@@ -116,8 +116,9 @@ private:
     void ShowPatch();
     // The file of the patch list's row: the listed folder and the entry's real name.
     std::filesystem::path ListedPath(int row) const;
-    // Makes the entry of the patch on screen the list's current one; none when it is not listed.
-    void HighlightShownEntry();
+    // Highlights the entry of the patch on screen, none when it is not listed; with `keepCursor`
+    // (after a refusal) the keyboard's current entry stays where it is.
+    void HighlightShownEntry(bool keepCursor);
     QPoint CentredTopLeft() const;
 
     Dialogs &m_dialogs;
