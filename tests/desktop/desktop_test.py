@@ -28,7 +28,7 @@ SEARCH_TITLE = r"^Search Patch$"
 # Client-area layout of the main window (x, y, width, height).
 PANEL_LISTS = [(20, 60, 58, 20)] + [(x, y, 93, 100) for y in (60, 200) for x in (85, 185, 285, 385, 485)] + [
     (85, 340, 93, 100), (185, 340, 93, 100), (385, 340, 93, 100), (485, 340, 93, 100)]
-NAME_FIELD = (290, 10, 80, 20)
+NAME_FIELD = (187, 10, 291, 20)
 PATCH_LIST = (602, 55, 175, 462)
 LIBRARY_SELECTOR = (20, 470, 150, 20)
 LIBRARY_NAMES = (385, 465, 193, 52)

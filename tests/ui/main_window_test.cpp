@@ -15,11 +15,13 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolTip>
+#include <cstring>
 
 #include "../core/file_system_support.h"
 #include "../core/unprivileged.h"
 #include "compare/compare_window.h"
 #include "library/library_file.h"
+#include "toolkit/controls.h"
 #include "toolkit/fonts.h"
 #include "toolkit/window_frame.h"
 #include "ui_test_support.h"
@@ -266,13 +268,21 @@ private slots:
         QApplication::sendEvent(wah->viewport(), &hover);
         QTRY_COMPARE(QToolTip::text(), QStringLiteral("X_OVER= 800 Hz"));
 
-        window.LoadPatchFile(kSamples / "Screamer Blues.rp350p");
+        // The name field fills its strip: eighteen of the widest characters show whole, more are elided.
         auto *name = Find<ElidedLabel>("patchNameField");
+        QCOMPARE(name->geometry(), Find<QWidget>("nameStrip")->geometry().adjusted(2, 0, -2, 0));
         QVERIFY(QFontMetrics(name->font()).height() <= name->height()); // descenders included
-        QVERIFY(name->ShownText().endsWith(QChar(0x2026)));
-        QVERIFY(QFontMetrics(name->font()).horizontalAdvance(name->ShownText()) <=
-                name->contentsRect().width());
-        QCOMPARE(name->toolTip(), QStringLiteral("Screamer Blues"));
+        const auto named = DataFolder() / "named.rp350p";
+        for (const char *text : {"WWWWWWWWWWWWWWWWWW", "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"}) {
+            WriteBytes(named, SmallPatch("1.2", text));
+            window.LoadPatchFile(named);
+            const bool whole = std::strlen(text) <= 18;
+            QCOMPARE(name->ShownText() == QString::fromLatin1(text), whole);
+            QCOMPARE(name->ShownText().endsWith(QChar(0x2026)), !whole);
+            QVERIFY(QFontMetrics(name->font()).horizontalAdvance(name->ShownText()) <=
+                    name->contentsRect().width());
+            QCOMPARE(name->toolTip(), whole ? QString() : QString::fromLatin1(text));
+        }
         QTemporaryDir deep;
         const auto folder =
             PathFromQString(deep.path() + QStringLiteral("/a folder with a long name").repeated(8));
@@ -288,7 +298,8 @@ private slots:
         QVERIFY(ShownRowText(PatchList(), 0).contains(QChar(0x2026)));
     }
 
-    // Load Patch runs on a left or right release, not from the keyboard; Cancel changes nothing;
+    // Load Patch runs on a left or right release, and from the keyboard on the release of Space,
+    // Return or Enter pressed on it (as every button does); Cancel changes nothing;
     // the dialog starts in the folder of the file opened last, which default.ini keeps; without a
     // folder there, the folder picker starts in the program folder.
     void loadPatchRunsOnAMouseReleaseAndKeepsTheFolder() {
@@ -310,13 +321,17 @@ private slots:
         QCOMPARE(ReadBytes(DataFolder() / "default.ini"), PathBytes(kSamples) + "\r\n\r\n\r\n");
 
         LoadButton()->setFocus();
-        QTest::keyClick(LoadButton(), Qt::Key_Space);
-        QTest::keyClick(LoadButton(), Qt::Key_Return);
+        QTest::keyRelease(LoadButton(), Qt::Key_Return); // its press closed a dialog
+        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
+            QTest::keyClick(LoadButton(), key);
+        QTRY_COMPARE(Dialogs().openRequests.size(), 5);
         QApplication::processEvents();
-        QCOMPARE(Dialogs().openRequests.size(), 2);
-        QTest::mouseClick(LoadButton(), Qt::LeftButton);
-        QTRY_COMPARE(Dialogs().openRequests.size(), 3);
-        QCOMPARE(Dialogs().openRequests.at(2), PathForDialog(kSamples));
+        QCOMPARE(Dialogs().openRequests.size(), 5);
+        QCOMPARE(Dialogs().openRequests.at(4), PathForDialog(kSamples));
+        FolderButton()->setFocus();
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+            QTest::keyClick(FolderButton(), key);
+        QCOMPARE(Dialogs().folderRequests.size(), std::size_t{3});
     }
 
     // The dialogs start in the folders of default.ini's first two lines; line 3 is kept; a
@@ -488,22 +503,70 @@ private slots:
                  "\r\n" + PathBytes(kSamples.parent_path()) + "\r\n\r\n");
     }
 
-    // A refused file leaves the patch on screen; texts from files show as plain text, never rich; a
-    // file far too large for a patch is named in a message and shown as the empty patch.
+    // A refused file (newer, missing, not a patch file, far too large) is named in a message and
+    // changes nothing of what the window says is shown: panels, status bar, the list's highlight,
+    // the patch's path and the remembered folder; texts from files show as plain text, never rich.
+    int SelectedRow() {
+        const QList<QListWidgetItem *> selected = PatchList()->selectedItems();
+        return selected.isEmpty() ? -1 : PatchList()->row(selected.front());
+    }
+
     void aRefusedFileKeepsThePreviousPatchOnScreen() {
         MainWindow &window = Window();
-        window.LoadPatchFile(kSamples / "Metal Rhythm.rp350p");
-        const QStringList distortion = Texts(window.panelViews().list(Module::Distortion));
-        QVERIFY(!distortion.isEmpty());
         const auto newer = DataFolder() / "newer.rp350p";
         WriteBytes(newer, SmallPatch("1.3", "<b>x</b>"));
-        window.LoadPatchFile(newer);
-        QCOMPARE(
-            Dialogs().messages,
-            QStringList{"Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New Version."});
-        QCOMPARE(NameShown(), std::string("Metal Rhythm"));
-        QCOMPARE(Texts(window.panelViews().list(Module::Distortion)), distortion);
-        QCOMPARE(window.patchLabel()->text(), QStringLiteral("Patch: ") + PathToQString(newer));
+        WriteBytes(DataFolder() / "a.rp350p", SmallPatch("1.2", "A"));
+        WriteBytes(DataFolder() / "vanished.rp350p", SmallPatch("1.2", "Vanished"));
+        WriteBytes(DataFolder() / "samples.pdf", "%PDF-1.4\n");
+        window.ListPatchFolder(DataFolder());
+        QCOMPARE(Texts(PatchList()), (QStringList{"a.rp350p", "newer.rp350p", "vanished.rp350p"}));
+        std::filesystem::remove(DataFolder() / "vanished.rp350p");
+        ClickRow(PatchList(), 1); // nothing on screen yet: nothing highlighted
+        QCOMPARE(SelectedRow(), -1);
+        QVERIFY(!window.patch().loaded);
+        window.OpenPath(kSamples / "Metal Rhythm.rp350p");
+        const QStringList distortion = Texts(window.panelViews().list(Module::Distortion));
+        QVERIFY(!distortion.isEmpty());
+        const QString status = QStringLiteral("Patch: ") + PathToQString(kSamples / "Metal Rhythm.rp350p");
+        const QString ini = QString::fromStdString(ReadBytes(DataFolder() / "default.ini"));
+        auto unchanged = [&] {
+            QCOMPARE(NameShown(), std::string("Metal Rhythm"));
+            QCOMPARE(Texts(window.panelViews().list(Module::Distortion)), distortion);
+            QCOMPARE(window.patchLabel()->text(), status);
+            QCOMPARE(PathBytes(window.patch().path), PathBytes(kSamples / "Metal Rhythm.rp350p"));
+            QCOMPARE(window.settings().lastPatchFolder, PathBytes(kSamples));
+            QCOMPARE(QString::fromStdString(ReadBytes(DataFolder() / "default.ini")), ini);
+            QCOMPARE(CompareWindows().size(), 0);
+        };
+        ClickRow(PatchList(), 1);
+        QCOMPARE(SelectedRow(), -1);
+        unchanged();
+        window.OpenPath(newer);
+        unchanged();
+        ClickRow(PatchList(), 0);
+        // The arrow keys walk on past refused entries; the highlight stays on the patch shown.
+        PatchList()->setFocus();
+        QTest::keyClick(PatchList(), Qt::Key_Down); // newer
+        QCOMPARE(SelectedRow(), 0);
+        QTest::keyClick(PatchList(), Qt::Key_Down); // vanished since it was listed
+        QCOMPARE(PatchList()->currentRow(), 2);
+        QCOMPARE(SelectedRow(), 0);
+        QCOMPARE(NameShown(), std::string("A"));
+        window.OpenPath(kSamples / "Metal Rhythm.rp350p");
+        QCOMPARE(SelectedRow(), -1);
+        Drop(&window, DataFolder() / "samples.pdf");
+        Drop(&window, DataFolder() / "samples.pdf", Qt::ControlModifier);
+        window.OpenPath("/no/such/file");
+        unchanged();
+        const QString schema =
+            "Wrong Schema Version!: 1.3\nProgram Supports Version : 1.2\nAsk for New Version.";
+        const QString pdf = PathToQString(DataFolder() / "samples.pdf") +
+                            "\nis not opened: it is not a patch file (*.rp350p).";
+        QCOMPARE(Dialogs().messages, (QStringList{schema, schema, schema, schema,
+                                                  PathToQString(DataFolder() / "vanished.rp350p") +
+                                                      "\nis not read: no such file.",
+                                                  pdf, pdf, "/no/such/file\nis not opened: no such file."}));
+        Dialogs().messages.clear();
 
         WriteBytes(newer, SmallPatch("1.2", "<b>x</b>"));
         window.LoadPatchFile(newer);
@@ -518,10 +581,11 @@ private slots:
         if (ec)
             QSKIP("this file system takes no sparse file of a terabyte");
         window.LoadPatchFile(huge);
-        QCOMPARE(Dialogs().messages.size(), 2);
+        QCOMPARE(Dialogs().messages.size(), 1);
         QVERIFY(Dialogs().messages.last().startsWith(PathToQString(huge)));
         QVERIFY(Dialogs().messages.last().contains(QStringLiteral("too large: 1099511627776 bytes")));
-        QCOMPARE(NameShown(), std::string(""));
+        QCOMPARE(NameShown(), std::string("<b>x</b>"));
+        QCOMPARE(PathBytes(window.patch().path), PathBytes(newer));
     }
 
     // F1 opens the help, unless Shift, Ctrl or Alt is held (a key held down repeats its press; one
@@ -696,12 +760,84 @@ private slots:
         QCOMPARE(cramped.size(), QSize(800, 600));
     }
 
+    // A dropped file loads and a folder is listed; of several, the first local one is taken and a
+    // message says so; a drag that offers no local file (an empty list, only web addresses) is
+    // refused as it enters.
     void droppingAFileLoadsItAndAFolderListsIt() {
         Drop(&Window(), kSamples);
         QCOMPARE(PatchList()->count(), 8);
         Drop(&Window(), kSamples / "Rotary Organ.rp350p");
         QCOMPARE(NameShown(), std::string("Rotary Organ"));
         QCOMPARE(PatchList()->currentItem()->text(), QStringLiteral("Rotary Organ.rp350p"));
+
+        for (const QList<QUrl> &urls : {QList<QUrl>{}, QList<QUrl>{QUrl("https://example.com/a.rp350p")}}) {
+            QMimeData data;
+            data.setData(QStringLiteral("text/uri-list"),
+                         urls.isEmpty() ? QByteArray() : urls.front().toEncoded());
+            QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(&Window(), &enter);
+            QVERIFY(!enter.isAccepted());
+        }
+        QCOMPARE(NameShown(), std::string("Rotary Organ"));
+        QVERIFY(Dialogs().messages.isEmpty());
+
+        QMimeData several;
+        several.setUrls({QUrl("https://example.com/x"),
+                         QUrl::fromLocalFile(PathForDialog(kSamples / "Clean Lead.rp350p")),
+                         QUrl::fromLocalFile(PathForDialog(kSamples / "Octave Fuzz.rp350p"))});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &several, Qt::LeftButton, {});
+        QApplication::sendEvent(&Window(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &several, Qt::LeftButton, {});
+        QApplication::sendEvent(&Window(), &drop);
+        QCOMPARE(NameShown(), std::string("Clean Lead"));
+        QCOMPARE(Dialogs().messages, QStringList{"3 files were dropped; only one is opened at a time:\n" +
+                                                 PathToQString(kSamples / "Clean Lead.rp350p")});
+    }
+
+    // The keyboard reaches everything: Ctrl with the arrow keys walks the patch list without
+    // loading, Ctrl+Return compares the entry with the patch on screen, and the control with the
+    // focus carries the focus mark.
+    void theKeyboardComparesAndTheFocusIsMarked() {
+        MainWindow &window = Window();
+        window.ListPatchFolder(kSamples);
+        ClickRow(PatchList(), 1); // Clean Lead
+        PatchList()->setFocus();
+        QTest::keyPress(PatchList(), Qt::Key_Down);
+        QTest::keyRelease(PatchList(), Qt::Key_Down);
+        QCOMPARE(NameShown(), std::string("Direct Whammy"));
+        for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}) // onto Metal Rhythm
+            QTest::keyClick(PatchList(), key, Qt::ControlModifier);
+        QCOMPARE(PatchList()->currentRow(), 4);
+        QTRY_COMPARE(CompareWindows().size(), 1);
+        QCOMPARE(NameShown(), std::string("Direct Whammy"));
+        QVERIFY(
+            FindChild<QLabel>(CompareWindows().front(), "compareSideA")->text().contains("Direct Whammy"));
+
+        for (const char *name : {"libraryNameList", "libraryAddButton", "patchNumberField", "patchList"}) {
+            auto *control = Find<QWidget>(name);
+            window.activateWindow();
+            control->setFocus(Qt::TabFocusReason);
+            QTRY_VERIFY(control->hasFocus());
+            auto *ring =
+                control->findChild<QWidget *>(QStringLiteral("focusRing"), Qt::FindDirectChildrenOnly);
+            QVERIFY2(ring != nullptr && ring->isVisible(), name);
+            const QImage shown = control->grab().toImage();
+            QCOMPARE(shown.pixelColor(QPoint(1, control->height() / 2) * shown.devicePixelRatio()),
+                     kFocusRingColour);
+            QCOMPARE(window.findChildren<QWidget *>(QStringLiteral("focusRing")).size(), 1);
+        }
+    }
+
+    // The status bar names the file by its absolute path, also when it was given relative.
+    void theStatusBarShowsTheAbsolutePath() {
+        const std::filesystem::path before = std::filesystem::current_path();
+        std::filesystem::current_path(kSamples);
+        Window().OpenPath("./Screamer Blues.rp350p");
+        std::filesystem::current_path(before);
+        QCOMPARE(Window().patchLabel()->text(),
+                 QStringLiteral("Patch: ") + PathToQString(kSamples / "Screamer Blues.rp350p"));
+        QCOMPARE(PathBytes(Window().patch().path), PathBytes(kSamples / "Screamer Blues.rp350p"));
     }
 };
 

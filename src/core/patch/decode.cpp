@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "patch/patch_folder.h"
+#include "text/path_bytes.h"
 #include "vocabulary/model_catalogue.h"
 #include "vocabulary/model_naming.h"
 
@@ -73,6 +75,48 @@ LoadOutcome LoadPatchFile(Patch &patch, const std::filesystem::path &path) {
     outcome.decode = DecodePatch(patch);
     patch.loaded = true;
     return outcome;
+}
+
+std::filesystem::path ShownPath(const std::filesystem::path &path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (ec)
+        return path;
+    std::filesystem::path shown;
+    for (const std::filesystem::path &part : absolute)
+        if (part != "." && !part.empty())
+            shown /= part;
+    return shown;
+}
+
+std::string OpenRefusal(const std::filesystem::path &path) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        return PathBytes(ShownPath(path)) + "\r\nis not opened: no such file.";
+    if (!std::filesystem::is_directory(path, ec) && !HasPatchExtension(PathBytes(path.filename())))
+        return PathBytes(ShownPath(path)) + "\r\nis not opened: it is not a patch file (*.rp350p).";
+    return {};
+}
+
+ViewerLoad LoadIntoViewer(Patch &patch, const std::filesystem::path &path) {
+    const std::filesystem::path shown = ShownPath(path);
+    std::string error;
+    PatchText text = ReadPatchFile(shown, &error);
+    if (!error.empty())
+        return {false, PathBytes(shown) + "\r\nis not read: " + error + "."};
+    SchemaVerdict verdict = CheckSchemaVersion(text.bytes);
+    if (!verdict.accepted)
+        return {false, std::move(verdict.message)};
+    patch.text = std::move(text);
+    patch.path = shown;
+    DecodePatch(patch);
+    patch.loaded = true;
+    return {true, {}};
+}
+
+std::string OneOfManyDroppedMessage(const std::filesystem::path &taken, std::size_t dropped) {
+    return std::to_string(dropped) + " files were dropped; only one is opened at a time:\r\n" +
+           PathBytes(ShownPath(taken));
 }
 
 } // namespace patchlens

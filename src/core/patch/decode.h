@@ -3,6 +3,7 @@
 // rules leave unchanged (a lamp whose activity parameter the new patch lacks, everything after
 // a refused schema version) keeps what the previous patch left.
 
+#include <cstddef>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -17,8 +18,9 @@ namespace patchlens {
 inline constexpr std::string_view kNoPatchName = "------";
 
 struct Patch {
-    std::filesystem::path path;     // the file last loaded, refused or not; empty before the first load
-    PatchText text;                 // that file's bytes
+    std::filesystem::path path; // the file last loaded (LoadPatchFile: refused or not; LoadIntoViewer: shown
+                                // only); empty before the first load
+    PatchText text;             // that file's bytes
     std::string name{kNoPatchName}; // the patch name field: the name of the patch last accepted
     bool loaded = false;            // true after any load, refused or not
     ModulePanels panels;
@@ -50,5 +52,27 @@ DecodeOutcome DecodePatch(Patch &patch);
 // The load sequence of every route into the viewer: read the whole file, record the path,
 // decode, mark the patch loaded (also when it was refused).
 LoadOutcome LoadPatchFile(Patch &patch, const std::filesystem::path &path);
+
+// The path as the viewer names the file: made absolute against the current folder, its "."
+// components dropped; links are not resolved.
+std::filesystem::path ShownPath(const std::filesystem::path &path);
+
+// Why the viewer does not open a file dropped on it or given to it (lines joined by CR LF,
+// naming the file), or empty when it may: the file does not exist, or its name does not end in
+// ".rp350p" in any letter case. A folder is never refused here.
+std::string OpenRefusal(const std::filesystem::path &path);
+
+struct ViewerLoad {
+    bool shown = false;  // the file's patch is now the patch on screen
+    std::string message; // why not (lines joined by CR LF, naming the file); empty when shown
+};
+
+// The viewer's load: the file's patch replaces the one in `patch` only when the file is read and
+// its schema version accepted; then patch.path is its ShownPath and the patch is loaded. A file
+// that is missing, unreadable, too large or refused changes nothing of `patch`.
+ViewerLoad LoadIntoViewer(Patch &patch, const std::filesystem::path &path);
+
+// What the viewer says when several files are dropped at once and only `taken` is opened.
+std::string OneOfManyDroppedMessage(const std::filesystem::path &taken, std::size_t dropped);
 
 } // namespace patchlens

@@ -23,8 +23,18 @@ enum class HookOrder {
 void OnMouseUp(QWidget *widget, HookOrder order, std::function<void()> handler);
 
 // Runs `handler` when a key pressed while `widget` had the focus is released there (auto-repeat
-// aside: a held key is released once).
+// aside: a held key is released once). A modifier key alone, and a key pressed or released with
+// Ctrl held, do not count: Ctrl with the arrow keys walks a list without loading.
 void OnKeyUp(QWidget *widget, std::function<void()> handler);
+
+// Runs `handler` when Space (no modifier), pressed while `widget` had the focus, is released
+// there: a button's keyboard press (a button of MakeButton takes Return and Enter for Space).
+void OnActivationKeyUp(QWidget *widget, HookOrder order, std::function<void()> handler);
+
+// Runs `handler` with the list's current row when Return or Enter, pressed with Ctrl on the
+// list, is released there (nothing without a current row). The keys are the handler's alone: the
+// list's key release handlers do not see them. Install it after the list's other hooks.
+void OnControlReturn(QListWidget *list, std::function<void(int row)> handler);
 
 // Runs `handler` with the row under the mouse when the left button is clicked on the list with
 // Ctrl held. The click is the handler's alone: the list's selection does not move and its release

@@ -1,5 +1,6 @@
 // The commands that bring a patch into the viewer, the patch list and default.ini.
 
+#include <QItemSelectionModel>
 #include <QListWidget>
 #include <algorithm>
 
@@ -52,6 +53,7 @@ void MainWindow::ListPatchFolder(const std::filesystem::path &folder) {
         auto *item = new QListWidgetItem(PathToQString(name), m_patchList);
         item->setData(kFileNameRole, QByteArray::fromStdString(PathBytes(name)));
     }
+    HighlightShownEntry(false);
     WriteSettings();
 }
 
@@ -82,18 +84,36 @@ void MainWindow::OpenPath(const std::filesystem::path &path) {
         ListPatchFolder(path);
         return;
     }
+    if (const std::string refusal = OpenRefusal(path); !refusal.empty()) {
+        m_dialogs.ShowMessage(this, MessageText(refusal));
+        return;
+    }
+    if (!LoadPatchFile(path))
+        return;
     std::string folder;
-    if (FolderOfChosenFile(PathBytes(path), folder))
+    if (FolderOfChosenFile(PathBytes(m_patch.path), folder))
         m_settings.lastPatchFolder = folder;
     WriteSettings();
-    LoadPatchFile(path);
-    // When the list shows the file's folder, its entry becomes the selected one.
-    if (path.has_parent_path() && PathBytes(path.parent_path()) == m_settings.patchFolder) {
-        const QByteArray name = QByteArray::fromStdString(PathBytes(path.filename()));
-        for (int row = 0; row < m_patchList->count(); ++row)
+}
+
+void MainWindow::HighlightShownEntry(bool keepCursor) {
+    const std::filesystem::path &shown = m_patch.path;
+    int found = -1;
+    if (!shown.empty() && !m_settings.patchFolder.empty() &&
+        ShownPath(PathFromBytes(m_settings.patchFolder)) == shown.parent_path()) {
+        const QByteArray name = QByteArray::fromStdString(PathBytes(shown.filename()));
+        for (int row = 0; row < m_patchList->count() && found < 0; ++row)
             if (m_patchList->item(row)->data(kFileNameRole).toByteArray() == name)
-                m_patchList->setCurrentRow(row);
+                found = row;
     }
+    const QModelIndex cursor = m_patchList->currentIndex();
+    if (found < 0)
+        m_patchList->clearSelection();
+    m_patchList->setCurrentRow(found);
+    // After a refusal the keyboard's place stays on the refused entry, so that the arrow keys
+    // walk on past it instead of coming back to it.
+    if (keepCursor && cursor.isValid())
+        m_patchList->selectionModel()->setCurrentIndex(cursor, QItemSelectionModel::NoUpdate);
 }
 
 void MainWindow::ReadSettings() {

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
+#include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -45,8 +46,18 @@ namespace patchlens {
 namespace {
 
 constexpr QSize kOuterSize(800, 580);
-const QColor kNameColour(0, 217, 0);
-const QString kCompareHint = QStringLiteral("Ctrl+click: compare with the patch on screen");
+const QString kCompareHint = QStringLiteral("Ctrl+click or Ctrl+Return: compare with the patch on screen");
+
+// The local files a drag offers, in its order; anything else it offers is left aside.
+QList<QUrl> LocalFiles(const QMimeData *data) {
+    QList<QUrl> files;
+    if (data == nullptr || !data->hasUrls())
+        return files;
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            files << url;
+    return files;
+}
 
 // The scale of a shared picture: sharp still when a forum or a chat shrinks it.
 constexpr qreal kSharedImageScale = 2;
@@ -75,6 +86,7 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
     for (const std::string_view name : {kSettingsFileName, kLibraryFileName})
         RemoveStaleTemporaryFiles(m_paths.dataFolder, name, std::chrono::minutes(1));
     CreateControls();
+    MarkFocus(this);
     m_helpKeys = new HelpKeyFilter([this] { OpenHelp(); }, this);
     qApp->installEventFilter(m_helpKeys);
     ReadSettings();
@@ -104,31 +116,24 @@ void MainWindow::CreateControls() {
     m_loadPatchButton =
         MakeButton(QStringLiteral("Load Patch"), "loadPatchButton", {595, 10, 80, 20}, client);
     OnMouseUp(m_loadPatchButton, HookOrder::AfterControl, [this] { LoadPatch(); });
+    OnActivationKeyUp(m_loadPatchButton, HookOrder::AfterControl, [this] { LoadPatch(); });
 
     m_loadFolderButton =
         MakeButton(QStringLiteral("Load Patch Folder"), "loadPatchFolderButton", {685, 10, 100, 20}, client);
     connect(m_loadFolderButton, &QPushButton::clicked, this, &MainWindow::LoadPatchFolder);
 
-    MakeStrip({185, 10, 295, 20}, client)->setObjectName(QStringLiteral("nameStrip"));
+    MakeStrip(kNameStripBounds, client)->setObjectName(QStringLiteral("nameStrip"));
 
     m_searchButton =
         MakeButton(QStringLiteral("Search Patch"), "searchPatchButton", {10, 10, 168, 20}, client);
     connect(m_searchButton, &QPushButton::clicked, this, [this] { searchWindow().ShowSearchWindow(); });
 
-    m_nameField = new ElidedLabel(Qt::ElideRight, client);
+    m_nameField = MakeNameField(kNameFieldBounds, client);
     m_nameField->SetFullText(ToQString(m_patch.name));
     m_nameField->setObjectName(QStringLiteral("patchNameField"));
-    m_nameField->setFont(fonts.name);
-    m_nameField->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_nameField->setAutoFillBackground(true);
-    QPalette namePalette = m_nameField->palette();
-    namePalette.setColor(QPalette::Window, Qt::black);
-    namePalette.setColor(QPalette::WindowText, kNameColour);
-    m_nameField->setPalette(namePalette);
-    m_nameField->setGeometry(290, 10, 80, 20);
 
-    for (const int top : {40, 180, 320})
-        MakeStrip({10, top, 575, 20}, client);
+    for (const int top : kLampStripTops)
+        MakeStrip({kLampStripLeft, top, kLampStripWidth, 20}, client);
 
     m_printButton = MakeButton(QStringLiteral("Print Patch"), "printPatchButton", {485, 10, 60, 20}, client);
     connect(m_printButton, &QPushButton::clicked, this, &MainWindow::PrintPatch);
@@ -155,6 +160,7 @@ void MainWindow::CreateControls() {
     OnMouseUp(m_patchList, HookOrder::BeforeControl, [this] { LoadSelectedPatch(); });
     OnKeyUp(m_patchList, [this] { LoadSelectedPatch(); });
     OnControlClick(m_patchList, [this](int row) { ComparePatchFile(ListedPath(row)); });
+    OnControlReturn(m_patchList, [this](int row) { ComparePatchFile(ListedPath(row)); });
     m_patchList->setToolTip(kCompareHint);
 
     m_panels = std::make_unique<ModulePanelViews>(client);
@@ -190,17 +196,17 @@ void MainWindow::ShowPatch() {
     m_panels->Show(m_patch.panels);
 }
 
-void MainWindow::LoadPatchFile(const std::filesystem::path &path) {
-    const LoadOutcome outcome = patchlens::LoadPatchFile(m_patch, path);
-    if (outcome.decode.accepted)
-        m_shown = ShownPatch{path, m_patch.text.bytes, outcome.readError};
-    m_patchLabel->SetFullText(QStringLiteral("Patch: ") + PathToQString(path));
-    ShowPatch();
-    if (outcome.tooLarge)
-        m_dialogs.ShowMessage(this, PathToQString(path) + QStringLiteral("\nis not read: ") +
-                                        ToQString(outcome.readError) + QLatin1Char('.'));
-    else if (!outcome.decode.accepted)
-        m_dialogs.ShowMessage(this, MessageText(outcome.decode.message));
+bool MainWindow::LoadPatchFile(const std::filesystem::path &path) {
+    const ViewerLoad load = LoadIntoViewer(m_patch, path);
+    if (load.shown) {
+        m_shown = ShownPatch{m_patch.path, m_patch.text.bytes, {}};
+        m_patchLabel->SetFullText(QStringLiteral("Patch: ") + PathToQString(m_patch.path));
+        ShowPatch();
+    }
+    HighlightShownEntry(!load.shown);
+    if (!load.shown)
+        m_dialogs.ShowMessage(this, MessageText(load.message));
+    return load.shown;
 }
 
 namespace {
@@ -368,21 +374,39 @@ QPoint MainWindow::CentredTopLeft() const {
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event) {
-    if (event->mimeData()->hasUrls() && event->mimeData()->urls().front().isLocalFile())
+    if (!LocalFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
+void MainWindow::dragMoveEvent(QDragMoveEvent *event) {
+    if (!LocalFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+// One file or folder is opened: the first local one the drop offers; when it offers more, a
+// message says which one was taken.
 void MainWindow::dropEvent(QDropEvent *event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.front().isLocalFile())
+    const QList<QUrl> files = LocalFiles(event->mimeData());
+    if (files.isEmpty())
         return;
     event->acceptProposedAction();
-    const std::filesystem::path path = PathFromQString(urls.front().toLocalFile());
+    const std::filesystem::path path = PathFromQString(files.front().toLocalFile());
+    const qsizetype offered = event->mimeData()->urls().size();
+    if (offered > 1)
+        m_dialogs.ShowMessage(this,
+                              MessageText(OneOfManyDroppedMessage(path, static_cast<std::size_t>(offered))));
     std::error_code ec;
-    if ((event->modifiers() & Qt::ControlModifier) && !std::filesystem::is_directory(path, ec))
-        ComparePatchFile(path); // a file dropped with Ctrl held is compared, not loaded
-    else
+    if ((event->modifiers() & Qt::ControlModifier) && !std::filesystem::is_directory(path, ec)) {
+        // A file dropped with Ctrl held is compared, not loaded.
+        if (const std::string refusal = OpenRefusal(path); !refusal.empty())
+            m_dialogs.ShowMessage(this, MessageText(refusal));
+        else
+            ComparePatchFile(path);
+    } else {
         OpenPath(path);
+    }
 }
 
 } // namespace patchlens

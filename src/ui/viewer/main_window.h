@@ -44,9 +44,10 @@ public:
     ~MainWindow() override;
     Q_DISABLE_COPY(MainWindow)
 
-    // The load sequence of every route: read, show the path, decode, mark loaded; a refused
-    // schema version shows its message and keeps the previous patch on screen.
-    void LoadPatchFile(const std::filesystem::path &path);
+    // The load sequence of every route: the file's patch, its absolute path in the status bar and
+    // its entry highlighted in the list. A file that is missing, unreadable, too large or refused
+    // by its schema version is named in a message and changes nothing on screen. True when shown.
+    bool LoadPatchFile(const std::filesystem::path &path);
 
     // "Load Patch": the open dialog, then the chosen file (remembering its folder).
     void LoadPatch();
@@ -56,7 +57,9 @@ public:
     void LoadSelectedPatch();
     // Lists the folder's patch files and remembers it as the patch folder (written at once).
     void ListPatchFolder(const std::filesystem::path &folder);
-    // A dropped or given file is loaded as if chosen in the open dialog; a folder is listed.
+    // A dropped or given file is loaded as if chosen in the open dialog, its folder remembered
+    // once it is shown; a folder is listed. A missing file, or one whose name is not a patch
+    // file's, is refused with a message.
     void OpenPath(const std::filesystem::path &path);
     // Compares the patch on screen with the file in a compare window of its own; both are decoded
     // afresh (the patch on screen from the bytes it was shown from, not from its file again), and
@@ -106,6 +109,7 @@ protected:
     // Closes every compare window with this one.
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
@@ -113,6 +117,9 @@ private:
     void ShowPatch();
     // The file of the patch list's row: the listed folder and the entry's real name.
     std::filesystem::path ListedPath(int row) const;
+    // Highlights the entry of the patch on screen, none when it is not listed; with `keepCursor`
+    // (after a refusal) the keyboard's current entry stays where it is.
+    void HighlightShownEntry(bool keepCursor);
     QPoint CentredTopLeft() const;
 
     Dialogs &m_dialogs;

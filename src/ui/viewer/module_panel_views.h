@@ -45,7 +45,8 @@ void SetLamp(QLabel *lamp, bool on);
 // The raised strips behind the patch name and behind the three rows of lamps, and the name field
 // inside its strip, in the client coordinates of the front panel.
 inline constexpr QRect kNameStripBounds{185, 10, 295, 20};
-inline constexpr QRect kNameFieldBounds{190, 10, 285, 20};
+// The name field fills its strip, but for the bevel at the sides: names of 18 characters show whole.
+inline constexpr QRect kNameFieldBounds = kNameStripBounds.adjusted(2, 0, -2, 0);
 inline constexpr std::array<int, 3> kLampStripTops{40, 180, 320};
 inline constexpr int kLampStripLeft = 10;
 inline constexpr int kLampStripWidth = 575;
