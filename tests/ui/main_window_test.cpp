@@ -830,11 +830,14 @@ private slots:
     }
 
     // The status bar names the file by its absolute path, also when it was given relative.
+    // The status bar and the compare window name files by their absolute paths.
     void theStatusBarShowsTheAbsolutePath() {
         const std::filesystem::path before = std::filesystem::current_path();
         std::filesystem::current_path(kSamples);
         Window().OpenPath("./Screamer Blues.rp350p");
+        Window().ComparePatchFile("Clean Lead.rp350p"); // the compare window names both sides alike
         std::filesystem::current_path(before);
+        QVERIFY(Find<ElidedLabel>("compareSideB")->text().endsWith(PathToQString(kSamples / "Clean Lead.rp350p")));
         QCOMPARE(Window().patchLabel()->text(),
                  QStringLiteral("Patch: ") + PathToQString(kSamples / "Screamer Blues.rp350p"));
         QCOMPARE(PathBytes(Window().patch().path), PathBytes(kSamples / "Screamer Blues.rp350p"));

@@ -234,7 +234,7 @@ void MainWindow::ComparePatchFile(const std::filesystem::path &other) {
     FreshPatch a = DecodeFresh(m_shown->path, m_shown->bytes);
     a.outcome.readOk = m_shown->readError.empty();
     a.outcome.readError = m_shown->readError;
-    const FreshPatch b = DecodeFresh(other);
+    const FreshPatch b = DecodeFresh(ShownPath(other)); // named as the status bar names files
     for (const FreshPatch *side : {static_cast<const FreshPatch *>(&a), &b}) {
         if (side->usable())
             continue;
