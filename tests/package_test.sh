@@ -173,7 +173,8 @@ expect_completions() {
     got=$(completions "$@") || fail "the completion fails for: $words"
     [ "$got" = "$expected" ] || fail "bash completes '$words' to '$got', not '$expected'"
 }
-expect_completions 'patchlens --s' "$(printf '%s\n' --search --sheet-pdf)" patchlens --s
+expect_completions 'patchlens --s' "$(printf '%s\n' --search --sheet-pdf --scale)" patchlens --s
+expect_completions 'patchlens --i' '--image' patchlens --i
 expect_completions 'patchlens --search x --module ' "$(printf '%s\n' Compressor Distortion Chorus/Fx Delay Reverb)" \
     patchlens --search x --module ''
 expect_completions 'patchlens --module Chorus/Fx --model Trig\ P' 'Trig\ Phaser' patchlens --module Chorus/Fx --model 'Trig\ P'
