@@ -44,13 +44,7 @@ fail() {
 
 # shellcheck source=tools/wine_desktop.sh
 . "$here/wine_desktop.sh"
-export WINEPREFIX="$work/wine"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset WINEPATH
-echo "Creating the wine prefix $WINEPREFIX"
-DISPLAY= "$wine64" wineboot --init >/dev/null 2>&1
-"$wineserver" -w
+create_wine_prefix "$work/wine"
 
 drive_c="$WINEPREFIX/drive_c"
 program_folder="$drive_c/Program Files/Patchlens"
@@ -122,25 +116,10 @@ size="$(reg_value "$uninstall_key" EstimatedSize)"
 start_wine_desktop
 sample="$work/samples/Clean Lead.rp350p"
 (cd "$work" && exec "$wine64" start /unix "$sample" </dev/null >"$work/window.log" 2>&1) &
-window=""
-for _ in $(seq 600); do
-    window="$(xdotool search --onlyvisible --name '^Patchlens \[ Version: [0-9.]+ \]$' 2>/dev/null | head -1)" || true
-    [ -n "$window" ] && break
-    sleep 0.5
-done
 user_data=""
-if [ -z "$window" ]; then
+if ! find_main_window; then
     fail "opening $sample through the association showed no window"
 else
-    geometry="$(xwininfo -id "$window")"
-    X="$(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$geometry")"
-    Y="$(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$geometry")"
-    for _ in $(seq 100); do
-        colours="$(import -window root -crop "93x100+$((X + 285))+$((Y + 60))" +repage ppm:- | convert ppm:- -format %k info:)"
-        [ "$colours" -gt 4 ] && break
-        sleep 0.2
-    done
-    sleep 1
     import -window root "$work/opened.png"
     echo "Opened through the association: $work/opened.png"
     user_data="$(find "$drive_c/users" -ipath '*AppData/Roaming/Patchlens' -type d 2>/dev/null | head -1)"

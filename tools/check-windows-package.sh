@@ -45,13 +45,7 @@ fail() {
 
 # shellcheck source=tools/wine_desktop.sh
 . "$here/wine_desktop.sh"
-export WINEPREFIX="$work/wine"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset WINEPATH
-echo "Creating the wine prefix $WINEPREFIX"
-DISPLAY= "$wine64" wineboot --init >/dev/null 2>&1
-"$wineserver" -w
+create_wine_prefix "$work/wine"
 
 # Runs a program of the package from $work, without a display.
 run() {
@@ -111,29 +105,9 @@ start_wine_desktop
 
 (cd "$work" && exec "$wine64" "unzipped/$name/patchlens.exe" samples </dev/null >"$work/window.log" 2>&1) &
 app_pid=$!
-# Looked for again and again: a search fails now and then on a window that wine drops meanwhile.
-window=""
-for _ in $(seq 600); do
-    window="$(xdotool search --onlyvisible --name '^Patchlens \[ Version: [0-9.]+ \]$' 2>/dev/null | head -1)" || true
-    [ -n "$window" ] && break
-    sleep 0.5
-done
-[ -n "$window" ] || { fail "the window did not show"; exit 1; }
+find_main_window || { fail "the window did not show"; exit 1; }
 # The pixels of a region of the screen, to see it change.
 region() { import -window root -crop "$1" +repage ppm:- | md5sum; }
-# The inside of the frame: its top left corner on the screen, and its size.
-geometry="$(xwininfo -id "$window")"
-X="$(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$geometry")"
-Y="$(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$geometry")"
-WIDTH="$(sed -n 's/^ *Width: *//p' <<<"$geometry")"
-HEIGHT="$(sed -n 's/^ *Height: *//p' <<<"$geometry")"
-# Painted once the Distortion panel (client 285,60 93x100) holds text: more than a few colours.
-for _ in $(seq 100); do
-    colours="$(import -window root -crop "93x100+$((X + 285))+$((Y + 60))" +repage ppm:- | convert ppm:- -format %k info:)"
-    [ "$colours" -gt 4 ] && break
-    sleep 0.2
-done
-sleep 1
 import -window root "$work/window.png"
 echo "Window: $WIDTH x $HEIGHT inside the frame at $X,$Y; screenshot $work/window.png"
 xprop -id "$window" _NET_FRAME_EXTENTS | sed 's/^/  /'

@@ -49,6 +49,18 @@ std::vector<std::string> CollectionFiles(const patchlens::CommandLine &command, 
     return files;
 }
 
+// The modes that write a file need no display: Qt's offscreen platform unless one is chosen, and
+// only the platform's real troubles on stderr (its chatter about a missing runtime folder, say, is
+// no business of a command's output).
+void RunWithoutScreen() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::cerr << message.toStdString() << '\n';
+    });
+}
+
 // --sheet-pdf: the same sheet the printer gets, one page per patch, as a PDF; no display needed.
 // Every file is decoded from scratch, once to find the pages and once more to paint its page, so
 // that only one decoded patch is held at a time however many there are.
@@ -56,13 +68,7 @@ int RunSheetPdf(int argc, char **argv, const patchlens::CommandLine &command) {
     const patchlens::ByteOutput byteOutput;
     if (const int refused = patchlens::CheckSheetPdfOutput(command, std::cerr); refused != 0)
         return refused;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The platform's chatter (a missing runtime folder, say) is no business of a command's output.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
-        if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::cerr << message.toStdString() << '\n';
-    });
+    RunWithoutScreen();
     QGuiApplication app(argc, argv);
     int status = 0;
     std::vector<std::string> pages;
@@ -102,12 +108,7 @@ int RunImage(int argc, char **argv, const patchlens::CommandLine &command) {
     const patchlens::ByteOutput byteOutput;
     if (const int refused = patchlens::CheckImageOutput(command, std::cerr); refused != 0)
         return refused;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &message) {
-        if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::cerr << message.toStdString() << '\n';
-    });
+    RunWithoutScreen();
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion"))); // the viewer's look
     std::vector<patchlens::FreshPatch> patches;
