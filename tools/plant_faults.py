@@ -8,14 +8,17 @@ suite catches. A fault is caught when the build still succeeds and at least one 
     tools/plant_faults.py --only ID ...   just these faults
 
 The copy lives in build/plant-faults (sources and a build of their own), so the working tree and
-its builds are never touched. Each fault names a piece of text that must occur exactly once in its
-file; a fault whose text is gone is reported, not skipped silently. Slow by nature: every fault
+its builds are never touched. Each fault names the function (or table) it lives `within` and a piece
+of text that must occur exactly once inside it, compared without whitespace, so that reformatting
+and moving code about leave it found (a function moved to another file is looked for in every
+source file); a fault whose text is gone is reported, not skipped silently. Slow by nature: every fault
 means an incremental build and a run of the whole suite (about a minute each on two cores). The
 tests that caught each fault are written to build/plant-faults/catchers.txt.
 """
 
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -70,12 +73,98 @@ def failing_tests(log):
     return [line.split(":", 1)[1].strip() for line in open(failed_log) if ":" in line]
 
 
+KEYWORDS = {"if", "for", "while", "switch", "catch", "return", "sizeof", "decltype", "alignof",
+            "static_assert", "defined", "alignas", "noexcept", "else", "do", "try", "namespace"}
+# What may stand between a function's parameter list and its body: qualifiers, a trailing return
+# type, a constructor's initialiser list.
+QUALIFIERS = re.compile(r"\s*(?:(?:const|noexcept|override|final|volatile)\b\s*)*(?:->[^;{}()]*)?(?::[^;{}]*)?\{")
+TABLE = re.compile(r"\s*(?:\[[\w\s]*\])?\s*=?\s*\{")
+
+
+def closing(text, start, opening, closer):
+    """The index just behind the bracket that closes the one at `start`."""
+    depth = 0
+    for i in range(start, len(text)):
+        if text[i] == opening:
+            depth += 1
+        elif text[i] == closer:
+            depth -= 1
+            if depth == 0:
+                return i + 1
+    return len(text)
+
+
+def definitions(text):
+    """(name, body start, body end) of every function, table or type defined in the text: a name and
+    its parameter list followed by a body, or a name followed by (an array size,) '=' and braces."""
+    found = []
+    for m in re.finditer(r"\b([A-Za-z_]\w*)\s*([({\[=])", text):
+        name = m.group(1)
+        if name in KEYWORDS:
+            continue
+        if m.group(2) == "(":
+            after = closing(text, m.end() - 1, "(", ")")
+            body = QUALIFIERS.match(text, after)
+        else:
+            body = TABLE.match(text, m.end(1))
+        if body:
+            found.append((name, body.end() - 1, closing(text, body.end() - 1, "{", "}")))
+    return found
+
+
+def squeeze(text, start=0, end=None):
+    """The text between start and end without its whitespace, and where each kept character was."""
+    end = len(text) if end is None else end
+    where = [i for i in range(start, end) if not text[i].isspace()]
+    return "".join(text[i] for i in where), where
+
+
+def occurrences(text, old, scopes):
+    """The (start, end) spans in `text` of `old` inside the scopes, comparing without whitespace, so
+    that reformatting, rewrapping and reindenting leave a fault's text found."""
+    needle = squeeze(old)[0]
+    spans = set()
+    for start, end in scopes:
+        hay, where = squeeze(text, start, end)
+        at = hay.find(needle)
+        while at != -1:
+            spans.add((where[at], where[at + len(needle) - 1] + 1))
+            at = hay.find(needle, at + 1)
+    return sorted(spans)
+
+
+def source_files(root):
+    for folder, _, names in os.walk(os.path.join(root, "src")):
+        for name in sorted(names):
+            if name.endswith((".cpp", ".h")):
+                yield os.path.relpath(os.path.join(folder, name), root)
+
+
+def locate(fault, root):
+    """Where the fault's text is: (file, start, end), or the reason it cannot be planted. A fault
+    names the function (or table) its text lives `within`; it is looked for in the fault's file
+    first and, should the function have moved, in every source file."""
+    within = fault.get("within")
+    candidates = [fault["file"]] + [f for f in source_files(root) if within and f != fault["file"]]
+    for file in candidates:
+        path = os.path.join(root, file)
+        if not os.path.isfile(path):
+            continue
+        text = open(path, encoding="utf-8").read()
+        scopes = [(s, e) for n, s, e in definitions(text) if n == within] if within else [(0, len(text))]
+        if not scopes:
+            continue
+        spans = occurrences(text, fault["old"], scopes)
+        if len(spans) == 1:
+            return file, spans[0][0], spans[0][1]
+        where = f"{within} in {file}" if within else file
+        return f"its text occurs {len(spans)} times in {where}"
+    return f"{within} is not defined in {fault['file']} nor elsewhere in src" if within else f"{fault['file']} is gone"
+
+
 def check_applies(fault, root=None):
-    path = os.path.join(root or SOURCE, fault["file"])
-    if not os.path.isfile(path):
-        return f"{fault['file']} is gone"
-    count = open(path, encoding="utf-8").read().count(fault["old"])
-    return None if count == 1 else f"its text occurs {count} times in {fault['file']}"
+    found = locate(fault, root or SOURCE)
+    return found if isinstance(found, str) else None
 
 
 def main():
@@ -121,17 +210,18 @@ def main():
     caught = missed = broken = 0
     catchers = {}  # fault -> the tests that caught it
     for fault in faults:
-        path = os.path.join(SOURCE, fault["file"])
-        problem = check_applies(fault)
-        if problem:
-            print(f"{fault['id']:<28} NOT PLANTED  {problem}", flush=True)
+        found = locate(fault, SOURCE)
+        if isinstance(found, str):
+            print(f"{fault['id']:<28} NOT PLANTED  {found}", flush=True)
             broken += 1
             continue
+        file, start, end = found
+        path = os.path.join(SOURCE, file)
         original = open(path, encoding="utf-8").read()
         started = time.monotonic()
         try:
             with open(path, "w", encoding="utf-8") as out:
-                out.write(original.replace(fault["old"], fault["new"]))
+                out.write(original[:start] + fault["new"] + original[end:])
             with open(log, "a") as out:
                 out.write(f"\n==== {fault['id']}\n")
             failed = None
