@@ -184,8 +184,8 @@ FAULTS = [
          what="the sheet is not scaled to the printer"),
     # ---- src/ui/search
     dict(id="search-message-owner", file="src/ui/search/search_window.cpp", within="StartSearch",
-         old="m_dialogs.ShowMessage(this, Text(refusal.message));",
-         new="m_dialogs.ShowMessage(m_mainWindow, Text(refusal.message));",
+         old="m_dialogs.ShowMessage(this, Text(refusal->error.message()));",
+         new="m_dialogs.ShowMessage(m_mainWindow, Text(refusal->error.message()));",
          what="the search window's messages belong to the main window"),
     dict(id="refusal-focus", file="src/ui/search/search_window.cpp", within="StartSearch",
          old="            m_folderField->setFocus();", new="",

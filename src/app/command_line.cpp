@@ -196,8 +196,8 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
             command.searchModule = std::string(module->entry);
         }
         if (module != nullptr && *command.searchModel != kSelectTypeEntry) {
-            const std::string_view model = FindSearchModelIgnoringCase(*module, *command.searchModel);
-            if (model.empty()) {
+            const auto model = FindSearchModelIgnoringCase(*module, *command.searchModel);
+            if (!model) {
                 std::string list = ModelListText(*module);
                 list.pop_back();
                 usageError("--model " + *command.searchModel + ": not a model of " +
@@ -205,7 +205,7 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
                 command.usageShown = false;
                 return command;
             }
-            command.searchModel = std::string(model);
+            command.searchModel = std::string(*model);
         }
         command.mode = CommandLine::Mode::Search;
         return command;
@@ -387,9 +387,8 @@ int RunSearch(const CommandLine &command, std::ostream &out, std::ostream &err, 
     const bool modelChosen = command.searchModel && *command.searchModel != kSelectTypeEntry;
     // A trailing separator, which tab completion adds, names the same folder.
     const std::filesystem::path folder = WithoutTrailingSeparators(PathFromBytes(command.searchFolder));
-    const SearchRefusal refusal = CheckSearchStart(folder, module != nullptr, modelChosen, false);
-    if (refusal.refused) {
-        err << refusal.message << '\n';
+    if (const auto refusal = CheckSearchStart(folder, module != nullptr, modelChosen, false)) {
+        err << refusal->error.message() << '\n';
         return 1;
     }
     SearchObserver observer;

@@ -141,7 +141,7 @@ TEST(SearchModules, FiveModulesWithTheirIdsAndModelListsFoundByTheirWholeEntry) 
     for (std::string_view other : {"Chorus", "Chorus/Fx ", "Select Model", ""})
         EXPECT_EQ(FindSearchModuleIgnoringCase(other), nullptr) << other;
     for (std::string_view other : {"Phase", "Tape", "Select Type", ""})
-        EXPECT_EQ(FindSearchModelIgnoringCase(modules[2], other), "") << other;
+        EXPECT_EQ(FindSearchModelIgnoringCase(modules[2], other), std::nullopt) << other;
 }
 
 // ---- Refusals -----------------------------------------------------------------------------------
@@ -155,27 +155,33 @@ TEST_F(TempTree, RefusalsComeInTheirOrderAndNameTheControlToCorrect) {
         fs::path folder;
         bool module, model;
         std::string_view message;
+        ErrorKind kind;
         SearchFocus focus;
     } cases[] = {
         // The separator is tested first, even on a folder that exists and with nothing chosen.
-        {root.native() + separator, false, false, trailing, SearchFocus::FolderField},
-        {separator, true, true, trailing, SearchFocus::FolderField},
-        {"", true, true, kSearchPathMissingMessage, SearchFocus::FolderField},
-        {root / "missing", true, true, kSearchPathMissingMessage, SearchFocus::FolderField},
-        {Write("not-a-folder.rp350p", "x"), true, true, kSearchPathMissingMessage, SearchFocus::FolderField},
-        {root, false, false, "Select Model", SearchFocus::ModuleList},
-        {root, true, false, "Select Type", SearchFocus::ModelList},
-        {root, true, true, "", SearchFocus::None},
+        {root.native() + separator, false, false, trailing, ErrorKind::Refused, SearchFocus::FolderField},
+        {separator, true, true, trailing, ErrorKind::Refused, SearchFocus::FolderField},
+        {"", true, true, kSearchPathMissingMessage, ErrorKind::NotFound, SearchFocus::FolderField},
+        {root / "missing", true, true, kSearchPathMissingMessage, ErrorKind::NotFound,
+         SearchFocus::FolderField},
+        {Write("not-a-folder.rp350p", "x"), true, true, kSearchPathMissingMessage, ErrorKind::NotFound,
+         SearchFocus::FolderField},
+        {root, false, false, "Select Model", ErrorKind::Refused, SearchFocus::ModuleList},
+        {root, true, false, "Select Type", ErrorKind::Refused, SearchFocus::ModelList},
+        {root, true, true, "", ErrorKind::Refused, SearchFocus::FolderField},
     };
     for (const auto &c : cases) {
-        const SearchRefusal refusal = CheckSearchStart(c.folder, c.module, c.model);
-        EXPECT_EQ(refusal.refused, !c.message.empty()) << c.folder;
-        EXPECT_EQ(refusal.message, c.message) << c.folder;
-        EXPECT_EQ(refusal.focus, c.focus) << c.folder;
+        const std::optional<SearchRefusal> refusal = CheckSearchStart(c.folder, c.module, c.model);
+        ASSERT_EQ(refusal.has_value(), !c.message.empty()) << c.folder;
+        if (refusal) {
+            EXPECT_EQ(refusal->error.message(), c.message) << c.folder;
+            EXPECT_EQ(refusal->error.kind(), c.kind) << c.folder;
+            EXPECT_EQ(refusal->focus, c.focus) << c.folder;
+        }
     }
     // On the command line a trailing separator names the folder; a root stays as it is.
     const fs::path rootFolder = root.root_path();
-    EXPECT_FALSE(CheckSearchStart(rootFolder, true, true, false).refused);
+    EXPECT_FALSE(CheckSearchStart(rootFolder, true, true, false));
     for (const auto &[given, taken] :
          {std::pair{root.native() + separator + separator, root.native()},
           {rootFolder.native(), rootFolder.native()},
@@ -184,7 +190,7 @@ TEST_F(TempTree, RefusalsComeInTheirOrderAndNameTheControlToCorrect) {
     // A link to a folder is a folder to search.
     if (!test::MakeLink(root, root / "link", test::LinkTo::Folder))
         GTEST_SKIP() << test::kNoLinks;
-    EXPECT_FALSE(CheckSearchStart(root / "link", true, true).refused);
+    EXPECT_FALSE(CheckSearchStart(root / "link", true, true));
 }
 
 // ---- Which paths are patch files ----------------------------------------------------------------
@@ -446,7 +452,8 @@ struct Observed {
     SearchOutcome outcome;
     std::vector<std::string> statuses;
     std::vector<fs::path> reported;
-    SearchProgress progress; // the last progress reported
+    SearchProgress progress;      // the last progress reported
+    std::size_t replacements = 0; // calls of onResultsReplaced
 };
 
 Observed Observe(const fs::path &root, SearchOptions options,
@@ -462,6 +469,10 @@ Observed Observe(const fs::path &root, SearchOptions options,
         seen.statuses.emplace_back(status);
         ask();
     };
+    observer.onResultsReplaced = [&] { // right before "Start Analyzing...", before any result
+        ++seen.replacements;
+        EXPECT_TRUE(seen.reported.empty() && seen.statuses.back() == kSearchingStatus);
+    };
     observer.onResult = [&](const fs::path &path) {
         seen.reported.push_back(path);
         ask();
@@ -474,6 +485,7 @@ Observed Observe(const fs::path &root, SearchOptions options,
     seen.outcome = RunPatchSearch(root, Screamer(), options, &observer);
     EXPECT_EQ(seen.reported, seen.outcome.results);
     EXPECT_EQ(seen.statuses.back(), seen.outcome.status);
+    EXPECT_EQ(seen.replacements, seen.outcome.resultsReplaced ? 1u : 0u);
     return seen;
 }
 

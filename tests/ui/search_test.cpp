@@ -94,7 +94,8 @@ private slots:
         QCOMPARE(Texts(Models()), QStringList{"Select Type"});
     }
 
-    // Each refusal names the control to correct and gives it the focus.
+    // Each refusal names the control to correct and gives it the focus. An empty tree leaves the
+    // results shown before.
     void refusalsNameTheControlToCorrect() {
         OpenSearchWindow();
         const QChar separator(std::filesystem::path::preferred_separator); // '\\' on Windows
@@ -127,6 +128,11 @@ private slots:
         RunSearch();
         QCOMPARE(Status(), QStringLiteral("No Patches Found!"));
         QCOMPARE(Texts(Results()), QStringList{PathToQString(Tree() / "a.rp350p")});
+        // A tree with entries replaces them, also when it holds no patch file.
+        WriteBytes(Tree() / "empty" / "notes.txt", "");
+        RunSearch();
+        QCOMPARE(Status(), QStringLiteral("No Patches Found!"));
+        QCOMPARE(Results()->count(), 0);
         QCOMPARE(Dialogs().messages.size(), 5);
     }
 

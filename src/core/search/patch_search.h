@@ -7,10 +7,11 @@
 //   patch_match.h     the match test: which paths are patch files, and the rule on their bytes
 //   file_reading.h    reading one file for the match test, in bounded chunks
 //   tree_walk.h       the folder tree listed breadth-first, piece by piece
-//   search_run.h      the checks before a search, its status texts, and the whole search on a few
-//                     threads, reporting in the order of a one-by-one search
+//   search_texts.h    the refusals before a search and its status texts
+//   search_run.h      the whole search on a few threads, reporting in list order
 
 #include "search/file_reading.h"
 #include "search/patch_match.h"
 #include "search/search_modules.h"
 #include "search/search_run.h"
+#include "search/search_texts.h"

@@ -54,11 +54,12 @@ const SearchModule *FindSearchModuleIgnoringCase(std::string_view name) {
     return nullptr;
 }
 
-std::string_view FindSearchModelIgnoringCase(const SearchModule &module, std::string_view name) {
+std::optional<std::string_view> FindSearchModelIgnoringCase(const SearchModule &module,
+                                                            std::string_view name) {
     for (const std::string_view model : module.models)
         if (SameIgnoringCase(model, name))
             return model;
-    return {};
+    return std::nullopt;
 }
 
 SearchTarget MakeSearchTarget(const SearchModule &module, std::string_view model) {

@@ -2,6 +2,7 @@
 // What can be searched: the five effect modules the search window offers, each with the ids of the
 // two parameters the match test reads and the models its list offers.
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,8 +35,9 @@ const SearchModule *FindSearchModule(std::string_view entry);
 const SearchModule *FindSearchModuleIgnoringCase(std::string_view name);
 
 // The model of `module` whose entry is `name` without regard to letter case, as the model list
-// spells it ("Screamer" for "screamer"); empty when the module has none of that name.
-std::string_view FindSearchModelIgnoringCase(const SearchModule &module, std::string_view name);
+// spells it ("Screamer" for "screamer"); none when the module has none of that name.
+std::optional<std::string_view> FindSearchModelIgnoringCase(const SearchModule &module,
+                                                            std::string_view name);
 
 // What one search looks for: the module's two ids and the model text.
 struct SearchTarget {

@@ -7,7 +7,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <system_error>
+#include <optional>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -40,7 +40,11 @@ enum EntryState : std::uint8_t { kPending, kSkipped, kNoMatch, kMatch, kAbandone
 
 // A piece of the list and what became of each of its entries.
 struct Piece {
+    // Made by the calling thread before the piece is shared; only read afterwards.
     ListedPiece listed;
+    // One per entry. Set by the calling thread before the piece is shared; a kPending entry is then
+    // set once more by the reading thread that claimed it. Read by the calling thread to report,
+    // and by claims, which skip the entries that are not pending.
     std::unique_ptr<std::atomic<std::uint8_t>[]> states;
     std::size_t claimed = 0; // entries taken by reading threads; under the run's lock
 };
@@ -64,25 +68,19 @@ template <typename Text> std::string NativeText(const Text &text) {
         return PathBytes(std::filesystem::path(text));
 }
 
-// The status of a patch file whose path shows as `text`.
-std::string PatchStatus(bool last, std::size_t analyzedBefore, const std::string &text) {
-    return last ? "Last Patch: " + std::to_string(analyzedBefore) + " -> " + text
-                : "Analyze Patch -> " + text;
-}
-
 // ---- The run ------------------------------------------------------------------------------------
 
-// The calling thread lists the tree, reports in list order, and reads files too when it has
-// nothing else to do; the other threads only read files. A piece leaves the list once every entry
-// of it is reported, which no reading thread touches after storing its state.
+// The calling thread (below: this thread) lists the tree, reports in list order, and reads files
+// too when it has nothing else to do; the other threads (the helpers) only read files. A piece
+// leaves the list once every entry of it is reported, which no reading thread touches after storing
+// its state.
 class SearchRun {
 public:
     SearchRun(const std::filesystem::path &root, const SearchTarget &target, const SearchOptions &options,
               const SearchObserver *observer)
-        : m_walk(root), m_target(target), m_stop(options.stop), m_observer(observer),
-          m_threads(ThreadsFor(options)), m_growing(options.threads == 0),
-          m_ahead(std::max<std::size_t>(options.entriesAhead, 1)),
-          m_pieceEntries(std::min(kPieceEntries, m_ahead)), m_keepResults(options.keepResults),
+        : m_target(target), m_stop(options.stop), m_ahead(std::max<std::size_t>(options.entriesAhead, 1)),
+          m_pieceEntries(std::min(kPieceEntries, m_ahead)), m_keepResults(options.keepResults), m_walk(root),
+          m_observer(observer), m_threads(ThreadsFor(options)), m_growing(options.threads == 0),
           m_reader(target) {}
     ~SearchRun() { StopHelpers(); }
     SearchRun(const SearchRun &) = delete;
@@ -98,7 +96,7 @@ private:
     void ListPiece();
     void StartHelpersIfUseful();
     // The reading.
-    bool ClaimLocked(Claim &claim);
+    std::optional<Claim> ClaimLocked();
     void AnalyzeClaim(const Claim &claim, PatchFileReader &reader);
     void HelperLoop();
     void StopHelpers();
@@ -109,34 +107,39 @@ private:
     std::string LastPatchStatusText() const;
     void SetStatus(std::string status);
 
-    TreeWalk m_walk;
+    // Set once, read by every thread.
     const SearchTarget &m_target;
     const std::atomic<bool> *m_stop;
-    const SearchObserver *m_observer;
-    unsigned m_threads; // reading threads wanted, this one included
-    bool m_growing;     // more when reads wait for the disk
-    std::atomic<std::size_t> m_filesRead{0};
-    std::size_t m_filesJudged = 0; // files read when the disk reads were last looked at
-    std::int64_t m_diskReads = 0;  // the disk reads of the process then
     const std::size_t m_ahead;
     const std::size_t m_pieceEntries;
     const bool m_keepResults;
-    PatchFileReader m_reader; // this thread's
 
+    // Counted by every reading thread, read by this thread to judge whether the reads wait.
+    std::atomic<std::size_t> m_filesRead{0};
+
+    // m_lock guards the fields from here to m_idleHelpers, and Piece::claimed. Only this thread
+    // changes m_pieces and m_listingOver, so it reads them without the lock; the helpers take it.
     std::mutex m_lock;
-    std::condition_variable m_workReady; // wakes reading threads
-    std::condition_variable m_entryDone; // wakes this thread
-    // Under m_lock: the pieces listed and not fully reported, in list order; the first piece with
-    // entries not yet taken; whether the listing is over; whether the helpers must end.
-    std::deque<std::unique_ptr<Piece>> m_pieces;
-    std::size_t m_claimPiece = 0;
-    bool m_listingOver = false;
-    bool m_quit = false;
-    unsigned m_idleHelpers = 0;
-    std::atomic<bool> m_waiting{false}; // this thread waits for an entry
-    std::vector<std::thread> m_helpers;
+    std::condition_variable m_workReady;         // this thread wakes the helpers: a piece came, or the end
+    std::condition_variable m_entryDone;         // a reading thread wakes this thread: the entry it waits for
+    std::deque<std::unique_ptr<Piece>> m_pieces; // listed and not fully reported, in list order
+    std::size_t m_claimPiece = 0;                // the first piece with entries not yet claimed
+    bool m_listingOver = false;                  // no piece comes any more
+    bool m_quit = false;                         // the helpers must end
+    unsigned m_idleHelpers = 0;                  // helpers waiting on m_workReady
+    // Set by this thread while it waits on m_entryDone; a reading thread that stored a state looks
+    // at it and takes the lock to wake this thread only when it is set.
+    std::atomic<bool> m_waiting{false};
 
-    // This thread's own.
+    // The rest is this thread's own.
+    std::vector<std::thread> m_helpers;
+    TreeWalk m_walk;
+    const SearchObserver *m_observer;
+    unsigned m_threads;            // reading threads wanted, this one included
+    bool m_growing;                // more when reads wait for the disk
+    std::size_t m_filesJudged = 0; // files read when the disk reads were last looked at
+    std::int64_t m_diskReads = 0;  // the disk reads of the process then
+    PatchFileReader m_reader;
     SearchOutcome m_outcome;
     SearchProgress m_progress;
     std::size_t m_reportAt = 0;   // the next entry to report in the first piece
@@ -174,14 +177,13 @@ SearchOutcome SearchRun::Run() {
             break;
         if (m_progress.entriesDone != reportedBefore || m_needLookAhead)
             continue;
-        Claim claim;
-        bool claimed = false;
+        std::optional<Claim> claim;
         {
             const std::lock_guard lock(m_lock);
-            claimed = ClaimLocked(claim);
+            claim = ClaimLocked();
         }
-        if (claimed) {
-            AnalyzeClaim(claim, m_reader);
+        if (claim) {
+            AnalyzeClaim(*claim, m_reader);
             StartHelpersIfUseful();
             continue;
         }
@@ -210,17 +212,19 @@ SearchOutcome SearchRun::Run() {
 // ---- The listing --------------------------------------------------------------------------------
 
 void SearchRun::ListPiece() {
-    auto piece = std::make_unique<Piece>();
-    if (!m_walk.Next(piece->listed, m_pieceEntries)) {
+    std::optional<ListedPiece> listed = m_walk.Next(m_pieceEntries);
+    if (!listed) {
         m_needLookAhead = false;
         const std::lock_guard lock(m_lock);
         m_listingOver = true;
         m_workReady.notify_all();
         return;
     }
-    if (piece->listed.entries.empty())
+    if (listed->entries.empty())
         return; // an empty folder: the look-ahead, if any, goes on
     m_needLookAhead = false;
+    auto piece = std::make_unique<Piece>();
+    piece->listed = std::move(*listed);
     const std::vector<ListedEntry> &entries = piece->listed.entries;
     piece->states = std::make_unique<std::atomic<std::uint8_t>[]>(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -246,6 +250,8 @@ void SearchRun::ListPiece() {
     }
     if (first) {
         m_outcome.resultsReplaced = true;
+        if (m_observer != nullptr && m_observer->onResultsReplaced)
+            m_observer->onResultsReplaced();
         SetStatus(std::string(kStartAnalyzingStatus));
     }
     StartHelpersIfUseful();
@@ -283,7 +289,7 @@ void SearchRun::StartHelpersIfUseful() {
 
 // A claim ends with an entry to read: once a reading thread has stored the state of that entry,
 // the piece may be reported and freed, so the thread must not look at any entry after it.
-bool SearchRun::ClaimLocked(Claim &claim) {
+std::optional<Claim> SearchRun::ClaimLocked() {
     while (m_claimPiece < m_pieces.size()) {
         Piece &piece = *m_pieces[m_claimPiece];
         const std::size_t size = piece.listed.entries.size();
@@ -293,14 +299,12 @@ bool SearchRun::ClaimLocked(Claim &claim) {
             piece.claimed = end;
             while (end > begin && piece.states[end - 1].load(std::memory_order_relaxed) != kPending)
                 --end;
-            if (end > begin) {
-                claim = {&piece, begin, end};
-                return true;
-            }
+            if (end > begin)
+                return Claim{&piece, begin, end};
         }
         ++m_claimPiece;
     }
-    return false;
+    return std::nullopt;
 }
 
 void SearchRun::AnalyzeClaim(const Claim &claim, PatchFileReader &reader) {
@@ -338,13 +342,13 @@ void SearchRun::AnalyzeClaim(const Claim &claim, PatchFileReader &reader) {
 void SearchRun::HelperLoop() {
     PatchFileReader reader(m_target);
     for (;;) {
-        Claim claim;
+        std::optional<Claim> claim;
         {
             std::unique_lock lock(m_lock);
             for (;;) {
                 if (m_quit)
                     return;
-                if (ClaimLocked(claim))
+                if ((claim = ClaimLocked()))
                     break;
                 if (m_listingOver)
                     return;
@@ -353,7 +357,7 @@ void SearchRun::HelperLoop() {
                 --m_idleHelpers;
             }
         }
-        AnalyzeClaim(claim, reader);
+        AnalyzeClaim(*claim, reader);
     }
 }
 
@@ -435,7 +439,7 @@ void SearchRun::WaitForNext() {
 }
 
 std::string SearchRun::LastPatchStatusText() const {
-    return PatchStatus(m_lastPatchIsLast, m_lastPatchBefore, NativeText(m_lastPatch));
+    return PatchFileStatus(m_lastPatchIsLast, m_lastPatchBefore, NativeText(m_lastPatch));
 }
 
 void SearchRun::SetStatus(std::string status) {
@@ -445,57 +449,6 @@ void SearchRun::SetStatus(std::string status) {
 }
 
 } // namespace
-
-// ---- Refusals -----------------------------------------------------------------------------------
-
-std::string TrailingSeparatorMessage() {
-    const auto separator = std::filesystem::path::preferred_separator;
-    return std::string("Remove Traling '") + static_cast<char>(separator) + "' character";
-}
-
-SearchRefusal CheckSearchStart(const std::filesystem::path &folder, bool moduleChosen, bool modelChosen,
-                               bool separatorAtEndRefused) {
-    const auto &text = folder.native();
-    if (separatorAtEndRefused && !text.empty() && text.back() == std::filesystem::path::preferred_separator)
-        return {true, TrailingSeparatorMessage(), SearchFocus::FolderField};
-    std::error_code ec;
-    if (text.empty() || !std::filesystem::is_directory(folder, ec))
-        return {true, std::string(kSearchPathMissingMessage), SearchFocus::FolderField};
-    if (!moduleChosen)
-        return {true, std::string(kSelectModelMessage), SearchFocus::ModuleList};
-    if (!modelChosen)
-        return {true, std::string(kSelectTypeMessage), SearchFocus::ModelList};
-    return {};
-}
-
-std::filesystem::path WithoutTrailingSeparators(const std::filesystem::path &folder) {
-    auto text = folder.native();
-    auto isSeparator = [](std::filesystem::path::value_type c) {
-        return c == '/' || c == std::filesystem::path::preferred_separator;
-    };
-    while (!text.empty() && isSeparator(text.back()) && std::filesystem::path(text).has_relative_path())
-        text.pop_back();
-    return text;
-}
-
-// ---- Status texts -------------------------------------------------------------------------------
-
-std::string PathText(const std::filesystem::path &path) {
-    return PathBytes(path);
-}
-
-std::string AnalyzePatchStatus(const std::filesystem::path &path) {
-    return PatchStatus(false, 0, PathText(path));
-}
-
-std::string LastPatchStatus(std::size_t analyzedBefore, const std::filesystem::path &path) {
-    return PatchStatus(true, analyzedBefore, PathText(path));
-}
-
-std::string StoppedStatus(std::size_t analyzed, std::size_t patchFiles) {
-    return "Search stopped: " + std::to_string(analyzed) + " of " + std::to_string(patchFiles) +
-           " patch files analyzed";
-}
 
 // ---- The whole search ---------------------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "search/patch_match.h"
 
@@ -54,20 +55,20 @@ void FolderQueue::Push(platform::NativeName path) {
     std::copy(path.begin(), path.end(), block.begin() + static_cast<std::ptrdiff_t>(at + kLengthChars));
 }
 
-bool FolderQueue::Pop(NativeString &path) {
+std::optional<NativeString> FolderQueue::Pop() {
     if (m_blocks.empty())
-        return false;
+        return std::nullopt;
     std::vector<platform::NativeChar> &block = m_blocks.front();
     std::size_t length = 0;
     std::memcpy(&length, block.data() + m_read, sizeof length);
     const platform::NativeChar *text = block.data() + m_read + kLengthChars;
-    path.assign(text, length);
+    NativeString path(text, length);
     m_read += kLengthChars + length;
     if (m_read == block.size()) {
         m_blocks.pop_front();
         m_read = 0;
     }
-    return true;
+    return path;
 }
 
 // ---- The walk -----------------------------------------------------------------------------------
@@ -76,15 +77,14 @@ TreeWalk::TreeWalk(const std::filesystem::path &root) {
     m_waiting.Push(root.native());
 }
 
-bool TreeWalk::Next(ListedPiece &piece, std::size_t most) {
-    piece.folder.reset();
-    piece.names.clear();
-    piece.entries.clear();
+std::optional<ListedPiece> TreeWalk::Next(std::size_t most) {
     if (m_current == nullptr) {
-        if (!m_waiting.Pop(m_path))
-            return false;
-        m_current = std::make_shared<ListedFolder>(m_path);
+        std::optional<NativeString> path = m_waiting.Pop();
+        if (!path)
+            return std::nullopt;
+        m_current = std::make_shared<ListedFolder>(std::move(*path));
     }
+    ListedPiece piece;
     const ListedFolder &folder = *m_current;
     std::size_t looked = 0;
     const bool more = m_current->reader.Read([&](platform::NativeName name, platform::EntryKind kind) {
@@ -108,7 +108,7 @@ bool TreeWalk::Next(ListedPiece &piece, std::size_t most) {
         piece.folder = m_current;
     if (!more)
         m_current.reset();
-    return true;
+    return piece;
 }
 
 } // namespace patchlens

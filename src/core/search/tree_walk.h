@@ -14,6 +14,7 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,8 @@ struct ListedPiece {
 class FolderQueue {
 public:
     void Push(platform::NativeName path);
-    // Takes the oldest path; false when none waits.
-    bool Pop(NativeString &path);
+    // Takes the oldest path; none when none waits.
+    std::optional<NativeString> Pop();
 
 private:
     std::deque<std::vector<platform::NativeChar>> m_blocks;
@@ -68,10 +69,10 @@ class TreeWalk {
 public:
     explicit TreeWalk(const std::filesystem::path &root);
 
-    // Lists the next entries into `piece` (emptied first), all of one folder, looking at `most`
-    // names at most (at least 1), so that each call ends soon. The piece may be empty: a folder
-    // without entries, one that cannot be read, names skipped. False when the walk is over.
-    bool Next(ListedPiece &piece, std::size_t most);
+    // The next entries, all of one folder, looking at `most` names at most (at least 1), so that
+    // each call ends soon. The piece may be empty: a folder without entries, one that cannot be
+    // read, names skipped. None when the walk is over.
+    std::optional<ListedPiece> Next(std::size_t most);
 
 private:
     FolderQueue m_waiting;

@@ -39,12 +39,10 @@ QString Text(std::string_view bytes) {
 
 } // namespace
 
-SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesystem::path programFolder,
-                           Hooks hooks)
+SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesystem::path programFolder)
     : QWidget(mainWindow, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_dialogs(dialogs), m_mainWindow(mainWindow), m_programFolder(std::move(programFolder)),
-      m_hooks(std::move(hooks)) {
+      m_dialogs(dialogs), m_mainWindow(mainWindow), m_programFolder(std::move(programFolder)) {
     setObjectName(QStringLiteral("searchWindow"));
     setWindowTitle(QStringLiteral("Search Patch"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -101,9 +99,8 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     OnMouseUp(m_resultList, HookOrder::BeforeControl, [this] { OpenSearchResult(); });
     OnKeyUp(m_resultList, [this] { OpenSearchResult(); });
     OnControlClick(m_resultList, [this](int row) {
-        if (m_hooks.comparePatch)
-            m_hooks.comparePatch(
-                PathFromBytes(m_resultList->item(row)->data(kResultPathRole).toByteArray().toStdString()));
+        emit compareRequested(
+            PathFromBytes(m_resultList->item(row)->data(kResultPathRole).toByteArray().toStdString()));
     });
     // After the release hooks, so that a key this window takes never reaches them.
     m_resultList->installEventFilter(this);
@@ -115,8 +112,8 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     m_progressBar = new QProgressBar(statusBar);
     m_progressBar->setObjectName(QStringLiteral("searchProgress"));
     // Wide enough for "analyzed / found" in seven digits each, on one line.
-    m_progressBar->setFixedWidth(m_progressBar->fontMetrics().horizontalAdvance(QStringLiteral("0000000 / 0000000")) +
-                                 24);
+    m_progressBar->setFixedWidth(
+        m_progressBar->fontMetrics().horizontalAdvance(QStringLiteral("0000000 / 0000000")) + 24);
     // Empty until a search starts.
     m_progressBar->setRange(0, 1);
     m_progressBar->setValue(0);
@@ -154,8 +151,7 @@ void SearchWindow::ShowSearchWindow() {
 }
 
 void SearchWindow::closeEvent(QCloseEvent *event) {
-    if (m_hooks.writeSettings)
-        m_hooks.writeSettings();
+    emit settingsChanged();
     hide();
     event->ignore();
 }
@@ -205,15 +201,12 @@ bool SearchWindow::ResultListKey(QKeyEvent *key) {
 
 void SearchWindow::CompareSelectedResult() {
     const QList<QListWidgetItem *> selected = m_resultList->selectedItems();
-    if (selected.isEmpty() || !m_hooks.comparePatch)
+    if (selected.isEmpty())
         return;
     const std::filesystem::path path =
         PathFromBytes(selected.front()->data(kResultPathRole).toByteArray().toStdString());
     // Once the key's own handling is over, as a Ctrl+click waits for the end of the click.
-    QTimer::singleShot(0, this, [this, path] {
-        if (m_hooks.comparePatch)
-            m_hooks.comparePatch(path);
-    });
+    QTimer::singleShot(0, this, [this, path] { emit compareRequested(path); });
 }
 
 // Below the main window's top edge, at its left edge, as the main window stood when this window was
@@ -253,8 +246,7 @@ void SearchWindow::BrowseSearchFolder() {
     if (picked.isEmpty())
         return;
     SetFolderField(PathBytes(PathFromQString(picked)));
-    if (m_hooks.writeSettings)
-        m_hooks.writeSettings();
+    emit settingsChanged();
 }
 
 void SearchWindow::SelectSearchModule() {
@@ -277,12 +269,12 @@ void SearchWindow::StartOrStopSearch() {
 }
 
 void SearchWindow::StartSearch() {
-    const SearchRefusal refusal =
+    const std::optional<SearchRefusal> refusal =
         CheckSearchStart(FolderPath(), m_moduleList->currentIndex() != 0, m_modelList->currentIndex() != 0);
-    if (refusal.refused) {
+    if (refusal) {
         // The message belongs to this window, which stays in front for the correction.
-        m_dialogs.ShowMessage(this, Text(refusal.message));
-        switch (refusal.focus) {
+        m_dialogs.ShowMessage(this, Text(refusal->error.message()));
+        switch (refusal->focus) {
         case SearchFocus::FolderField:
             m_folderField->setFocus();
             break;
@@ -291,8 +283,6 @@ void SearchWindow::StartSearch() {
             break;
         case SearchFocus::ModelList:
             m_modelList->setFocus();
-            break;
-        case SearchFocus::None:
             break;
         }
         return;
@@ -314,14 +304,12 @@ void SearchWindow::StartSearch() {
     m_worker = std::thread([this, root, target] {
         SearchObserver observer;
         observer.onStatus = [this](std::string_view status) {
-            {
-                std::lock_guard lock(m_progressLock);
-                m_latestStatus = std::string(status);
-            }
-            // The result list is replaced only once the tree holds entries.
-            if (status == kStartAnalyzingStatus)
-                QMetaObject::invokeMethod(
-                    this, [this] { m_resultList->clear(); }, Qt::QueuedConnection);
+            std::lock_guard lock(m_progressLock);
+            m_latestStatus = std::string(status);
+        };
+        observer.onResultsReplaced = [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { m_resultList->clear(); }, Qt::QueuedConnection);
         };
         observer.onProgress = [this](const SearchProgress &progress) {
             std::lock_guard lock(m_progressLock);
@@ -388,8 +376,7 @@ void SearchWindow::OpenSearchResult() {
     if (selected.isEmpty())
         return;
     const std::string path = selected.front()->data(kResultPathRole).toByteArray().toStdString();
-    if (m_hooks.loadPatch)
-        m_hooks.loadPatch(PathFromBytes(path));
+    emit patchChosen(PathFromBytes(path));
 }
 
 } // namespace patchlens

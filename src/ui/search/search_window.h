@@ -2,14 +2,14 @@
 // The search window: finds, in a folder and every folder below it, the patch files in which a
 // chosen module is on and uses a chosen model. The search runs off the user-interface thread, so
 // the windows stay responsive; the status line and a progress bar follow it, "Stop" ends it with
-// the results found so far, and the results appear in exactly the order of a one-by-one search.
+// the results found so far, and the results appear in list order, as a search reading one file
+// after the other would give them (search_run.h).
 
 #include <QSet>
 #include <QString>
 #include <QWidget>
 #include <atomic>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,14 +34,8 @@ class SearchWindow : public QWidget {
     Q_OBJECT
 
 public:
-    struct Hooks {
-        std::function<void(const std::filesystem::path &)> loadPatch; // a chosen result
-        std::function<void()> writeSettings; // the folder field changed or the window closed
-        std::function<void(const std::filesystem::path &)> comparePatch; // Ctrl+click on a result
-    };
-
     // Created hidden. `programFolder` is where the folder picker starts when no folder was kept.
-    SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesystem::path programFolder, Hooks hooks);
+    SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesystem::path programFolder);
     ~SearchWindow() override;
     Q_DISABLE_COPY(SearchWindow)
 
@@ -65,8 +59,11 @@ public:
     bool lastSearchStopped() const { return m_lastStopped; }
 
 signals:
-    // Emitted on the user-interface thread when a search has ended (finished or stopped).
-    void searchFinished();
+    // All emitted on the user-interface thread.
+    void patchChosen(const std::filesystem::path &path);      // a result to load
+    void compareRequested(const std::filesystem::path &path); // a result Ctrl+clicked or Ctrl+Return
+    void settingsChanged(); // the folder field may hold a new folder: picked, or the window closed
+    void searchFinished();  // a search has ended (finished or stopped)
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -90,7 +87,6 @@ private:
     Dialogs &m_dialogs;
     QWidget *m_mainWindow;
     std::filesystem::path m_programFolder;
-    Hooks m_hooks;
     std::string m_startupFolder; // the picker's starting folder, as read at start-up
     QString m_shownFolder;       // the folder field's text as last set from bytes
     std::string m_shownFolderBytes;

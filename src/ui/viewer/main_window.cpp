@@ -98,10 +98,10 @@ MainWindow::~MainWindow() {
 
 SearchWindow &MainWindow::searchWindow() {
     if (m_search == nullptr) {
-        m_search = new SearchWindow(this, m_dialogs, m_paths.programFolder,
-                                    {[this](const std::filesystem::path &path) { LoadPatchFile(path); },
-                                     [this] { WriteSettings(); },
-                                     [this](const std::filesystem::path &path) { ComparePatchFile(path); }});
+        m_search = new SearchWindow(this, m_dialogs, m_paths.programFolder);
+        connect(m_search, &SearchWindow::patchChosen, this, &MainWindow::LoadPatchFile);
+        connect(m_search, &SearchWindow::settingsChanged, this, &MainWindow::WriteSettings);
+        connect(m_search, &SearchWindow::compareRequested, this, &MainWindow::ComparePatchFile);
         m_search->SetFolderAtStartUp(m_settings.searchFolder);
     }
     return *m_search;
