@@ -11,6 +11,8 @@
 // Something simply found or not found is a std::optional, not a Result.
 
 #include <cassert>
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -35,13 +37,22 @@ public:
     static Error Refused(std::string message) { return {ErrorKind::Refused, std::move(message)}; }
     static Error WriteFailed(std::string message) { return {ErrorKind::WriteFailed, std::move(message)}; }
 
+    // The same error, found at byte `position` of a text that was read (a filter typed, say).
+    Error At(std::size_t position) && {
+        m_position = position;
+        return std::move(*this);
+    }
+
     ErrorKind kind() const { return m_kind; }
     // The text to show: whole sentences, lines joined by CR LF where there are several.
     const std::string &message() const { return m_message; }
+    // Where in the text read the trouble lies, when the error is about a text.
+    std::optional<std::size_t> position() const { return m_position; }
 
 private:
     ErrorKind m_kind;
     std::string m_message;
+    std::optional<std::size_t> m_position;
 };
 
 template <class T> class [[nodiscard]] Result {
