@@ -201,7 +201,7 @@ FAULTS = [
          old='QUrl(QStringLiteral("qrc:/help/manual.html"))', new='QUrl(QStringLiteral("qrc:/help/manual.htm"))',
          what="the built-in help shows an empty page"),
     # ---- src/app
-    dict(id="escape-kept-raw", file="src/app/patch_dump.cpp",
+    dict(id="escape-kept-raw", file="src/app/text_output.cpp",
          old="        if (control || reorders) {", new="        if (false) {",
          what="control characters reach the terminal"),
     dict(id="write-failure-ignored", file="src/app/command_line.cpp",

@@ -25,6 +25,7 @@
 #include "sheet/sheet_output.h"
 #include "standard_streams.h"
 #include "text/path_bytes.h"
+#include "text_output.h"
 
 namespace patchlens {
 
@@ -232,7 +233,8 @@ int CheckImageOutput(const CommandLine &command, std::ostream &err) {
     const std::string refusal = OutputRefusal(PathFromBytes(command.imageFile), inputs, "a picture");
     if (refusal.empty())
         return 0;
-    err << "patchlens: " << VisibleText(command.imageFile) << ": not written: " << VisibleText(refusal) << '\n';
+    err << "patchlens: " << VisibleText(command.imageFile) << ": not written: " << VisibleText(refusal)
+        << '\n';
     return 2;
 }
 

@@ -17,6 +17,7 @@
 #include "patch_dump.h"
 #include "print/sheet_printer.h"
 #include "standard_streams.h"
+#include "text_output.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/program_folder.h"
 #include "toolkit/text_conversion.h"

@@ -11,10 +11,10 @@
 #include "command_line.h"
 #include "file_system_support.h"
 #include "patch_builder.h"
-#include "patch_dump.h"
 #include "search/patch_search.h"
 #include "temp_folder.h"
 #include "text/path_bytes.h"
+#include "text_output.h"
 
 namespace patchlens {
 namespace {
