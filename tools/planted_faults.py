@@ -204,10 +204,10 @@ FAULTS = [
     dict(id="escape-kept-raw", file="src/app/text_output.cpp",
          old="        if (control || reorders) {", new="        if (false) {",
          what="control characters reach the terminal"),
-    dict(id="write-failure-ignored", file="src/app/command_line.cpp",
+    dict(id="write-failure-ignored", file="src/app/run_modes.cpp",
          old="    if (out.flush())\n        return status;", new="    out.flush();\n    return status;",
          what="a failed write to standard output is reported as success"),
-    dict(id="folder-sorted-by-bytes", file="src/app/command_line.cpp",
+    dict(id="folder-sorted-by-bytes", file="src/app/run_modes.cpp",
          old="    SortAsListed(names);\n    std::vector<std::string> files;", new="    std::vector<std::string> files;",
          what="without a display a folder is printed in the file system's order"),
 ]

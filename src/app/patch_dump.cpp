@@ -78,25 +78,6 @@ void WriteRow(std::ostream &out, const Patch &patch, const PanelRow &row,
 
 } // namespace
 
-bool ReportLoadTrouble(std::ostream &err, std::string_view path, const LoadOutcome &outcome) {
-    if (!outcome.readOk) {
-        err << VisibleText(path) << ": cannot read file: " << outcome.readError << '\n';
-        return true;
-    }
-    if (outcome.decode.accepted)
-        return false;
-    // The refusal's lines are joined by CR LF; here each goes on a line of its own.
-    std::string_view message = outcome.decode.message;
-    err << VisibleText(path) << ": ";
-    for (;;) {
-        const std::size_t end = message.find("\r\n");
-        err << VisibleText(message.substr(0, end)) << '\n';
-        if (end == std::string_view::npos)
-            return true;
-        message.remove_prefix(end + 2);
-    }
-}
-
 void WriteJsonRecord(std::ostream &out, const DumpedFile &file, const Patch &patch) {
     out << "{\"path\": " << JsonString(file.path) << ", \"refused\": " << JsonBool(file.refused);
     if (file.refused)

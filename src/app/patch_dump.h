@@ -17,11 +17,6 @@ struct DumpedFile {
     std::string message; // the refusal, lines joined by CR LF
 };
 
-// Says on `err` why a file loaded by `outcome` does not stand for a patch: "<path>: cannot read
-// file: <reason>", or the path and the refusal, each of its lines on a line of its own. Returns
-// true when it said something (the file was unreadable or refused), false for a usable file.
-bool ReportLoadTrouble(std::ostream &err, std::string_view path, const LoadOutcome &outcome);
-
 // `{"path": ..., "refused": ..., ["message": ...,] "name": ..., "modules": [...]}`
 void WriteJsonRecord(std::ostream &out, const DumpedFile &file, const Patch &patch);
 

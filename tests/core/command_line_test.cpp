@@ -11,6 +11,7 @@
 #include "command_line.h"
 #include "file_system_support.h"
 #include "patch_builder.h"
+#include "run_modes.h"
 #include "search/patch_search.h"
 #include "temp_folder.h"
 #include "text/path_bytes.h"
