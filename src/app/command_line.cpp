@@ -217,12 +217,13 @@ std::optional<std::string> CheckSearchNames(CommandLine &command) {
 
 CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     CommandLine command;
-    auto usageError = [&](std::string error) {
+    auto usageError = [&](std::string error, bool usageShown = true) {
         command.mode = CommandLine::Mode::UsageError;
         command.error = std::move(error);
+        command.usageShown = usageShown;
         return command;
     };
-    std::vector<const Option *> given;
+    std::vector<const Option *> given; // in the order given
     unsigned chosen = 0;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -266,11 +267,10 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     for (const auto &conflict : kConflicts)
         if ((chosen & conflict.mode) != 0 && (chosen & conflict.others & ~conflict.mode) != 0)
             return usageError(std::string(conflict.message));
-    const ModeRule *chosenMode = &kModes[0]; // the viewer's, unless a mode was chosen
-    for (const ModeRule &each : kModes)
-        if ((chosen & Bit(each.mode)) != 0)
-            chosenMode = &each;
-    const ModeRule &mode = *chosenMode;
+    // The one mode chosen, or the viewer.
+    const ModeRule &mode = *std::find_if(std::begin(kModes), std::end(kModes), [&](const ModeRule &each) {
+        return (chosen & Bit(each.mode)) != 0 || (chosen == 0 && each.mode == Mode::Viewer);
+    });
     if (mode.mode == Mode::SheetPdf && command.sheetPdf.empty())
         return usageError("--sheet-pdf needs the name of the PDF to write");
     if (command.files.size() < mode.fewestFiles || command.files.size() > mode.mostFiles)
@@ -283,13 +283,9 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
                 (needs.empty() ? "" : " and ") + std::string(option.name) + " " + std::string(option.shown);
     if (!needs.empty())
         return usageError(std::string(mode.option) + " needs " + needs);
-    if (mode.mode == Mode::Search) {
-        if (std::optional<std::string> error = CheckSearchNames(command)) {
-            usageError(std::move(*error));
-            command.usageShown = false;
-            return command;
-        }
-    }
+    if (mode.mode == Mode::Search)
+        if (std::optional<std::string> error = CheckSearchNames(command))
+            return usageError(std::move(*error), false);
     command.mode = mode.mode;
     return command;
 }
