@@ -1,9 +1,8 @@
 """The faults tools/plant_faults.py plants, one at a time: small slips of the kind that creep into
 code (a comparison flipped, an index off by one, a table row dropped or swapped, a state reset, a
 message changed, a write left out, an order changed, a refusal skipped), spread over every folder
-of src/core and src/ui and the command line. Each names its file, the function (or table) it lives
-`within`, a text that occurs exactly once inside it (compared without whitespace) and what replaces
-it. A constant at file scope needs no `within`: its text is unique in the whole file."""
+of src/core and src/ui and the command line. Each names a text that occurs exactly once in its
+file and what replaces it."""
 
 FAULTS = [
     # ---- src/core/text
@@ -202,13 +201,13 @@ FAULTS = [
          old='QUrl(QStringLiteral("qrc:/help/manual.html"))', new='QUrl(QStringLiteral("qrc:/help/manual.htm"))',
          what="the built-in help shows an empty page"),
     # ---- src/app
-    dict(id="escape-kept-raw", file="src/app/patch_dump.cpp", within="VisibleText",
+    dict(id="escape-kept-raw", file="src/app/text_output.cpp", within="VisibleText",
          old="        if (control || reorders) {", new="        if (false) {",
          what="control characters reach the terminal"),
-    dict(id="write-failure-ignored", file="src/app/command_line.cpp", within="RunWithoutWindow",
+    dict(id="write-failure-ignored", file="src/app/run_modes.cpp", within="RunWithoutWindow",
          old="    if (out.flush())\n        return status;", new="    out.flush();\n    return status;",
          what="a failed write to standard output is reported as success"),
-    dict(id="folder-sorted-by-bytes", file="src/app/command_line.cpp", within="FolderPatchFiles",
+    dict(id="folder-sorted-by-bytes", file="src/app/run_modes.cpp", within="FolderPatchFiles",
          old="    SortAsListed(names);\n    std::vector<std::string> files;", new="    std::vector<std::string> files;",
          what="without a display a folder is printed in the file system's order"),
 ]

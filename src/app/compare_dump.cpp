@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "patch_dump.h"
+#include "text_output.h"
 
 namespace patchlens {
 
@@ -21,10 +21,6 @@ const char *OnOff(bool on) {
 
 const char *EnabledGreyed(bool enabled) {
     return enabled ? "enabled" : "greyed";
-}
-
-const char *JsonBool(bool value) {
-    return value ? "true" : "false";
 }
 
 std::vector<TableRow> RowsOf(const ComparedModule &compared, bool all) {

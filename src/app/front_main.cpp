@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
+#include "run_modes.h"
 #include "standard_streams.h"
 #include "window_program.h"
 

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <sstream>
 #include <vector>
 
-#include "text/display_text.h"
+#include "text_output.h"
 
 namespace patchlens {
 
@@ -79,89 +78,8 @@ void WriteRow(std::ostream &out, const Patch &patch, const PanelRow &row,
 
 } // namespace
 
-std::size_t DisplayWidth(std::string_view utf8) {
-    return static_cast<std::size_t>(std::count_if(
-        utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-bool ReportLoadTrouble(std::ostream &err, std::string_view path, const LoadOutcome &outcome) {
-    if (!outcome.readOk) {
-        err << VisibleText(path) << ": cannot read file: " << outcome.readError << '\n';
-        return true;
-    }
-    if (outcome.decode.accepted)
-        return false;
-    // The refusal's lines are joined by CR LF; here each goes on a line of its own.
-    std::string_view message = outcome.decode.message;
-    err << VisibleText(path) << ": ";
-    for (;;) {
-        const std::size_t end = message.find("\r\n");
-        err << VisibleText(message.substr(0, end)) << '\n';
-        if (end == std::string_view::npos)
-            return true;
-        message.remove_prefix(end + 2);
-    }
-}
-
-std::string VisibleText(std::string_view bytes) {
-    const std::string text = ToDisplayUtf8(bytes);
-    std::string out;
-    out.reserve(text.size());
-    char32_t code;
-    for (std::size_t i = 0, length; i < text.size(); i += length) {
-        length = DecodeUtf8(text, i, code); // well-formed: the display rule made it so
-        const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
-        const bool reorders = code == 0x061C || code == 0x200E || code == 0x200F ||
-                              (code >= 0x2028 && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
-        if (control || reorders) {
-            char escaped[12];
-            std::snprintf(escaped, sizeof escaped, control ? "\\x%02x" : "\\u%04x",
-                          static_cast<unsigned>(code));
-            out += escaped;
-        } else {
-            out.append(text, i, length);
-        }
-    }
-    return out;
-}
-
-std::string JsonString(std::string_view bytes) {
-    const std::string text = ToDisplayUtf8(bytes);
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x",
-                              static_cast<unsigned>(static_cast<unsigned char>(c)));
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
-    return out;
-}
-
 void WriteJsonRecord(std::ostream &out, const DumpedFile &file, const Patch &patch) {
-    out << "{\"path\": " << JsonString(file.path) << ", \"refused\": " << (file.refused ? "true" : "false");
+    out << "{\"path\": " << JsonString(file.path) << ", \"refused\": " << JsonBool(file.refused);
     if (file.refused)
         out << ", \"message\": " << JsonString(file.message);
     out << ", \"name\": " << JsonString(patch.name) << ", \"modules\": [";
@@ -169,9 +87,9 @@ void WriteJsonRecord(std::ostream &out, const DumpedFile &file, const Patch &pat
         const ModulePanel &panel = patch.panels[IndexOf(info.module)];
         if (info.module != Module::Pickup)
             out << ", ";
-        out << "{\"module\": " << JsonString(info.name) << ", \"on\": " << (panel.lampOn ? "true" : "false")
-            << ", \"enabled\": " << (panel.list.enabled ? "true" : "false")
-            << ", \"selected\": " << panel.list.selected << ", \"lines\": [";
+        out << "{\"module\": " << JsonString(info.name) << ", \"on\": " << JsonBool(panel.lampOn)
+            << ", \"enabled\": " << JsonBool(panel.list.enabled) << ", \"selected\": " << panel.list.selected
+            << ", \"lines\": [";
         for (std::size_t i = 0; i < panel.list.lines.size(); ++i)
             out << (i > 0 ? ", " : "") << JsonString(panel.list.lines[i]);
         out << "]}";

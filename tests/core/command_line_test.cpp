@@ -6,15 +6,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 
 #include "command_line.h"
 #include "file_system_support.h"
 #include "patch_builder.h"
-#include "patch_dump.h"
+#include "run_modes.h"
 #include "search/patch_search.h"
 #include "temp_folder.h"
 #include "text/path_bytes.h"
+#include "text_output.h"
 
 namespace patchlens {
 namespace {
@@ -72,6 +74,46 @@ TEST(ParseCommandLine, UsageErrorsExitWith2AndShowTheUsage) {
         EXPECT_EQ(ParseCommandLine(args).error, error);
     EXPECT_EQ(ParseCommandLine({"--help", "--version"}).mode, CommandLine::Mode::UsageError);
     EXPECT_EQ(ParseCommandLine({"folder", "a.rp350p"}).mode, CommandLine::Mode::Viewer);
+}
+
+// Each usage line is a command line the parser takes, and an option its line does not name is
+// refused in that mode: the usage lines and the modes the options go with say the same.
+TEST(ParseCommandLine, TheUsageLinesNameEveryOptionOfTheirModeAndNoOther) {
+    std::vector<std::vector<std::string>> lines;
+    std::vector<std::string> options;
+    const std::map<std::string, std::string> values = {{"MODULE", "Delay"}, {"MODEL", "Tape"}}; // else "2"
+    std::istringstream usage(UsageText());
+    for (std::string line; std::getline(usage, line);) {
+        if (line.rfind("Usage: patchlens ", 0) == 0 || line.rfind("       patchlens ", 0) == 0) {
+            std::istringstream words(line.substr(17));
+            lines.emplace_back();
+            for (std::string word; words >> word;) {
+                std::erase_if(word, [](char c) { return c == '[' || c == ']'; });
+                lines.back().push_back(word[0] == '-' ? word : values.contains(word) ? values.at(word) : "2");
+            }
+        } else if (line.rfind("  --", 0) == 0) {
+            options.push_back(line.substr(2, line.find(' ', 2) - 2));
+        }
+    }
+    ASSERT_EQ(lines.size(), 7u);
+    for (const std::vector<std::string> &args : lines) {
+        EXPECT_NE(ParseCommandLine(args).mode, CommandLine::Mode::UsageError)
+            << ::testing::PrintToString(args);
+        for (const std::string &option : options) {
+            // Beside the viewer's files, the option of a mode chooses that mode.
+            const bool choosesMode =
+                std::any_of(lines.begin(), lines.end(), [&](const auto &line) { return line[0] == option; });
+            if (std::find(args.begin(), args.end(), option) != args.end() || (args[0] == "2" && choosesMode))
+                continue;
+            std::vector<std::string> more = args;
+            more.insert(more.begin(), {option, "2"});
+            const std::string error = ParseCommandLine(more).error;
+            EXPECT_TRUE(error.find(" go") != std::string::npos ||
+                        error.find("combined") != std::string::npos ||
+                        error.find("no other") != std::string::npos)
+                << ::testing::PrintToString(more) << ": " << error;
+        }
+    }
 }
 
 // An unknown module or model is answered with the names there are, not with the whole usage.
