@@ -165,17 +165,18 @@ FAULTS = [
          old="        m_settings.lastPatchFolder = folder;", new="        (void)folder;",
          what="the open dialog forgets the folder of the file opened last"),
     # ---- src/ui/library
-    dict(id="overwrite-unasked", file="src/ui/library/library_commands.cpp",
-         old="""        if (!m_dialogs.AskOkCancel(m_owner, QStringLiteral("Add Setting To Library "),
-                                   QStringLiteral("Library Name already Exists, Overwrite?")))
-            return;""",
+    dict(id="overwrite-unasked", file="src/ui/library/library_group.cpp",
+         old="""    if (FindEntry(*m_read, module, name) &&
+        !m_dialogs.AskOkCancel(window(), QStringLiteral("Add Setting To Library "),
+                               QStringLiteral("Library Name already Exists, Overwrite?")))
+        return;""",
          new="",
          what="an existing name is overwritten without the question"),
-    dict(id="add-message", file="src/ui/library/library_commands.cpp",
+    dict(id="add-message", file="src/ui/library/library_group.cpp",
          old='QStringLiteral("First Select Library")', new='QStringLiteral("First Select a Library")',
          what="a message text is changed"),
-    dict(id="changed-file-overwritten", file="src/ui/library/library_commands.cpp",
-         old="    if (current.text != m_text) {", new="    if (false) {",
+    dict(id="changed-file-overwritten", file="src/core/library/library_file.cpp",
+         old="    if (*current != read)", new="    if (false)",
          what="a library changed by another program is overwritten"),
     # ---- src/ui/print
     dict(id="sheet-not-scaled", file="src/ui/print/sheet_printer.cpp",

@@ -11,7 +11,7 @@
 #include <sys/resource.h>
 #endif
 
-#include "library/library_commands.h"
+#include "library/library_group.h"
 #include "ui_test_support.h"
 
 namespace patchlens {

@@ -22,7 +22,7 @@
 #include "compare/compare_window.h"
 #include "files/whole_file.h"
 #include "image/patch_picture.h"
-#include "library/library_commands.h"
+#include "library/library_group.h"
 #include "print/sheet_printer.h"
 #include "search/search_window.h"
 #include "sheet/sheet_output.h"
@@ -183,7 +183,9 @@ void MainWindow::CreateControls() {
             widget->setContextMenuPolicy(Qt::ActionsContextMenu);
         }
     }
-    m_library = new LibraryCommands(client, this, m_dialogs, m_patch, m_paths.dataFolder / kLibraryFileName);
+    m_library = new LibraryGroup(m_dialogs, m_patch, m_paths.dataFolder / kLibraryFileName, client);
+    m_library->setGeometry(10, 450, 575, 75);
+    m_library->rowPanel()->setGeometry(285, 397, 93, 120);
 
     statusBar()->setSizeGripEnabled(false);
     m_patchLabel = new ElidedLabel(Qt::ElideMiddle, statusBar());
