@@ -41,6 +41,9 @@ FAULTS = [
          old='"Noise Gate", "Chorus/Fx",  "Delay",', new='"Noise Gate", "Chorus/Fx",',
          what="the Delay library module is missing"),
     # ---- src/core/panels
+    dict(id="front-panel-swapped", file="src/core/panels/module_panels.h",
+         old="Module::ChorusFx, Module::Delay, Module::Reverb,", new="Module::ChorusFx, Module::Reverb, Module::Delay,",
+         what="the Delay and the Reverb change places on the front panel"),
     dict(id="lamp-case-blind", file="src/core/panels/module_panels.cpp",
          old="""    case StateRule::LampAndList:
         panel.lampOn = activity.value == "On";""",
@@ -178,6 +181,10 @@ FAULTS = [
     dict(id="changed-file-overwritten", file="src/core/library/library_file.cpp",
          old="    if (*current != read)", new="    if (false)",
          what="a library changed by another program is overwritten"),
+    dict(id="shown-name-retyped", file="src/ui/toolkit/text_conversion.cpp",
+         old="return typed == ToQString(shown) ? std::string(shown) : TypedBytes(typed);",
+         new="return (void)shown, TypedBytes(typed);",
+         what="a library name shown from the file is stored re-encoded"),
     # ---- src/ui/print
     dict(id="sheet-not-scaled", file="src/ui/print/sheet_printer.cpp",
          old="    painter.scale(unitsToDevice, unitsToDevice);", new="",

@@ -186,6 +186,19 @@ private slots:
         QCOMPARE(NameField()->maxLength(), 21);
     }
 
+    // A name shown from the file keeps its bytes while the field is unchanged, though it shows as
+    // UTF-8 and typed text is stored as Windows-1252.
+    void aShownNameKeepsItsBytes() {
+        WriteBytes(LibraryFile(), "Delay,Caf\xC3\xA9,old,,,,,,\r\n");
+        LoadCleanLead();
+        Choose("Delay");
+        ClickRow(NameList(), 0);
+        QCOMPARE(NameField()->text(), QString::fromUtf8("Caf\xC3\xA9"));
+        Dialogs().questionAnswers = {true};
+        Add();
+        QCOMPARE(ReadBytes(LibraryFile()), CleanLeadDelay("Caf\xC3\xA9") + "\r\n");
+    }
+
     void anUnreadableLibraryIsNeverWritten() {
         std::filesystem::create_directory(LibraryFile()); // a folder by that name
         LoadCleanLead();
