@@ -27,7 +27,8 @@ public:
     // The group with its controls placed within it, and the row view under its caption on
     // `parent` (rowPanel(), which the window places). Messages are owned by the window of
     // `parent`. Reads nothing yet.
-    LibraryGroup(Dialogs &dialogs, const Patch &patch, std::filesystem::path libraryFile, QWidget *parent);
+    explicit LibraryGroup(Dialogs &dialogs, const Patch &patch, std::filesystem::path libraryFile,
+                          QWidget *parent);
     Q_DISABLE_COPY(LibraryGroup)
 
     // The "LIBRARY" caption and the row view: a panel of its own beside the group.
