@@ -9,7 +9,7 @@
 #include <QTest>
 #include <fstream>
 
-#include "library/library_commands.h"
+#include "library/library_group.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/text_conversion.h"
 #include "viewer/main_window.h"

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,15 +39,15 @@ struct Model {
         return std::string(line.substr(0, line.find(',')));
     }
     // The first line of the module with the name but for the case of a to z.
-    long Find(std::string_view module, std::string_view name) const {
+    std::optional<std::size_t> Find(std::string_view module, std::string_view name) const {
         auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
         auto same = [&](char x, char y) { return upper(x) == upper(y); };
         for (std::size_t i = 0; i < lines.size(); ++i)
             if (const std::string found = Field(lines[i], 2);
                 Field(lines[i], 1) == module &&
                 std::equal(found.begin(), found.end(), name.begin(), name.end(), same))
-                return static_cast<long>(i);
-        return -1;
+                return i;
+        return std::nullopt;
     }
     static LibraryRows Rows(std::string_view line) {
         LibraryRows rows;
@@ -116,13 +117,15 @@ private:
         for (std::string &row : rows)
             row = FieldText(input, 16);
         const bool overwrite = input.ConsumeBool();
-        const long found = FindEntry(m_text, module, name);
+        const std::optional<std::size_t> found = FindEntry(m_text, module, name);
         Require(found == m_model.Find(module, name), "FindEntry differs from the model", "add");
-        if (name.empty() || (found >= 0 && !overwrite))
+        if (name.empty() || (found && !overwrite))
             return; // "Enter Name !", or the user keeps the entry
-        if (found >= 0)
-            Delete(static_cast<std::size_t>(found));
+        const LibraryText added = AddEntry(m_text, {std::string(module), name, rows});
+        if (found)
+            Delete(*found);
         Insert(module, name, rows);
+        Require(added == m_text, "AddEntry differs from the model", "add");
         Check("add");
     }
 
@@ -136,15 +139,18 @@ private:
         if (names.empty())
             return; // "No Library Settings Available!"
         const std::string selected = names[input.ConsumeIntegralInRange<std::size_t>(0, names.size() - 1)];
-        const long found = FindEntry(m_text, module, selected);
-        Require(found >= 0 && found == m_model.Find(module, selected), "FindEntry differs for a listed name");
-        const std::string line = m_model.lines[static_cast<std::size_t>(found)];
-        Require(LineAt(m_text, static_cast<std::size_t>(found)) == line, "LineAt differs from the model");
-        Delete(static_cast<std::size_t>(found));
+        const std::optional<std::size_t> found = FindEntry(m_text, module, selected);
+        Require(found && found == m_model.Find(module, selected), "FindEntry differs for a listed name");
+        const std::string line = m_model.lines[*found];
+        Require(LineAt(m_text, *found) == line, "LineAt differs from the model");
+        const std::string newName = rename ? FieldText(input, 21) : std::string();
+        const LibraryText renamed = RenameEntry(m_text, *found, newName);
+        Delete(*found);
         if (rename) {
             const LibraryRows rows = RowsOfLine(line);
             Require(rows == Model::Rows(line), "RowsOfLine differs from the model");
-            Insert(module, FieldText(input, 21), rows);
+            Insert(module, newName, rows);
+            Require(renamed == m_text, "RenameEntry differs from the model", "rename");
         }
         Check(rename ? "rename" : "remove");
     }

@@ -41,6 +41,9 @@ FAULTS = [
          old='"Noise Gate", "Chorus/Fx",  "Delay",', new='"Noise Gate", "Chorus/Fx",',
          what="the Delay library module is missing"),
     # ---- src/core/panels
+    dict(id="front-panel-swapped", file="src/core/panels/module_panels.h", within="kFrontPanel",
+         old="Module::ChorusFx, Module::Delay, Module::Reverb,", new="Module::ChorusFx, Module::Reverb, Module::Delay,",
+         what="the Delay and the Reverb change places on the front panel"),
     dict(id="lamp-case-blind", file="src/core/panels/module_panels.cpp", within="ShowModuleState",
          old="""    case StateRule::LampAndList:
         panel.lampOn = activity.value == "On";""",
@@ -165,18 +168,23 @@ FAULTS = [
          old="        m_settings.lastPatchFolder = folder;", new="        (void)folder;",
          what="the open dialog forgets the folder of the file opened last"),
     # ---- src/ui/library
-    dict(id="overwrite-unasked", file="src/ui/library/library_commands.cpp", within="AddSetting",
-         old="""        if (!m_dialogs.AskOkCancel(m_owner, QStringLiteral("Add Setting To Library "),
-                                   QStringLiteral("Library Name already Exists, Overwrite?")))
-            return;""",
+    dict(id="overwrite-unasked", file="src/ui/library/library_group.cpp", within="AddSetting",
+         old="""    if (FindEntry(*m_read, module, name) &&
+        !m_dialogs.AskOkCancel(window(), QStringLiteral("Add Setting To Library "),
+                               QStringLiteral("Library Name already Exists, Overwrite?")))
+        return;""",
          new="",
          what="an existing name is overwritten without the question"),
-    dict(id="add-message", file="src/ui/library/library_commands.cpp", within="AddSetting",
+    dict(id="add-message", file="src/ui/library/library_group.cpp", within="AddSetting",
          old='QStringLiteral("First Select Library")', new='QStringLiteral("First Select a Library")',
          what="a message text is changed"),
-    dict(id="changed-file-overwritten", file="src/ui/library/library_commands.cpp", within="Store",
-         old="    if (current.text != m_text) {", new="    if (false) {",
+    dict(id="changed-file-overwritten", file="src/core/library/library_file.cpp", within="StoreLibraryFile",
+         old="    if (*current != read)", new="    if (*current != read && false)",
          what="a library changed by another program is overwritten"),
+    dict(id="shown-name-retyped", file="src/ui/toolkit/text_conversion.cpp", within="TypedBytes",
+         old="return typed == ToQString(shown) ? std::string(shown) : TypedBytes(typed);",
+         new="return (void)shown, TypedBytes(typed);",
+         what="a library name shown from the file is stored re-encoded"),
     # ---- src/ui/print
     dict(id="sheet-not-scaled", file="src/ui/print/sheet_printer.cpp", within="PaintSheet",
          old="    painter.scale(unitsToDevice, unitsToDevice);", new="",

@@ -12,15 +12,6 @@ namespace patchlens {
 
 namespace {
 
-// The front panel's three rows of modules by column; column 0 holds only the Pickup.
-using PanelRow = std::array<std::optional<Module>, 6>;
-constexpr std::array<PanelRow, 3> kFrontPanel = {{
-    {Module::Pickup, Module::Wah, Module::Compressor, Module::Distortion, Module::AmplifierA,
-     Module::EqualizerA},
-    {std::nullopt, Module::NoiseGate, Module::ChorusFx, Module::Delay, Module::Reverb, Module::Expression},
-    {std::nullopt, Module::AmplifierB, Module::EqualizerB, std::nullopt, Module::Lfo1, Module::Lfo2},
-}};
-
 // Lines shown per panel: the model line and five below it; the Pickup has one.
 constexpr std::size_t kPanelLines = 6;
 // Columns wider than this are not widened further; a longer line pushes its neighbours instead.
@@ -50,8 +41,8 @@ void WritePadded(std::ostream &out, const std::string &cell, std::size_t width, 
 }
 
 void WriteRow(std::ostream &out, const Patch &patch, const PanelRow &row,
-              const std::array<std::size_t, 6> &widths) {
-    std::array<std::vector<std::string>, 6> cells;
+              const std::array<std::size_t, kPanelColumns> &widths) {
+    std::array<std::vector<std::string>, kPanelColumns> cells;
     std::size_t height = 0;
     std::size_t lastColumn = 0;
     for (std::size_t c = 0; c < row.size(); ++c) {
@@ -115,7 +106,7 @@ void WriteTextSummary(std::ostream &out, const DumpedFile &file, const Patch &pa
     field("Patch name:", VisibleText(patch.name));
     out << "Lamps:      [x] on, [ ] off\n\n";
 
-    std::array<std::size_t, 6> widths{};
+    std::array<std::size_t, kPanelColumns> widths{};
     for (const PanelRow &row : kFrontPanel)
         for (std::size_t c = 0; c < row.size(); ++c) {
             if (!row[c])

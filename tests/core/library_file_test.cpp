@@ -34,6 +34,16 @@ TEST(LibraryFormat, EightFieldsEachFollowedByAComma) {
     EXPECT_EQ(InsertFirst("b\r\ntail", "a,"), "a,\r\nb\r\ntail");
 }
 
+// Add puts the entry first in place of the module's entry of that name (a to z in any case);
+// Rename moves the line to the top under its new name with its rows; every other line stays.
+TEST(LibraryCommands, AddReplacesTheSameNameAndRenameMovesTheLineToTheTop) {
+    const std::string text = "Wah,x,\r\nDelay,Funky,old,,,,,,\r\nWah,Funky,w,,,,,,\r\ntail";
+    EXPECT_EQ(AddEntry(text, Entry("Delay", "funky")),
+              "Delay,funky,r0,r1,r2,,,,\r\nWah,x,\r\nWah,Funky,w,,,,,,\r\ntail");
+    EXPECT_EQ(AddEntry(text, Entry("Reverb", "Funky")), "Reverb,Funky,r0,r1,r2,,,,\r\n" + text);
+    EXPECT_EQ(RenameEntry(text, 2, "Cry"), "Wah,Cry,w,,,,,,\r\nWah,x,\r\nDelay,Funky,old,,,,,,\r\ntail");
+}
+
 // Only CR LF terminated stretches are lines; deleting one keeps every other byte.
 TEST(LibraryLines, OnlyCrLfTerminatedStretchesAreLinesAndDeleteKeepsTheRest) {
     const std::string text = "Wah,A,\r\n\r\nDelay,B,\r\nWah,unterminated,";
@@ -41,7 +51,7 @@ TEST(LibraryLines, OnlyCrLfTerminatedStretchesAreLinesAndDeleteKeepsTheRest) {
     EXPECT_EQ(LineAt(text, 2), "Delay,B,");
     EXPECT_EQ(LineAt(text, 3), "");
     EXPECT_EQ(ListNames(text, "Wah"), std::vector<std::string>{"A"});
-    EXPECT_EQ(FindEntry(text, "Wah", "unterminated"), -1);
+    EXPECT_EQ(FindEntry(text, "Wah", "unterminated"), std::nullopt);
     EXPECT_EQ(DeleteLine(text, 0), "\r\nDelay,B,\r\nWah,unterminated,");
     EXPECT_EQ(DeleteLine(text, 2), "Wah,A,\r\n\r\nWah,unterminated,");
     EXPECT_EQ(DeleteLine(text, 3), text); // the unterminated tail is no line
@@ -55,17 +65,16 @@ TEST(LibraryLines, OnlyCrLfTerminatedStretchesAreLinesAndDeleteKeepsTheRest) {
 // and lines of no library module are never listed.
 TEST(LibraryFind, NamesByTheCaseOfAToZModulesExactly) {
     std::string text;
-    for (const LibraryEntry &entry : {Entry("Wah", "Funky"), Entry("Delay", "funky"),
-                                      Entry("Wah", "\xC9t\xE9"), Entry("Wah", "a", "first"),
-                                      Entry("Wah", "A"), Entry("Wah", "a", "third"), Entry("Wah", "b,c")})
+    for (const LibraryEntry &entry :
+         {Entry("Wah", "Funky"), Entry("Delay", "funky"), Entry("Wah", "\xC9t\xE9"),
+          Entry("Wah", "a", "first"), Entry("Wah", "A"), Entry("Wah", "a", "third"), Entry("Wah", "b,c")})
         text += FormatEntry(entry) + "\r\n";
-    const std::pair<const char *, long> finds[] = {{"funky", 0},      {"FUNKY", 0}, {"\xC9T\xE9", 2},
-                                                   {"\xE9T\xE9", -1}, {"A", 3},     {"b,c", -1},
-                                                   {"b", 6}};
+    const std::pair<const char *, std::optional<std::size_t>> finds[] = {
+        {"funky", 0}, {"FUNKY", 0}, {"\xC9T\xE9", 2}, {"\xE9T\xE9", {}}, {"A", 3}, {"b,c", {}}, {"b", 6}};
     for (const auto &[name, line] : finds)
         EXPECT_EQ(FindEntry(text, "Wah", name), line) << name;
-    EXPECT_EQ(FindEntry(text, "Delay", "FUNKY"), 1);
-    EXPECT_EQ(FindEntry(text, "wah", "Funky"), -1);
+    EXPECT_EQ(FindEntry(text, "Delay", "FUNKY"), 1u);
+    EXPECT_EQ(FindEntry(text, "wah", "Funky"), std::nullopt);
     EXPECT_TRUE(EntryRows(text, "Wah", "funky").empty());
     const auto groups = EntryRows(text, "Wah", "a");
     ASSERT_EQ(groups.size(), 2u);
@@ -91,14 +100,16 @@ protected:
 // A missing library is created empty; a folder by its name or a file that cannot be read is no
 // library at all (never an empty one, which the next write would make the file).
 TEST_F(LibraryFileTest, AMissingFileIsCreatedEmptyAndAnUnreadableOneIsNoLibrary) {
-    LibraryRead read = ReadLibraryFile(library);
-    EXPECT_TRUE(read.ok && read.text.empty());
+    Result<LibraryText> read = ReadLibraryFile(library);
+    EXPECT_TRUE(read.ok() && read->empty());
     EXPECT_EQ(fs::file_size(library), 0u);
     fs::remove(library);
     fs::create_directory(library);
     read = ReadLibraryFile(library);
-    EXPECT_FALSE(read.ok || read.error.empty());
-    EXPECT_FALSE(WriteLibraryFile(library, "Wah,x,,,,,,,\r\n").empty());
+    EXPECT_EQ(read.message().rfind("cannot be read: ", 0), 0u) << read.message();
+    EXPECT_EQ(read.error().kind(), ErrorKind::Unreadable);
+    EXPECT_FALSE(WriteLibraryFile(library, "Wah,x,,,,,,,\r\n").ok());
+    EXPECT_FALSE(StoreLibraryFile(library, "", "Wah,x,,,,,,,\r\n").ok());
     EXPECT_TRUE(fs::is_directory(library));
     if (!test::kPermissionsLockAccess)
         GTEST_SKIP() << test::kNoAccessPermissions;
@@ -107,8 +118,8 @@ TEST_F(LibraryFileTest, AMissingFileIsCreatedEmptyAndAnUnreadableOneIsNoLibrary)
     fs::permissions(folder, perms::all);
     fs::permissions(library, perms::none);
     EXPECT_TRUE(test::AsUnprivileged([&] {
-        const LibraryRead refused = ReadLibraryFile(library);
-        return !refused.ok && !refused.error.empty() && refused.text.empty();
+        const Result<LibraryText> refused = ReadLibraryFile(library);
+        return !refused.ok() && refused.error().kind() == ErrorKind::Unreadable;
     }));
     fs::permissions(library, perms::owner_all);
     EXPECT_EQ(Read(library), "Wah,keep,,,,,,,\r\n");
@@ -122,7 +133,7 @@ TEST_F(LibraryFileTest, WritesReplaceWholeAndKeepPermissions) {
 #else
     fs::permissions(library, perms::owner_read | perms::owner_write | perms::group_read);
 #endif
-    EXPECT_EQ(WriteLibraryFile(library, "new\r\ncontent"), "");
+    EXPECT_TRUE(WriteLibraryFile(library, "new\r\ncontent").ok());
     EXPECT_EQ(Read(library), "new\r\ncontent");
 #ifdef _WIN32
     EXPECT_EQ(::GetFileAttributesW(library.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
@@ -139,27 +150,42 @@ TEST_F(LibraryFileTest, AWriteThroughALinkReplacesTheTarget) {
     const fs::path target = Write("real.dat", "old\r\n");
     if (!test::MakeLink("real.dat", library, test::LinkTo::File))
         GTEST_SKIP() << test::kNoLinks;
-    EXPECT_EQ(WriteLibraryFile(library, "new\r\n"), "");
+    EXPECT_TRUE(WriteLibraryFile(library, "new\r\n").ok());
     EXPECT_TRUE(fs::is_symlink(library));
     EXPECT_EQ(Read(target), "new\r\n");
+}
+
+// A change is stored only over the text it was made from, never over what another program wrote
+// since, which stays as it is.
+TEST_F(LibraryFileTest, AChangeIsStoredOnlyOverTheTextItWasMadeFrom) {
+    Write(library, "Delay,Mine,,,,,,,\r\n");
+    const Status refused = StoreLibraryFile(library, "Delay,Old,,,,,,,\r\n", "new\r\n");
+    EXPECT_EQ(refused.error().kind(), ErrorKind::Refused);
+    EXPECT_NE(refused.message().find("changed by another program"), std::string::npos);
+    EXPECT_EQ(Read(library), "Delay,Mine,,,,,,,\r\n");
+    EXPECT_TRUE(StoreLibraryFile(library, "Delay,Mine,,,,,,,\r\n", "new\r\n").ok());
+    EXPECT_EQ(Read(library), "new\r\n");
 }
 
 // A write that cannot be made (into a missing folder, over a read-only file, into a folder the
 // user may not write) fails with a reason and leaves the old file whole.
 TEST_F(LibraryFileTest, AWriteThatCannotBeMadeLeavesTheOldFileWhole) {
-    EXPECT_NE(WriteLibraryFile(folder / "gone" / "LibraryRP350.dat", "Wah,x,,,,,,,\r\n"), "");
+    EXPECT_EQ(WriteLibraryFile(folder / "gone" / "LibraryRP350.dat", "Wah,x,,,,,,,\r\n")
+                  .message()
+                  .rfind("cannot be written: ", 0),
+              0u);
     EXPECT_FALSE(fs::exists(folder / "gone"));
     Write(library, "Wah,keep,,,,,,,\r\n");
     fs::permissions(folder, perms::all);
     fs::permissions(library, perms::owner_read | perms::group_read | perms::others_read);
-    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(library, "").empty(); }));
+    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(library, "").ok(); }));
     EXPECT_EQ(Read(library), "Wah,keep,,,,,,,\r\n");
     fs::permissions(library, perms::owner_write, fs::perm_options::add);
     if (!test::kPermissionsLockAccess)
         GTEST_SKIP() << test::kNoAccessPermissions;
     Lock(folder, perms::owner_read | perms::owner_exec | perms::group_read | perms::group_exec |
                      perms::others_read | perms::others_exec);
-    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(library, "").empty(); }));
+    EXPECT_TRUE(test::AsUnprivileged([&] { return !WriteLibraryFile(library, "").ok(); }));
     EXPECT_EQ(Read(library), "Wah,keep,,,,,,,\r\n");
 }
 
@@ -172,8 +198,8 @@ TEST_F(LibraryFileTest, ACopyForTheUserLeavesTheOriginalAndNeverReplaces) {
     const fs::path copy = folder / "user" / "LibraryRP350.dat";
     fs::create_directories(folder / "user");
     const auto written = fs::last_write_time(original);
-    const perms readOnly = perms::owner_all | perms::group_read | perms::group_exec | perms::others_read |
-                           perms::others_exec;
+    const perms readOnly =
+        perms::owner_all | perms::group_read | perms::group_exec | perms::others_read | perms::others_exec;
     fs::permissions(folder, readOnly);
     fs::permissions(folder / "program", readOnly);
     fs::permissions(folder / "user", perms::all);

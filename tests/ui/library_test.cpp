@@ -11,7 +11,7 @@
 #include <sys/resource.h>
 #endif
 
-#include "library/library_commands.h"
+#include "library/library_group.h"
 #include "ui_test_support.h"
 
 namespace patchlens {
@@ -184,6 +184,19 @@ private slots:
         Add();
         QCOMPARE(ReadBytes(LibraryFile()), CleanLeadDelay("Caf\xE9  \x80") + "\r\n");
         QCOMPARE(NameField()->maxLength(), 21);
+    }
+
+    // A name shown from the file keeps its bytes while the field is unchanged, though it shows as
+    // UTF-8 and typed text is stored as Windows-1252.
+    void aShownNameKeepsItsBytes() {
+        WriteBytes(LibraryFile(), "Delay,Caf\xC3\xA9,old,,,,,,\r\n");
+        LoadCleanLead();
+        Choose("Delay");
+        ClickRow(NameList(), 0);
+        QCOMPARE(NameField()->text(), QString::fromUtf8("Caf\xC3\xA9"));
+        Dialogs().questionAnswers = {true};
+        Add();
+        QCOMPARE(ReadBytes(LibraryFile()), CleanLeadDelay("Caf\xC3\xA9") + "\r\n");
     }
 
     void anUnreadableLibraryIsNeverWritten() {

@@ -464,7 +464,7 @@ private slots:
             const ProgramPaths paths = ChooseProgramPaths(program, data);
             return PathBytes(paths.programFolder) == PathBytes(program) &&
                    PathBytes(paths.dataFolder) == PathBytes(data) && paths.copyProblems.empty() &&
-                   ReadLibraryFile(data / "LibraryRP350.dat").text == "Delay,Slap,DM2,,,,,,\r\n";
+                   ReadLibraryFile(data / "LibraryRP350.dat").value_or("") == "Delay,Slap,DM2,,,,,,\r\n";
         }));
         std::filesystem::permissions(program, perms::owner_all);
         QCOMPARE(ReadBytes(data / "default.ini"), std::string("/a\r\n/b\r\n/c\r\n"));
@@ -837,7 +837,9 @@ private slots:
         Window().OpenPath("./Screamer Blues.rp350p");
         Window().ComparePatchFile("Clean Lead.rp350p"); // the compare window names both sides alike
         std::filesystem::current_path(before);
-        QVERIFY(Find<ElidedLabel>("compareSideB")->text().endsWith(PathToQString(kSamples / "Clean Lead.rp350p")));
+        QVERIFY(Find<ElidedLabel>("compareSideB")
+                    ->text()
+                    .endsWith(PathToQString(kSamples / "Clean Lead.rp350p")));
         QCOMPARE(Window().patchLabel()->text(),
                  QStringLiteral("Patch: ") + PathToQString(kSamples / "Screamer Blues.rp350p"));
         QCOMPARE(PathBytes(Window().patch().path), PathBytes(kSamples / "Screamer Blues.rp350p"));

@@ -45,20 +45,33 @@ std::span<const std::string_view> LibraryModules() {
     return kModules;
 }
 
-LibraryRead ReadLibraryFile(const std::filesystem::path &path) {
+Result<LibraryText> ReadLibraryFile(const std::filesystem::path &path) {
     FileBytes file = ReadWholeFile(path);
     if (!file.exists) {
         std::ofstream(path,
                       std::ios::binary | std::ios::app); // created empty; a failure shows at the next write
-        return {};
+        return LibraryText{};
     }
     if (!file.ok)
-        return {false, {}, file.error};
-    return {true, std::move(file.bytes), {}};
+        return Error::Unreadable("cannot be read: " + file.error);
+    return std::move(file.bytes);
 }
 
-std::string WriteLibraryFile(const std::filesystem::path &path, const LibraryText &text) {
-    return WriteWholeFile(path, text);
+Status WriteLibraryFile(const std::filesystem::path &path, const LibraryText &text) {
+    if (const std::string error = WriteWholeFile(path, text); !error.empty())
+        return Error::WriteFailed("cannot be written: " + error);
+    return {};
+}
+
+Status StoreLibraryFile(const std::filesystem::path &path, const LibraryText &read,
+                        const LibraryText &changed) {
+    const Result<LibraryText> current = ReadLibraryFile(path);
+    if (!current.ok())
+        return current.error();
+    if (*current != read)
+        return Error::Refused("was changed by another program: the list now shows what the file holds; "
+                              "please repeat the command");
+    return WriteLibraryFile(path, changed);
 }
 
 std::size_t LineCount(std::string_view text) {
@@ -86,12 +99,12 @@ std::vector<std::string> ListNames(std::string_view text, std::string_view modul
     return names;
 }
 
-long FindEntry(std::string_view text, std::string_view module, std::string_view name) {
-    long found = -1;
+std::optional<std::size_t> FindEntry(std::string_view text, std::string_view module, std::string_view name) {
+    std::optional<std::size_t> found;
     ForEachLine(text, [&](std::size_t index, std::string_view line) {
         if (FieldOf(line, ',', 1) != module || !EqualsIgnoringAtoZCase(FieldOf(line, ',', 2), name))
             return true;
-        found = static_cast<long>(index);
+        found = index;
         return false;
     });
     return found;
@@ -126,6 +139,17 @@ LibraryText InsertFirst(std::string_view text, std::string_view line) {
     out.reserve(line.size() + kCrLf.size() + text.size());
     out.append(line).append(kCrLf).append(text);
     return out;
+}
+
+LibraryText AddEntry(std::string_view text, const LibraryEntry &entry) {
+    const std::optional<std::size_t> found = FindEntry(text, entry.module, entry.name);
+    return InsertFirst(found ? DeleteLine(text, *found) : LibraryText(text), FormatEntry(entry));
+}
+
+LibraryText RenameEntry(std::string_view text, std::size_t index, std::string_view name) {
+    const std::string_view line = LineAt(text, index);
+    const LibraryEntry entry{std::string(FieldOf(line, ',', 1)), std::string(name), RowsOfLine(line)};
+    return InsertFirst(DeleteLine(text, index), FormatEntry(entry));
 }
 
 LibraryText DeleteLine(std::string_view text, std::size_t index) {

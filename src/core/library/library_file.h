@@ -10,10 +10,13 @@
 #include <array>
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/result.h"
 
 namespace patchlens {
 
@@ -33,17 +36,19 @@ struct LibraryEntry {
 // The whole file as last read or as changed since.
 using LibraryText = std::string;
 
-struct LibraryRead {
-    bool ok = true;    // false: the file exists but could not be read; nothing may be written
-    LibraryText text;  // empty when the file is missing (it is then created empty)
-    std::string error; // why it could not be read
-};
+// Reads the library file; a missing file is created empty and reads as the empty text. A file
+// that is there but cannot be read is Unreadable ("cannot be read: " and why): nothing may be
+// written over it.
+Result<LibraryText> ReadLibraryFile(const std::filesystem::path &path);
 
-// Reads the library file; a missing file is created empty and reads as the empty text.
-LibraryRead ReadLibraryFile(const std::filesystem::path &path);
+// Replaces the file with the text, atomically; WriteFailed ("cannot be written: " and why) leaves
+// the old file whole.
+Status WriteLibraryFile(const std::filesystem::path &path, const LibraryText &text);
 
-// Replaces the file with the text, atomically. The empty text on success, else the reason.
-std::string WriteLibraryFile(const std::filesystem::path &path, const LibraryText &text);
+// Writes `changed` only while the file still holds `read`, the text the change was made from:
+// never over what another program wrote since (Refused), nor over a file that cannot be read.
+Status StoreLibraryFile(const std::filesystem::path &path, const LibraryText &read,
+                        const LibraryText &changed);
 
 // The number of lines: the CR LF-terminated stretches of the text.
 std::size_t LineCount(std::string_view text);
@@ -55,8 +60,8 @@ std::string_view LineAt(std::string_view text, std::size_t index);
 std::vector<std::string> ListNames(std::string_view text, std::string_view module);
 
 // The first line whose field 1 equals the module and whose field 2 equals the name once both
-// names have a to z upper-cased (no other letters are folded); -1 when there is none.
-long FindEntry(std::string_view text, std::string_view module, std::string_view name);
+// names have a to z upper-cased (no other letters are folded).
+std::optional<std::size_t> FindEntry(std::string_view text, std::string_view module, std::string_view name);
 
 // Fields 3 to 8 of every line whose module and name both match exactly, in file order.
 std::vector<LibraryRows> EntryRows(std::string_view text, std::string_view module, std::string_view name);
@@ -69,6 +74,12 @@ std::string FormatEntry(const LibraryEntry &entry);
 
 // The line and CR LF put before the text.
 LibraryText InsertFirst(std::string_view text, std::string_view line);
+
+// The entry as the new first line, in place of the module's entry of that name (FindEntry) if any.
+LibraryText AddEntry(std::string_view text, const LibraryEntry &entry);
+
+// Line `index` moved to the top under the new name, its module and rows kept.
+LibraryText RenameEntry(std::string_view text, std::size_t index, std::string_view name);
 
 // The text without line `index` and its CR LF; unchanged when there is no such terminated line.
 LibraryText DeleteLine(std::string_view text, std::size_t index);

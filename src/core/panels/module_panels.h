@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -42,6 +43,28 @@ struct ModuleInfo {
 
 // The fifteen modules in decoding order.
 std::span<const ModuleInfo> Modules();
+
+// The front panel: which module sits in which of its three rows and six columns; column 0 holds
+// only the Pickup. The window, the printed sheet and the text dump lay their panels out by it.
+inline constexpr std::size_t kPanelColumns = 6;
+using PanelRow = std::array<std::optional<Module>, kPanelColumns>;
+inline constexpr std::array<PanelRow, 3> kFrontPanel = {{
+    {Module::Pickup, Module::Wah, Module::Compressor, Module::Distortion, Module::AmplifierA,
+     Module::EqualizerA},
+    {std::nullopt, Module::NoiseGate, Module::ChorusFx, Module::Delay, Module::Reverb, Module::Expression},
+    {std::nullopt, Module::AmplifierB, Module::EqualizerB, std::nullopt, Module::Lfo1, Module::Lfo2},
+}};
+struct PanelCell {
+    std::size_t row = 0, column = 0;
+};
+// Where the module sits on the front panel.
+constexpr PanelCell CellOf(Module module) {
+    for (std::size_t row = 0; row < kFrontPanel.size(); ++row)
+        for (std::size_t column = 0; column < kPanelColumns; ++column)
+            if (kFrontPanel[row][column] == module)
+                return {row, column};
+    return {};
+}
 const ModuleInfo &InfoOf(Module module);
 constexpr std::size_t IndexOf(Module module) {
     return static_cast<std::size_t>(module);

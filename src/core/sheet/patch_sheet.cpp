@@ -9,31 +9,12 @@ namespace patchlens {
 
 namespace {
 
-enum class OnWhen { ListEnabled, LampOn };
-
-struct Block {
-    Module module;
-    std::string_view caption;
-    int x, y;
-    OnWhen onWhen;
-};
-
-constexpr Block kBlocks[] = {
-    {Module::Pickup, "Pickup_______", 20, 600, OnWhen::ListEnabled},
-    {Module::Wah, "Wah_________", 1000, 600, OnWhen::ListEnabled},
-    {Module::Compressor, "Compressor__", 2000, 600, OnWhen::ListEnabled},
-    {Module::Distortion, "Distortion____", 3000, 600, OnWhen::ListEnabled},
-    {Module::AmplifierA, "Amplifier A___", 4000, 600, OnWhen::ListEnabled},
-    {Module::EqualizerA, "Equalizer A___", 5000, 600, OnWhen::ListEnabled},
-    {Module::NoiseGate, "Noise Gate____", 1000, 1800, OnWhen::LampOn},
-    {Module::ChorusFx, "Chorus/Fx____", 2000, 1800, OnWhen::LampOn},
-    {Module::Delay, "Delay________", 3000, 1800, OnWhen::LampOn},
-    {Module::Reverb, "Reverb______", 4000, 1800, OnWhen::LampOn},
-    {Module::Expression, "Expression__", 5000, 1800, OnWhen::LampOn},
-    {Module::AmplifierB, "Amplifier B___", 1000, 3000, OnWhen::LampOn},
-    {Module::EqualizerB, "Equalizer B___", 2000, 3000, OnWhen::LampOn},
-    {Module::Lfo1, "LFO 1_______", 4000, 3000, OnWhen::LampOn},
-    {Module::Lfo2, "LFO 2_______", 5000, 3000, OnWhen::LampOn},
+// The blocks' captions, in decoding order; the blocks sit as the front panel's panels do, a
+// column 1000 units wide and a row 1200 high.
+constexpr std::string_view kCaptions[kModuleCount] = {
+    "Pickup_______",  "Wah_________",   "Compressor__",   "Distortion____", "Amplifier A___",
+    "Equalizer A___", "Noise Gate____", "Chorus/Fx____",  "Delay________",  "Reverb______",
+    "Expression__",   "Amplifier B___", "Equalizer B___", "LFO 1_______",   "LFO 2_______",
 };
 
 constexpr int kSheetFontHeight = 80;  // the renderer's sheet font, in sheet units
@@ -101,11 +82,15 @@ constexpr int kFirstRow = 135;
 constexpr int kRowPitch = 100;
 constexpr std::size_t kRows = 6;
 
-const Block &BlockOf(Module module) {
-    for (const Block &block : kBlocks)
-        if (block.module == module)
-            return block;
-    return kBlocks[0];
+struct Block {
+    Module module;
+    int x, y;
+};
+
+Block BlockOf(Module module) {
+    const PanelCell cell = CellOf(module);
+    return {module, cell.column == 0 ? 20 : 1000 * static_cast<int>(cell.column),
+            kBlocksTop + 1200 * static_cast<int>(cell.row)};
 }
 
 } // namespace
@@ -148,7 +133,7 @@ std::string CollectionPatchNumber(std::string_view first, std::size_t page) {
 
 bool CountsAsOn(const ModulePanels &panels, Module module) {
     const ModulePanel &panel = panels[IndexOf(module)];
-    return BlockOf(module).onWhen == OnWhen::ListEnabled ? panel.list.enabled : panel.lampOn;
+    return CellOf(module).row == 0 ? panel.list.enabled : panel.lampOn;
 }
 
 PatchSheet BuildPatchSheet(const SheetInput &input) {
@@ -167,10 +152,12 @@ PatchSheet BuildPatchSheet(const SheetInput &input) {
         sheet.texts.back().height = location.height;
     }
 
-    for (const Block &block : kBlocks) {
+    for (const ModuleInfo &info : Modules()) {
+        const Block block = BlockOf(info.module);
         const PanelList &list = input.panels[IndexOf(block.module)].list;
         const SheetColour colour = CountsAsOn(input.panels, block.module) ? kSheetBlack : kSheetGrey;
-        text(block.x, block.y, std::string(block.caption), SheetFont::Sheet, kSheetWhite, kSheetBlack);
+        text(block.x, block.y, std::string(kCaptions[IndexOf(block.module)]), SheetFont::Sheet, kSheetWhite,
+             kSheetBlack);
         if (block.module == Module::Pickup) {
             sheet.boxes.push_back({20, 600, 710, 850});
             text(30, 735, std::string(LineAt(list, 0)), SheetFont::Sheet, colour);

@@ -1,6 +1,5 @@
 #include "image/patch_picture.h"
 
-#include <QFrame>
 #include <QImageWriter>
 #include <QPainter>
 #include <QSaveFile>
@@ -36,12 +35,9 @@ PatchPicture::PatchPicture(QWidget *parent) : QWidget(parent) {
     // The panels keep the window's own places inside a board moved down by the title line.
     auto *board = new QWidget(this);
     board->setGeometry(kPanelArea.translated(0, kTitleHeight));
-    MakeStrip(kNameStripBounds, board);
-    m_name = MakeNameField(kNameFieldBounds, board);
-    m_name->setObjectName(QStringLiteral("pictureName"));
-    for (const int top : kLampStripTops)
-        MakeStrip({kLampStripLeft, top, kLampStripWidth, 20}, board);
     m_panels = std::make_unique<ModulePanelViews>(board);
+    m_name = m_panels->nameField();
+    m_name->setObjectName(QStringLiteral("pictureName"));
 }
 
 PatchPicture::~PatchPicture() = default;

@@ -30,6 +30,10 @@ std::string TypedBytes(const QString &typed) {
     return Utf8ToWindows1252(utf8).value_or(utf8);
 }
 
+std::string TypedBytes(const QString &typed, std::string_view shown) {
+    return typed == ToQString(shown) ? std::string(shown) : TypedBytes(typed);
+}
+
 QValidator *MakeWindows1252Validator(QObject *parent) {
     return new Windows1252Validator(parent);
 }

@@ -28,6 +28,9 @@ std::filesystem::path PathFromQString(const QString &text);
 // file. Fields that take text to be stored admit only what Windows-1252 can hold (the validator
 // below); anything else is kept as UTF-8.
 std::string TypedBytes(const QString &typed);
+// The same, but the bytes `shown` unchanged while the text is still what they show: a field set
+// from bytes read elsewhere keeps them, whatever the display rule made of them.
+std::string TypedBytes(const QString &typed, std::string_view shown);
 
 // A validator admitting only text that Windows-1252 can hold; it belongs to `parent`.
 QValidator *MakeWindows1252Validator(QObject *parent);

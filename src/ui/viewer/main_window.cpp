@@ -7,7 +7,6 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QFrame>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -22,7 +21,7 @@
 #include "compare/compare_window.h"
 #include "files/whole_file.h"
 #include "image/patch_picture.h"
-#include "library/library_commands.h"
+#include "library/library_group.h"
 #include "print/sheet_printer.h"
 #include "search/search_window.h"
 #include "sheet/sheet_output.h"
@@ -122,18 +121,9 @@ void MainWindow::CreateControls() {
         MakeButton(QStringLiteral("Load Patch Folder"), "loadPatchFolderButton", {685, 10, 100, 20}, client);
     connect(m_loadFolderButton, &QPushButton::clicked, this, &MainWindow::LoadPatchFolder);
 
-    MakeStrip(kNameStripBounds, client)->setObjectName(QStringLiteral("nameStrip"));
-
     m_searchButton =
         MakeButton(QStringLiteral("Search Patch"), "searchPatchButton", {10, 10, 168, 20}, client);
     connect(m_searchButton, &QPushButton::clicked, this, [this] { searchWindow().ShowSearchWindow(); });
-
-    m_nameField = MakeNameField(kNameFieldBounds, client);
-    m_nameField->SetFullText(ToQString(m_patch.name));
-    m_nameField->setObjectName(QStringLiteral("patchNameField"));
-
-    for (const int top : kLampStripTops)
-        MakeStrip({kLampStripLeft, top, kLampStripWidth, 20}, client);
 
     m_printButton = MakeButton(QStringLiteral("Print Patch"), "printPatchButton", {485, 10, 60, 20}, client);
     connect(m_printButton, &QPushButton::clicked, this, &MainWindow::PrintPatch);
@@ -164,6 +154,9 @@ void MainWindow::CreateControls() {
     m_patchList->setToolTip(kCompareHint);
 
     m_panels = std::make_unique<ModulePanelViews>(client);
+    m_nameField = m_panels->nameField();
+    m_nameField->SetFullText(ToQString(m_patch.name));
+    m_nameField->setObjectName(QStringLiteral("patchNameField"));
     auto *saveImage = new QAction(QStringLiteral("Save Image..."), this);
     saveImage->setObjectName(QStringLiteral("saveImageAction"));
     saveImage->setShortcut(QKeySequence::Save);
@@ -183,7 +176,9 @@ void MainWindow::CreateControls() {
             widget->setContextMenuPolicy(Qt::ActionsContextMenu);
         }
     }
-    m_library = new LibraryCommands(client, this, m_dialogs, m_patch, m_paths.dataFolder / kLibraryFileName);
+    m_library = new LibraryGroup(m_dialogs, m_patch, m_paths.dataFolder / kLibraryFileName, client);
+    m_library->setGeometry(10, 450, 575, 75);
+    m_library->rowPanel()->setGeometry(285, 397, 93, 120);
 
     statusBar()->setSizeGripEnabled(false);
     m_patchLabel = new ElidedLabel(Qt::ElideMiddle, statusBar());

@@ -26,7 +26,7 @@ namespace patchlens {
 class CompareWindow;
 class Dialogs;
 class HelpKeyFilter;
-class LibraryCommands;
+class LibraryGroup;
 class SearchWindow;
 class ModulePanelViews;
 class ElidedLabel;
@@ -100,7 +100,7 @@ public:
     const ProgramPaths &paths() const { return m_paths; }
     ModulePanelViews &panelViews() const { return *m_panels; }
     ElidedLabel *patchLabel() const { return m_patchLabel; }
-    LibraryCommands &library() const { return *m_library; }
+    LibraryGroup &library() const { return *m_library; }
     // The search window, made when first wanted: most starts never open it.
     SearchWindow &searchWindow();
 
@@ -152,7 +152,7 @@ private:
     ElidedLabel *m_patchLabel = nullptr;
     std::unique_ptr<ModulePanelViews> m_panels;
     HelpKeyFilter *m_helpKeys = nullptr;
-    LibraryCommands *m_library = nullptr;
+    LibraryGroup *m_library = nullptr;
     SearchWindow *m_search = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     mutable std::unique_ptr<PatchPicture> m_picture; // made when a picture is first asked for

@@ -13,29 +13,33 @@ namespace patchlens {
 
 namespace {
 
+// The strip behind the patch name; the rows of lamps 140 pixels apart, their columns 100 apart
+// after the Pickup's narrow one, each list below its lamp.
+constexpr QRect kNameStripBounds{185, 10, 295, 20};
+constexpr std::array<int, 3> kLampStripTops{40, 180, 320};
+
 struct PanelPlace {
     Module module;
     QRect lamp;
     QRect list;
 };
 
-const PanelPlace kPlaces[] = {
-    {Module::Pickup, {20, 40, 58, 20}, {20, 60, 58, 20}},
-    {Module::Wah, {85, 40, 93, 20}, {85, 60, 93, 100}},
-    {Module::Compressor, {185, 40, 93, 20}, {185, 60, 93, 100}},
-    {Module::Distortion, {285, 40, 93, 20}, {285, 60, 93, 100}},
-    {Module::AmplifierA, {385, 40, 93, 20}, {385, 60, 93, 100}},
-    {Module::EqualizerA, {485, 40, 93, 20}, {485, 60, 93, 100}},
-    {Module::NoiseGate, {85, 180, 93, 20}, {85, 200, 93, 100}},
-    {Module::ChorusFx, {185, 180, 93, 20}, {185, 200, 93, 100}},
-    {Module::Delay, {285, 180, 93, 20}, {285, 200, 93, 100}},
-    {Module::Reverb, {385, 180, 93, 20}, {385, 200, 93, 100}},
-    {Module::Expression, {485, 180, 93, 20}, {485, 200, 93, 100}},
-    {Module::AmplifierB, {85, 320, 93, 20}, {85, 340, 93, 100}},
-    {Module::EqualizerB, {185, 320, 93, 20}, {185, 340, 93, 100}},
-    {Module::Lfo1, {385, 320, 93, 20}, {385, 340, 93, 100}},
-    {Module::Lfo2, {485, 320, 93, 20}, {485, 340, 93, 100}},
-};
+PanelPlace PlaceOf(Module module) {
+    const PanelCell cell = CellOf(module);
+    const int top = kLampStripTops[cell.row];
+    if (cell.column == 0)
+        return {module, {20, top, 58, 20}, {20, top + 20, 58, 20}};
+    const int left = 85 + 100 * (static_cast<int>(cell.column) - 1);
+    return {module, {left, top, 93, 20}, {left, top + 20, 93, 100}};
+}
+
+QFrame *MakeStrip(const QRect &bounds, QWidget *parent) {
+    auto *strip = new QFrame(parent);
+    strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    strip->setLineWidth(2);
+    strip->setGeometry(bounds);
+    return strip;
+}
 
 QString ObjectName(const char *kind, Module module) {
     return QString::fromLatin1(kind) + QLatin1Char('.') + ToQString(InfoOf(module).name);
@@ -50,29 +54,20 @@ void SetLamp(QLabel *lamp, bool on) {
     lamp->setPalette(palette);
 }
 
-QFrame *MakeStrip(const QRect &bounds, QWidget *parent) {
-    auto *strip = new QFrame(parent);
-    strip->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    strip->setLineWidth(2);
-    strip->setGeometry(bounds);
-    return strip;
-}
-
-ElidedLabel *MakeNameField(const QRect &bounds, QWidget *parent) {
-    auto *field = new ElidedLabel(Qt::ElideRight, parent);
-    field->setFont(Fonts().name);
-    field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    field->setAutoFillBackground(true);
-    QPalette palette = field->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    palette.setColor(QPalette::WindowText, QColor(0, 217, 0));
-    field->setPalette(palette);
-    field->setGeometry(bounds);
-    return field;
-}
-
 ModulePanelViews::ModulePanelViews(QWidget *parent) {
     const UiFonts &fonts = Fonts();
+    MakeStrip(kNameStripBounds, parent)->setObjectName(QStringLiteral("nameStrip"));
+    m_nameField = new ElidedLabel(Qt::ElideRight, parent);
+    m_nameField->setFont(fonts.name);
+    m_nameField->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_nameField->setAutoFillBackground(true);
+    QPalette palette = m_nameField->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, QColor(0, 217, 0));
+    m_nameField->setPalette(palette);
+    m_nameField->setGeometry(kNameStripBounds.adjusted(2, 0, -2, 0));
+    for (const int top : kLampStripTops)
+        MakeStrip({kLampStripLeft, top, kLampStripWidth, 20}, parent);
     auto createLamp = [&](const PanelPlace &place) {
         auto *lamp = new QLabel(ToQString(InfoOf(place.module).caption), parent);
         lamp->setObjectName(ObjectName("lamp", place.module));
@@ -94,16 +89,13 @@ ModulePanelViews::ModulePanelViews(QWidget *parent) {
     };
     // The lamps of the first two rows, then their lists; then Amplifier B and Equalizer B, then
     // the LFOs, each pair's lamps before its lists.
-    const auto places = std::span(kPlaces);
-    for (const PanelPlace &place : places.subspan(0, 11))
-        createLamp(place);
-    for (const PanelPlace &place : places.subspan(0, 11))
-        createList(place);
-    for (const std::size_t first : {11u, 13u}) {
-        for (const PanelPlace &place : places.subspan(first, 2))
-            createLamp(place);
-        for (const PanelPlace &place : places.subspan(first, 2))
-            createList(place);
+    const auto modules = Modules();
+    for (const std::size_t first : {0u, 11u, 13u}) {
+        const auto group = modules.subspan(first, first == 0 ? 11 : 2);
+        for (const ModuleInfo &info : group)
+            createLamp(PlaceOf(info.module));
+        for (const ModuleInfo &info : group)
+            createList(PlaceOf(info.module));
     }
 }
 

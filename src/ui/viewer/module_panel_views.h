@@ -1,15 +1,14 @@
 #pragma once
-// The widgets of the fifteen module panels: a lamp (a caption whose colour is the module's
-// on/off state) and a list of the panel's lines. They mirror the core's panels and are never
-// read back: the user may scroll a list and select a line, which changes nothing else.
+// The widgets of the front panel: the patch name in its strip, and the fifteen module panels, each
+// a lamp (a caption whose colour is the module's on/off state) and a list of the panel's lines,
+// on the raised strips of their rows. They mirror the core's panels and are never read back: the
+// user may scroll a list and select a line, which changes nothing else.
 
 #include <QColor>
-#include <QRect>
 #include <array>
 
 #include "panels/module_panels.h"
 
-class QFrame;
 class QLabel;
 class QListWidget;
 class QWidget;
@@ -23,8 +22,8 @@ inline const QColor kLampOffColour(200, 200, 200);
 
 class ModulePanelViews {
 public:
-    // Creates the lamps and the lists on `parent`, in the order and at the positions of the
-    // front panel layout (the strips behind the lamp rows belong to the window).
+    // Creates the strips, the name field, the lamps and the lists on `parent` at the places of
+    // the front panel (kFrontPanel), in the client coordinates of the main window.
     explicit ModulePanelViews(QWidget *parent);
     Q_DISABLE_COPY(ModulePanelViews)
 
@@ -33,8 +32,13 @@ public:
 
     QLabel *lamp(Module module) const { return m_lamps[IndexOf(module)]; }
     QListWidget *list(Module module) const { return m_lists[IndexOf(module)]; }
+    // The patch name field: the name font, green on black, elided at the right with the whole
+    // name in its tooltip; it fills its strip but for the bevel at the sides, so that names of 18
+    // characters show whole.
+    ElidedLabel *nameField() const { return m_nameField; }
 
 private:
+    ElidedLabel *m_nameField = nullptr;
     std::array<QLabel *, kModuleCount> m_lamps{};
     std::array<QListWidget *, kModuleCount> m_lists{};
 };
@@ -42,17 +46,8 @@ private:
 // A lamp's text colour on black.
 void SetLamp(QLabel *lamp, bool on);
 
-// The raised strips behind the patch name and behind the three rows of lamps, and the name field
-// inside its strip, in the client coordinates of the front panel.
-inline constexpr QRect kNameStripBounds{185, 10, 295, 20};
-// The name field fills its strip, but for the bevel at the sides: names of 18 characters show whole.
-inline constexpr QRect kNameFieldBounds = kNameStripBounds.adjusted(2, 0, -2, 0);
-inline constexpr std::array<int, 3> kLampStripTops{40, 180, 320};
+// The left and the width of the raised strips behind the rows of lamps.
 inline constexpr int kLampStripLeft = 10;
 inline constexpr int kLampStripWidth = 575;
-QFrame *MakeStrip(const QRect &bounds, QWidget *parent);
-// The patch name field: the name font, green on black, elided at the right with the whole name in
-// its tooltip.
-ElidedLabel *MakeNameField(const QRect &bounds, QWidget *parent);
 
 } // namespace patchlens
