@@ -229,10 +229,11 @@ int CheckImageOutput(const CommandLine &command, std::ostream &err) {
     std::vector<std::filesystem::path> inputs;
     for (const std::string &file : command.files)
         inputs.push_back(PathFromBytes(file));
-    const std::string refusal = OutputRefusal(PathFromBytes(command.imageFile), inputs, "a picture");
-    if (refusal.empty())
+    const Status refusal = OutputRefusal(PathFromBytes(command.imageFile), inputs, "a picture");
+    if (refusal.ok())
         return 0;
-    err << "patchlens: " << VisibleText(command.imageFile) << ": not written: " << VisibleText(refusal) << '\n';
+    err << "patchlens: " << VisibleText(command.imageFile)
+        << ": not written: " << VisibleText(refusal.message()) << '\n';
     return 2;
 }
 
@@ -242,9 +243,10 @@ int CheckSheetPdfOutput(const CommandLine &command, std::ostream &err) {
     for (const std::string &file : command.files)
         inputs.push_back(PathFromBytes(file));
     const std::filesystem::path output = PathFromBytes(command.sheetPdf);
-    std::string refusal = OutputRefusal(output, inputs, "a PDF");
-    if (refusal.empty())
+    const Status allowed = OutputRefusal(output, inputs, "a PDF");
+    if (allowed.ok())
         return 0;
+    std::string refusal = allowed.message();
     if (HasPatchFileName(output))
         refusal += " (the PDF's name comes first: --sheet-pdf OUT.pdf FILE_OR_FOLDER...)";
     err << "patchlens: " << VisibleText(command.sheetPdf) << ": not written: " << VisibleText(refusal)
@@ -317,14 +319,13 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err) {
         out << '[';
     for (std::size_t i = 0; i < command.files.size(); ++i) {
         const std::string &path = command.files[i];
-        const LoadOutcome outcome = LoadPatchFile(patch, PathFromBytes(path));
-        if (!outcome.readOk) {
-            err << VisibleText(path) << ": cannot read file: " << outcome.readError << '\n';
+        const Status outcome = LoadPatchFile(patch, PathFromBytes(path));
+        const bool refused = !outcome.ok() && outcome.error().kind() == ErrorKind::Refused;
+        if (!outcome.ok() && !refused)
+            err << VisibleText(path) << ": cannot read file: " << outcome.message() << '\n';
+        if (!outcome.ok())
             status = 1;
-        }
-        if (!outcome.decode.accepted)
-            status = 1;
-        const DumpedFile file{path, !outcome.decode.accepted, outcome.decode.message};
+        const DumpedFile file{path, refused, refused ? outcome.message() : std::string()};
         if (command.json) {
             out << (i > 0 ? ",\n " : "");
             WriteJsonRecord(out, file, patch);

@@ -84,15 +84,15 @@ std::size_t DisplayWidth(std::string_view utf8) {
         utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-bool ReportLoadTrouble(std::ostream &err, std::string_view path, const LoadOutcome &outcome) {
-    if (!outcome.readOk) {
-        err << VisibleText(path) << ": cannot read file: " << outcome.readError << '\n';
+bool ReportLoadTrouble(std::ostream &err, std::string_view path, const Status &outcome) {
+    if (outcome.ok())
+        return false;
+    if (outcome.error().kind() != ErrorKind::Refused) {
+        err << VisibleText(path) << ": cannot read file: " << outcome.message() << '\n';
         return true;
     }
-    if (outcome.decode.accepted)
-        return false;
     // The refusal's lines are joined by CR LF; here each goes on a line of its own.
-    std::string_view message = outcome.decode.message;
+    std::string_view message = outcome.error().message();
     err << VisibleText(path) << ": ";
     for (;;) {
         const std::size_t end = message.find("\r\n");

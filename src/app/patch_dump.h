@@ -31,7 +31,7 @@ std::size_t DisplayWidth(std::string_view utf8);
 // Says on `err` why a file loaded by `outcome` does not stand for a patch: "<path>: cannot read
 // file: <reason>", or the path and the refusal, each of its lines on a line of its own. Returns
 // true when it said something (the file was unreadable or refused), false for a usable file.
-bool ReportLoadTrouble(std::ostream &err, std::string_view path, const LoadOutcome &outcome);
+bool ReportLoadTrouble(std::ostream &err, std::string_view path, const Status &outcome);
 
 // A JSON string literal of the bytes, shown by the display rule (UTF-8 when valid, else
 // Windows-1252).

@@ -18,23 +18,22 @@ TEST_F(CompareTest, RefusedAndUnreadableFilesAreNotUsable) {
     test::PatchBuilder newer;
     newer.schemaVersion = "1.3";
     const FreshPatch refused = DecodeFresh(Write("newer.rp350p", newer.Bytes()));
-    EXPECT_TRUE(refused.outcome.readOk);
-    EXPECT_FALSE(refused.outcome.decode.accepted);
+    EXPECT_EQ(refused.outcome.error().kind(), ErrorKind::Refused);
     for (const FreshPatch &fresh : {refused, DecodeFresh(folder / "missing.rp350p"), DecodeFresh(folder)})
         EXPECT_FALSE(fresh.usable()) << fresh.patch.path;
     EXPECT_TRUE(DecodeFresh(Write("empty.rp350p", "")).usable());
     const FreshPatch refusedBytes = DecodeFresh(folder / "gone.rp350p", newer.Bytes());
-    EXPECT_TRUE(refusedBytes.outcome.readOk);
     EXPECT_FALSE(refusedBytes.usable());
+    EXPECT_EQ(refusedBytes.outcome.error().kind(), ErrorKind::Refused);
 }
 
 // Bytes in memory decode as their file does, with nothing read: the file may be gone or changed.
 TEST_F(CompareTest, BytesInMemoryDecodeAsTheirFileDid) {
     const std::filesystem::path path =
-        Write("fuzz.rp350p", ReadPatchFile(kSamples / "Octave Fuzz.rp350p").bytes);
+        Write("fuzz.rp350p", ReadPatchFile(kSamples / "Octave Fuzz.rp350p")->bytes());
     const FreshPatch fromFile = DecodeFresh(path);
     Write("fuzz.rp350p", test::PatchBuilder().Bytes());
-    const FreshPatch fromBytes = DecodeFresh(path, fromFile.patch.text.bytes);
+    const FreshPatch fromBytes = DecodeFresh(path, fromFile.patch.text.bytes());
     std::filesystem::remove(path);
     ASSERT_TRUE(fromBytes.usable());
     EXPECT_EQ(fromBytes.patch.name, "Octave Fuzz");
@@ -47,8 +46,8 @@ TEST_F(CompareTest, BytesInMemoryDecodeAsTheirFileDid) {
 TEST_F(CompareTest, EachSideStartsFromTheStartUpState) {
     const std::filesystem::path bare = Write("bare.rp350p", test::PatchBuilder().Bytes());
     Patch viewer;
-    LoadPatchFile(viewer, kSamples / "Octave Fuzz.rp350p");
-    LoadPatchFile(viewer, bare);
+    ASSERT_TRUE(LoadPatchFile(viewer, kSamples / "Octave Fuzz.rp350p").ok());
+    ASSERT_TRUE(LoadPatchFile(viewer, bare).ok());
     ASSERT_TRUE(viewer.panels[IndexOf(Module::Wah)].lampOn);
 
     ASSERT_TRUE(DecodeFresh(kSamples / "Octave Fuzz.rp350p").patch.panels[IndexOf(Module::Wah)].lampOn);

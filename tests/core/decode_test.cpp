@@ -15,7 +15,7 @@ namespace {
 using test::PatchBuilder;
 using Lines = std::vector<std::string>;
 
-DecodeOutcome Decode(Patch &patch, const PatchBuilder &builder) {
+Status Decode(Patch &patch, const PatchBuilder &builder) {
     patch.text = MakePatchText(builder.Bytes());
     return DecodePatch(patch);
 }
@@ -143,9 +143,10 @@ TEST(Decode, RefusedSchemaVersionChangesNothing) {
     PatchBuilder newer = PatchBuilder().Param("65", "Pickup Enable", "Off");
     newer.schemaVersion = "1.3";
     newer.name = "Newer";
-    const DecodeOutcome outcome = Decode(patch, newer);
-    EXPECT_FALSE(outcome.accepted);
-    EXPECT_EQ(outcome.message,
+    const Status outcome = Decode(patch, newer);
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.error().kind(), ErrorKind::Refused);
+    EXPECT_EQ(outcome.message(),
               "Wrong Schema Version!: 1.3\r\nProgram Supports Version : 1.2\r\nAsk for New Version.");
     EXPECT_EQ(patch.name, "All On");
     for (std::size_t i = 0; i < kModuleCount; ++i) {
@@ -162,7 +163,7 @@ TEST(Decode, BadInputDecodesByTheRules) {
     for (const std::string &bytes : {""s, "no CR LF"s, "\r\r\n\n\r\n"s, "<ID>65</ID>"s, "\r\n<ID>"s, nuls}) {
         Patch patch;
         patch.text = MakePatchText(bytes);
-        EXPECT_TRUE(DecodePatch(patch).accepted);
+        EXPECT_TRUE(DecodePatch(patch).ok());
         EXPECT_EQ(PanelOf(patch, Module::Pickup).list.lines, Lines{bytes == nuls ? "SC->HB" : "NOTFND"});
     }
 }
@@ -177,9 +178,10 @@ TEST(Decode, StartUpStateAndAnUnreadableLoad) {
         EXPECT_TRUE(!panel.lampOn && panel.list.lines.empty());
         EXPECT_TRUE(panel.list.enabled && panel.list.selected == -1);
     }
-    const LoadOutcome outcome = LoadPatchFile(patch, "/nonexistent/folder/x.rp350p");
-    EXPECT_FALSE(outcome.readOk);
-    EXPECT_TRUE(outcome.decode.accepted);
+    const Status outcome = LoadPatchFile(patch, "/nonexistent/folder/x.rp350p");
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.error().kind(), ErrorKind::NotFound);
+    EXPECT_EQ(outcome.message(), "no such file");
     EXPECT_TRUE(patch.loaded);
     EXPECT_EQ(patch.path, "/nonexistent/folder/x.rp350p");
     EXPECT_EQ(patch.name, "");

@@ -64,11 +64,10 @@ bool ReaderVerdict(const std::string &bytes, const SearchTarget &target) {
         const std::size_t at = bytes.find("<ID>" + id + "</ID>");
         if (at == std::string::npos)
             return false;
-        PatchText text = MakePatchText(bytes);
-        text.cursor = at;
+        LineReader lines(bytes, at);
         std::string_view line;
         for (int i = 0; i < 5; ++i)
-            line = ReadLine(text);
+            line = lines.Next();
         return line.find(needle) != std::string_view::npos;
     };
     return check(target.enableId, "On") && check(target.typeId, target.model);

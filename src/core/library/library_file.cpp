@@ -46,19 +46,19 @@ std::span<const std::string_view> LibraryModules() {
 }
 
 LibraryRead ReadLibraryFile(const std::filesystem::path &path) {
-    FileBytes file = ReadWholeFile(path);
-    if (!file.exists) {
+    Result<std::string> file = ReadWholeFile(path);
+    if (!file.ok() && file.error().kind() == ErrorKind::NotFound) {
         std::ofstream(path,
                       std::ios::binary | std::ios::app); // created empty; a failure shows at the next write
         return {};
     }
-    if (!file.ok)
-        return {false, {}, file.error};
-    return {true, std::move(file.bytes), {}};
+    if (!file.ok())
+        return {false, {}, file.error().message()};
+    return {true, std::move(file).value(), {}};
 }
 
 std::string WriteLibraryFile(const std::filesystem::path &path, const LibraryText &text) {
-    return WriteWholeFile(path, text);
+    return WriteWholeFile(path, text).message();
 }
 
 std::size_t LineCount(std::string_view text) {
@@ -79,8 +79,8 @@ std::string_view LineAt(std::string_view text, std::size_t index) {
 std::vector<std::string> ListNames(std::string_view text, std::string_view module) {
     std::vector<std::string> names;
     ForEachLine(text, [&](std::size_t, std::string_view line) {
-        if (FieldOf(line, ',', 1) == module)
-            names.emplace_back(FieldOf(line, ',', 2));
+        if (FieldAt(line, ',', 0) == module)
+            names.emplace_back(FieldAt(line, ',', 1));
         return true;
     });
     return names;
@@ -89,7 +89,7 @@ std::vector<std::string> ListNames(std::string_view text, std::string_view modul
 long FindEntry(std::string_view text, std::string_view module, std::string_view name) {
     long found = -1;
     ForEachLine(text, [&](std::size_t index, std::string_view line) {
-        if (FieldOf(line, ',', 1) != module || !EqualsIgnoringAtoZCase(FieldOf(line, ',', 2), name))
+        if (FieldAt(line, ',', 0) != module || !EqualsIgnoringAtoZCase(FieldAt(line, ',', 1), name))
             return true;
         found = static_cast<long>(index);
         return false;
@@ -100,14 +100,14 @@ long FindEntry(std::string_view text, std::string_view module, std::string_view 
 LibraryRows RowsOfLine(std::string_view line) {
     LibraryRows rows;
     for (std::size_t i = 0; i < rows.size(); ++i)
-        rows[i] = std::string(FieldOf(line, ',', i + 3));
+        rows[i] = std::string(FieldAt(line, ',', i + 2));
     return rows;
 }
 
 std::vector<LibraryRows> EntryRows(std::string_view text, std::string_view module, std::string_view name) {
     std::vector<LibraryRows> groups;
     ForEachLine(text, [&](std::size_t, std::string_view line) {
-        if (FieldOf(line, ',', 1) == module && FieldOf(line, ',', 2) == name)
+        if (FieldAt(line, ',', 0) == module && FieldAt(line, ',', 1) == name)
             groups.push_back(RowsOfLine(line));
         return true;
     });
