@@ -182,7 +182,7 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
                                                    : "--search needs --module MODULE");
         // Names are taken in any letter case; an unknown one is answered with the names there are.
         const SearchModule *module = nullptr;
-        if (*command.searchModule != kSelectModelEntry) {
+        if (*command.searchModule != kModuleListPlaceholder) {
             module = FindSearchModuleIgnoringCase(*command.searchModule);
             if (module == nullptr) {
                 std::string names;

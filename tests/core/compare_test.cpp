@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+#include <vector>
+
 #include "compare/patch_compare.h"
 #include "patch_builder.h"
 #include "temp_folder.h"
@@ -63,6 +67,48 @@ TEST_F(CompareTest, EachSideStartsFromTheStartUpState) {
     const ComparedModule wah = ComparePatches(fresh.patch, off.patch).modules[IndexOf(Module::Wah)];
     EXPECT_FALSE(wah.lampDiffers());
     EXPECT_TRUE(wah.enabledA && !wah.enabledB && wah.differs);
+}
+
+} // namespace
+} // namespace patchlens
+
+namespace patchlens {
+namespace {
+
+bool SameAsShown(const Patch &a, const Patch &b) {
+    return a.name == b.name && std::equal(a.panels.begin(), a.panels.end(), b.panels.begin(),
+                                          [](const ModulePanel &x, const ModulePanel &y) {
+                                              return x.lampOn == y.lampOn && x.list.lines == y.list.lines &&
+                                                     x.list.enabled == y.list.enabled &&
+                                                     x.list.selected == y.list.selected;
+                                          });
+}
+
+// Decoding only reads what it is given: different patches decoded on several threads at once come
+// out as each does alone, and one text may be read by all of them at the same time.
+TEST(DecodeThreads, DifferentPatchesDecodeAtOnceAsEachDoesAlone) {
+    std::vector<FreshPatch> alone;
+    for (const auto &entry : std::filesystem::directory_iterator(kSamples))
+        alone.push_back(DecodeFresh(entry.path()));
+    ASSERT_GE(alone.size(), 8u);
+    const PatchText &shared = alone.front().patch.text;
+    constexpr std::size_t kThreads = 4, kRounds = 6;
+    std::vector<std::size_t> wrong(kThreads);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (std::size_t round = 0; round < kRounds; ++round) {
+                const FreshPatch &expected = alone[(t + round * kThreads) % alone.size()];
+                const FreshPatch decoded = DecodeFresh(expected.patch.path, expected.patch.text.bytes());
+                ModulePanels pickup;
+                ShowPickup(shared, pickup);
+                wrong[t] += !decoded.usable() || !SameAsShown(decoded.patch, expected.patch) ||
+                            pickup[0].list.lines != alone.front().patch.panels[0].list.lines;
+            }
+        });
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, std::vector<std::size_t>(kThreads, 0));
 }
 
 } // namespace

@@ -58,7 +58,7 @@ std::string PatchBytes(std::string_view enable, std::string_view model) {
         .Bytes();
 }
 
-// The rule read with the patch reader's own ReadLine: the fifth line from the first key.
+// The rule read with the patch reader's own line reader: the fifth line from the first key.
 bool ReaderVerdict(const std::string &bytes, const SearchTarget &target) {
     auto check = [&](const std::string &id, std::string_view needle) {
         const std::size_t at = bytes.find("<ID>" + id + "</ID>");

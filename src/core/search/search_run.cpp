@@ -462,7 +462,7 @@ SearchRefusal CheckSearchStart(const std::filesystem::path &folder, bool moduleC
     if (text.empty() || !std::filesystem::is_directory(folder, ec))
         return {true, std::string(kSearchPathMissingMessage), SearchFocus::FolderField};
     if (!moduleChosen)
-        return {true, std::string(kSelectModelMessage), SearchFocus::ModuleList};
+        return {true, std::string(kNoModuleChosenMessage), SearchFocus::ModuleList};
     if (!modelChosen)
         return {true, std::string(kSelectTypeMessage), SearchFocus::ModelList};
     return {};
