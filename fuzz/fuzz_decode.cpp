@@ -18,7 +18,6 @@
 #include "patch/patch_text.h"
 #include "text/byte_text.h"
 #include "vocabulary/model_catalogue.h"
-#include "vocabulary/model_naming.h"
 
 namespace patchlens::fuzz {
 namespace {
@@ -79,22 +78,6 @@ void CheckIndex(const PatchText &text, std::span<const std::string_view> ids, co
         Require(FindParameter(text, context, id) == FindParameterByScan(text, context, id),
                 "index and scan disagree", what);
     }
-}
-
-// The ids the decoder looks up: the Pickup's, the cabinet's, and each module's activity, model and knobs.
-std::span<const std::string_view> DecodedIds() {
-    static const std::vector<std::string_view> ids = [] {
-        std::set<std::string_view> all = {"64", "65", kCabinetParameterId};
-        for (const CatalogueEntry &entry : ModelCatalogue()) {
-            all.insert({entry.activityId, ModelParameterId(entry.context)});
-            for (const CatalogueModel &model : entry.models)
-                for (const std::string_view slot : model.knobSlots)
-                    if (!slot.empty())
-                        all.insert(KnobSlot{slot}.id());
-        }
-        return std::vector<std::string_view>(all.begin(), all.end());
-    }();
-    return ids;
 }
 
 // Up to eight distinct ids as the text writes them between "<ID>" and "</ID>" (empty, holding
@@ -188,15 +171,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         split == std::string_view::npos ? first : input.substr(split + kNextPatch.size());
     CheckReader(first);
 
-    // The index, whatever the schema version says, for the ids the decoder looks up and the text's own.
+    // The index, whatever the schema version says, for the text's own ids (it holds every id).
     const PatchText text = MakePatchText(std::string(first));
     const auto keys = KeyPositions(text.bytes());
     const std::size_t seed = std::hash<std::string_view>{}(input);
     const std::vector<std::string> own = IdsOfText(first);
     const std::vector<std::string_view> ownViews(own.begin(), own.end());
-    for (const std::span<const std::string_view> ids :
-         {DecodedIds(), std::span<const std::string_view>(ownViews)})
-        CheckIndex(text, ids, keys, seed);
+    CheckIndex(text, ownViews, keys, seed);
 
     // Successive loads into one Patch.
     Patch patch;
