@@ -26,12 +26,15 @@ build: configure
 	cmake --build --preset $(PRESET)
 
 # Every test, then every test again under AddressSanitizer and UndefinedBehaviorSanitizer
-# (leaks count as failures).
+# (leaks count as failures), then the tests of decoding on several threads under ThreadSanitizer.
 test: build
 	ctest --preset $(PRESET) --parallel $(JOBS)
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan --parallel $(JOBS)
+	cmake --preset tsan
+	cmake --build --preset tsan --target core_tests
+	ctest --preset tsan --tests-regex '^DecodeThreads\.'
 
 # The viewer on the bundled samples, the first one loaded. Without a display it prints them as
 # text and says why.

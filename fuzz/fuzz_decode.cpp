@@ -1,9 +1,9 @@
 // Fuzz target: any bytes through the patch reader and the whole decode. The input is one patch, or
 // two joined by kNextPatch: the reader runs on the first, then both (or the first twice) are decoded
 // into one Patch, as the viewer decodes successive loads. A finding: an index other than the key
-// occurrences found independently, or a lookup through it other than one by scanning; ReadLine and
-// Line disagreeing or losing bytes; a schema verdict contradicting its version, an untrimmed name;
-// a refused decode changing the patch; decoding the same bytes again giving other panels.
+// occurrences found independently, or a lookup through it other than one by scanning; the line
+// reader and ItemOf disagreeing or losing bytes; a schema verdict contradicting its version, an untrimmed
+// name; a refused decode changing the patch; decoding the same bytes again giving other panels.
 
 #include <algorithm>
 #include <cstdint>
@@ -16,6 +16,7 @@
 #include "panels/module_panels.h"
 #include "patch/decode.h"
 #include "patch/patch_text.h"
+#include "text/byte_text.h"
 #include "vocabulary/model_catalogue.h"
 
 namespace patchlens::fuzz {
@@ -43,10 +44,10 @@ Keys KeyPositions(std::string_view bytes) {
 // input's hash points, so that the inputs together cover every pair.
 constexpr std::size_t kScanBudget = std::size_t{1} << 20;
 
-// The index over `ids` holds, for each id free of '<', exactly the first occurrences of its key
-// and whether more follow (ids holding '<' are not in it), and lookups through it find what
-// lookups by scanning find.
-void CheckIndex(PatchText &text, std::span<const std::string_view> ids, const Keys &keys, std::size_t seed) {
+// For each id the index finds exactly the occurrences of its key, in order, and lookups through it
+// find what lookups by scanning find.
+void CheckIndex(const PatchText &text, std::span<const std::string_view> ids, const Keys &keys,
+                std::size_t seed) {
     // Every context a lookup is made under: the Pickup's "", each module's, and two no module uses.
     static const std::vector<std::string_view> contexts = [] {
         std::set<std::string_view> all = {"", "Amp", "none"};
@@ -56,40 +57,26 @@ void CheckIndex(PatchText &text, std::span<const std::string_view> ids, const Ke
             all.insert(info.context);
         return std::vector<std::string_view>(all.begin(), all.end());
     }();
-    IndexParameters(text, ids);
-    const auto &entries = text.index.entries;
-    Require(text.index.builtFor == text.bytes.data() && text.index.builtSize == text.bytes.size(),
-            "the index does not describe the text it was built for");
-    for (std::size_t i = 1; i < entries.size(); ++i)
-        Require(entries[i - 1].id < entries[i].id, "index entries not sorted or not unique");
     for (const std::string_view id : ids) {
-        const auto entry =
-            std::find_if(entries.begin(), entries.end(), [&](const auto &e) { return e.id == id; });
-        if (id.find('<') != std::string_view::npos) {
-            Require(entry == entries.end(), "an id holding '<' is indexed", id);
-            continue;
-        }
-        Require(entry != entries.end(), "an id is missing from the index", id);
+        if (id.find('<') != std::string_view::npos)
+            continue; // found by a search of the bytes, not through the index
         const auto found = keys.find(id);
-        const auto positions = found == keys.end() ? std::vector<std::size_t>{} : found->second;
-        const std::size_t kept = std::min(positions.size(), ParameterIndex::kKept);
-        Require(entry->count == kept && entry->more == (positions.size() > kept) &&
-                    std::equal(positions.begin(), positions.begin() + kept, entry->at.begin()),
-                "the index keeps other occurrences than the text holds", id);
+        std::size_t from = 0;
+        for (const std::size_t at : found == keys.end() ? std::vector<std::size_t>{} : found->second) {
+            Require(text.FindKey(id, from) == at, "the index misses an occurrence or finds another", id);
+            from = at + 1;
+        }
+        Require(text.FindKey(id, from) == std::string_view::npos, "the index finds a key the text lacks", id);
     }
     const std::size_t pairs = ids.size() * contexts.size();
     const std::size_t checked =
-        std::min(pairs, std::max(kScanBudget / (text.bytes.size() + 1), contexts.size()));
+        std::min(pairs, std::max(kScanBudget / (text.bytes().size() + 1), contexts.size()));
     for (std::size_t n = 0; n < checked; ++n) {
         const std::size_t pair = ((checked == pairs ? 0 : seed % pairs) + n) % pairs;
         const std::string_view id = ids[pair / contexts.size()], context = contexts[pair % contexts.size()];
         const std::string what = "context \"" + std::string(context) + "\", id \"" + std::string(id) + "\"";
-        const FoundValue viaIndex = FindParameter(text, context, id);
-        const std::size_t cursorViaIndex = text.cursor;
-        const FoundValue viaScan = FindParameterByScan(text, context, id);
-        Require(viaIndex.found == viaScan.found && viaIndex.value == viaScan.value &&
-                    cursorViaIndex == text.cursor,
-                "index and scan disagree (found, value or cursor)", what);
+        Require(FindParameter(text, context, id) == FindParameterByScan(text, context, id),
+                "index and scan disagree", what);
     }
 }
 
@@ -113,33 +100,33 @@ std::vector<std::string> IdsOfText(std::string_view bytes) {
 
 // The reader: lines, schema verdict and name.
 void CheckReader(std::string_view bytes) {
-    PatchText text = MakePatchText(std::string(bytes));
+    LineReader reader(bytes);
     std::string rebuilt;
     std::vector<std::string_view> lines;
-    while (text.cursor < text.bytes.size()) {
-        const std::size_t before = text.cursor;
-        const std::string_view line = ReadLine(text);
-        Require(line.find("\r\n") == std::string_view::npos, "ReadLine returns a CR LF");
-        const bool ended = text.cursor - before == line.size() + 2;
-        Require(ended || (text.cursor - before == line.size() && text.cursor == text.bytes.size()),
-                "ReadLine skips bytes or does not advance");
+    while (reader.Position() < bytes.size()) {
+        const std::size_t before = reader.Position();
+        const std::string_view line = reader.Next();
+        Require(line.find("\r\n") == std::string_view::npos, "the line reader returns a CR LF");
+        const bool ended = reader.Position() - before == line.size() + 2;
+        Require(ended || (reader.Position() - before == line.size() && reader.Position() == bytes.size()),
+                "the line reader skips bytes or does not advance");
         rebuilt.append(line).append(ended ? "\r\n" : "");
         lines.push_back(line);
     }
-    Require(rebuilt == bytes && ReadLine(text).empty() && text.cursor == text.bytes.size(),
-            "the lines of ReadLine do not make up the text, or it reads on past the end");
-    for (std::size_t n = 1; n <= std::min<std::size_t>(lines.size(), 40); ++n)
-        Require(Line(bytes, n) == lines[n - 1], "Line and ReadLine disagree", std::to_string(n));
-    Require(Line(bytes, 0).empty() && Line(bytes, lines.size() + 1).empty() &&
-                Line(bytes, lines.size() + 2).empty(),
-            "Line 0 or a line past the last is not empty");
+    Require(rebuilt == bytes && reader.Next().empty() && reader.Position() == bytes.size(),
+            "the lines of the line reader do not make up the text, or it reads on past the end");
+    for (std::size_t i = 0; i < std::min<std::size_t>(lines.size(), 40); ++i)
+        Require(ItemOf(bytes, i) == lines[i], "ItemOf and the line reader disagree", std::to_string(i));
+    Require(ItemOf(bytes, lines.size()).empty() && ItemOf(bytes, lines.size() + 1).empty(),
+            "a line past the last is not empty");
 
-    const SchemaVerdict verdict = CheckSchemaVersion(bytes);
-    Require(verdict.accepted == !(kSupportedSchemaVersion < std::string_view(verdict.version)),
-            "schema verdict contradicts the version text", verdict.version);
-    Require(verdict.message.empty() == verdict.accepted &&
-                Line(bytes, 2).find(verdict.version) != std::string_view::npos,
-            "schema message does not match the verdict, or the version is not from line 2");
+    const std::string version(FieldAt(ItemOf(bytes, 1), '"', 1));
+    const Status verdict = CheckSchemaVersion(bytes);
+    Require(verdict.ok() == !(kSupportedSchemaVersion < std::string_view(version)),
+            "schema verdict contradicts the version text", version);
+    Require(verdict.ok() || (verdict.error().kind() == ErrorKind::Refused &&
+                             verdict.message().find(version) != std::string::npos),
+            "schema refusal does not name the version");
     const std::string name = ReadPatchName(bytes);
     Require(name.empty() ||
                 (name.front() != ' ' && name.front() != '\t' && name.back() != ' ' && name.back() != '\t'),
@@ -158,9 +145,9 @@ void Load(Patch &patch, std::string_view bytes) {
     const std::string nameBefore = patch.name;
     const ModulePanels panelsBefore = patch.panels;
     patch.text = MakePatchText(std::string(bytes));
-    const DecodeOutcome outcome = DecodePatch(patch);
-    Require(outcome.message.empty() == outcome.accepted, "the message does not match the verdict");
-    if (!outcome.accepted) {
+    const Status outcome = DecodePatch(patch);
+    Require(outcome.ok() || !outcome.message().empty(), "a refusal without a message");
+    if (!outcome.ok()) {
         Require(patch.name == nameBefore && SamePanels(patch.panels, panelsBefore),
                 "a refused patch changed what is shown");
         return;
@@ -184,14 +171,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         split == std::string_view::npos ? first : input.substr(split + kNextPatch.size());
     CheckReader(first);
 
-    // The index the decoder builds, whatever the schema version says, then one over the text's own ids.
-    PatchText text = MakePatchText(std::string(first));
-    const auto keys = KeyPositions(text.bytes);
+    // The index, whatever the schema version says, for the text's own ids (it holds every id).
+    const PatchText text = MakePatchText(std::string(first));
+    const auto keys = KeyPositions(text.bytes());
     const std::size_t seed = std::hash<std::string_view>{}(input);
     const std::vector<std::string> own = IdsOfText(first);
     const std::vector<std::string_view> ownViews(own.begin(), own.end());
-    for (const std::span<const std::string_view> ids : {DecodedParameterIds(), std::span(ownViews)})
-        CheckIndex(text, ids, keys, seed);
+    CheckIndex(text, ownViews, keys, seed);
 
     // Successive loads into one Patch.
     Patch patch;

@@ -190,7 +190,7 @@ std::string ModelListText(const SearchModule &module) {
 std::optional<std::string> CheckSearchNames(CommandLine &command) {
     // Names are taken in any letter case; an unknown one is answered with the names there are.
     const SearchModule *module = nullptr;
-    if (*command.searchModule != kSelectModelEntry) {
+    if (*command.searchModule != kModuleListPlaceholder) {
         module = FindSearchModuleIgnoringCase(*command.searchModule);
         if (module == nullptr) {
             std::string names;

@@ -31,10 +31,7 @@ int main(int argc, char **argv) {
         return patchlens::RunToStandardOutput(command);
     if (patchlens::IsWindowMode(command.mode)) {
         const patchlens::ByteOutput byteOutput;
-        const bool sheet = command.mode == patchlens::CommandLine::Mode::SheetPdf;
-        if (const int refused = sheet ? patchlens::CheckSheetPdfOutput(command, std::cerr)
-                                      : patchlens::CheckImageOutput(command, std::cerr);
-            refused != 0)
+        if (const int refused = patchlens::CheckOutputFile(command, std::cerr); refused != 0)
             return refused;
     }
     const std::string reason = patchlens::ExecWindowProgram(patchlens::OwnProgramPath(argv[0]), argv, viewer);

@@ -27,43 +27,31 @@
 
 namespace patchlens {
 
-int CheckImageOutput(const CommandLine &command, std::ostream &err) {
+int CheckOutputFile(const CommandLine &command, std::ostream &err) {
+    const bool sheet = command.mode == CommandLine::Mode::SheetPdf;
+    const std::string &named = sheet ? command.sheetPdf : command.imageFile;
     std::vector<std::filesystem::path> inputs;
     for (const std::string &file : command.files)
         inputs.push_back(PathFromBytes(file));
-    const std::string refusal = OutputRefusal(PathFromBytes(command.imageFile), inputs, "a picture");
-    if (refusal.empty())
+    const Status allowed = OutputRefusal(PathFromBytes(named), inputs, sheet ? "a PDF" : "a picture");
+    if (allowed.ok())
         return 0;
-    err << "patchlens: " << VisibleText(command.imageFile) << ": not written: " << VisibleText(refusal)
-        << '\n';
-    return 2;
-}
-
-int CheckSheetPdfOutput(const CommandLine &command, std::ostream &err) {
-    std::vector<std::filesystem::path> inputs;
-    inputs.reserve(command.files.size());
-    for (const std::string &file : command.files)
-        inputs.push_back(PathFromBytes(file));
-    const std::filesystem::path output = PathFromBytes(command.sheetPdf);
-    std::string refusal = OutputRefusal(output, inputs, "a PDF");
-    if (refusal.empty())
-        return 0;
-    if (HasPatchFileName(output))
+    std::string refusal = allowed.message();
+    if (sheet && HasPatchFileName(PathFromBytes(named)))
         refusal += " (the PDF's name comes first: --sheet-pdf OUT.pdf FILE_OR_FOLDER...)";
-    err << "patchlens: " << VisibleText(command.sheetPdf) << ": not written: " << VisibleText(refusal)
-        << '\n';
+    err << "patchlens: " << VisibleText(named) << ": not written: " << VisibleText(refusal) << '\n';
     return 2;
 }
 
-bool ReportLoadTrouble(std::ostream &err, std::string_view path, const LoadOutcome &outcome) {
-    if (!outcome.readOk) {
-        err << VisibleText(path) << ": cannot read file: " << outcome.readError << '\n';
+bool ReportLoadTrouble(std::ostream &err, std::string_view path, const Status &outcome) {
+    if (outcome.ok())
+        return false;
+    if (outcome.error().kind() != ErrorKind::Refused) {
+        err << VisibleText(path) << ": cannot read file: " << outcome.message() << '\n';
         return true;
     }
-    if (outcome.decode.accepted)
-        return false;
     // The refusal's lines are joined by CR LF; here each goes on a line of its own.
-    std::string_view message = outcome.decode.message;
+    std::string_view message = outcome.error().message();
     err << VisibleText(path) << ": ";
     for (;;) {
         const std::size_t end = message.find("\r\n");
@@ -81,14 +69,13 @@ int RunDump(const CommandLine &command, std::ostream &out, std::ostream &err) {
         out << '[';
     for (std::size_t i = 0; i < command.files.size(); ++i) {
         const std::string &path = command.files[i];
-        const LoadOutcome outcome = LoadPatchFile(patch, PathFromBytes(path));
-        if (!outcome.readOk) {
-            err << VisibleText(path) << ": cannot read file: " << outcome.readError << '\n';
+        const Status outcome = LoadPatchFile(patch, PathFromBytes(path));
+        const bool refused = !outcome.ok() && outcome.error().kind() == ErrorKind::Refused;
+        if (!outcome.ok() && !refused)
+            err << VisibleText(path) << ": cannot read file: " << outcome.message() << '\n';
+        if (!outcome.ok())
             status = 1;
-        }
-        if (!outcome.decode.accepted)
-            status = 1;
-        const DumpedFile file{path, !outcome.decode.accepted, outcome.decode.message};
+        const DumpedFile file{path, refused, refused ? outcome.message() : std::string()};
         if (command.json) {
             out << (i > 0 ? ",\n " : "");
             WriteJsonRecord(out, file, patch);

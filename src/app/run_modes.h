@@ -15,17 +15,15 @@ namespace patchlens {
 // The exit status when the output could not be written whole (a full disk, a closed pipe).
 inline constexpr int kOutputFailedStatus = 4;
 
-// For SheetPdf, before anything is written (and before any window toolkit starts): returns 2 after
-// a message on `err` when the PDF must not be written where it is named (OutputRefusal: the
-// name of a patch file, a folder, one of the patches given), otherwise 0.
-int CheckSheetPdfOutput(const CommandLine &command, std::ostream &err);
-// The same for Image and CompareImage and their PNG.
-int CheckImageOutput(const CommandLine &command, std::ostream &err);
+// For SheetPdf, Image and CompareImage, before anything is written (and before any window toolkit
+// starts): returns 2 after a message on `err` when the PDF or PNG must not be written where it is
+// named (OutputRefusal: the name of a patch file, a folder, one of the patches given), otherwise 0.
+int CheckOutputFile(const CommandLine &command, std::ostream &err);
 
 // Says on `err` why a file loaded by `outcome` does not stand for a patch: "<path>: cannot read
 // file: <reason>", or the path and the refusal, each of its lines on a line of its own. Returns
 // true when it said something (the file was unreadable or refused), false for a usable file.
-bool ReportLoadTrouble(std::ostream &err, std::string_view path, const LoadOutcome &outcome);
+bool ReportLoadTrouble(std::ostream &err, std::string_view path, const Status &outcome);
 
 // Decodes the files in order into one viewer state and writes what the viewer shows after each.
 // Returns 0 when every file was read and accepted, 1 when any was refused or unreadable.

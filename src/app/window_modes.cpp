@@ -61,7 +61,7 @@ void RunWithoutScreen() {
 
 int RunSheetPdf(int argc, char **argv, const patchlens::CommandLine &command) {
     const patchlens::ByteOutput byteOutput;
-    if (const int refused = patchlens::CheckSheetPdfOutput(command, std::cerr); refused != 0)
+    if (const int refused = patchlens::CheckOutputFile(command, std::cerr); refused != 0)
         return refused;
     RunWithoutScreen();
     QGuiApplication app(argc, argv);
@@ -100,7 +100,7 @@ int RunSheetPdf(int argc, char **argv, const patchlens::CommandLine &command) {
 
 int RunImage(int argc, char **argv, const patchlens::CommandLine &command) {
     const patchlens::ByteOutput byteOutput;
-    if (const int refused = patchlens::CheckImageOutput(command, std::cerr); refused != 0)
+    if (const int refused = patchlens::CheckOutputFile(command, std::cerr); refused != 0)
         return refused;
     RunWithoutScreen();
     QApplication app(argc, argv);

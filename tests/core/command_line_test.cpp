@@ -320,14 +320,14 @@ TEST_F(DumpTest, TheSheetPdfIsNeverWrittenOverAPatchGiven) {
         const CommandLine command = ParseCommandLine(args);
         ASSERT_EQ(command.mode, CommandLine::Mode::SheetPdf);
         std::ostringstream err;
-        EXPECT_EQ(CheckSheetPdfOutput(command, err), 2) << run.files[0];
+        EXPECT_EQ(CheckOutputFile(command, err), 2) << run.files[0];
         EXPECT_EQ(err.str(), "patchlens: " + run.files[0] + ": not written: " + run.reason + "\n");
     }
     EXPECT_EQ(Read(PathFromBytes(a)), PatchBuilder().Bytes());
     // A new name, or a file that is none of the patches, may be written.
     for (const std::string &output : {PathBytes(folder / "new.pdf"), notPatch}) {
         std::ostringstream err;
-        EXPECT_EQ(CheckSheetPdfOutput(ParseCommandLine({"--sheet-pdf", output, a, set}), err), 0)
+        EXPECT_EQ(CheckOutputFile(ParseCommandLine({"--sheet-pdf", output, a, set}), err), 0)
             << err.str();
     }
 }

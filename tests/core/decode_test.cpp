@@ -15,9 +15,10 @@ namespace {
 using test::PatchBuilder;
 using Lines = std::vector<std::string>;
 
-DecodeOutcome Decode(Patch &patch, const PatchBuilder &builder) {
+// Decodes the builder's patch into `patch`; every builder's patch is accepted.
+void Decode(Patch &patch, const PatchBuilder &builder) {
     patch.text = MakePatchText(builder.Bytes());
-    return DecodePatch(patch);
+    ASSERT_TRUE(DecodePatch(patch).ok());
 }
 
 const ModulePanel &PanelOf(const Patch &patch, Module module) {
@@ -143,9 +144,11 @@ TEST(Decode, RefusedSchemaVersionChangesNothing) {
     PatchBuilder newer = PatchBuilder().Param("65", "Pickup Enable", "Off");
     newer.schemaVersion = "1.3";
     newer.name = "Newer";
-    const DecodeOutcome outcome = Decode(patch, newer);
-    EXPECT_FALSE(outcome.accepted);
-    EXPECT_EQ(outcome.message,
+    patch.text = MakePatchText(newer.Bytes());
+    const Status outcome = DecodePatch(patch);
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.error().kind(), ErrorKind::Refused);
+    EXPECT_EQ(outcome.message(),
               "Wrong Schema Version!: 1.3\r\nProgram Supports Version : 1.2\r\nAsk for New Version.");
     EXPECT_EQ(patch.name, "All On");
     for (std::size_t i = 0; i < kModuleCount; ++i) {
@@ -162,7 +165,7 @@ TEST(Decode, BadInputDecodesByTheRules) {
     for (const std::string &bytes : {""s, "no CR LF"s, "\r\r\n\n\r\n"s, "<ID>65</ID>"s, "\r\n<ID>"s, nuls}) {
         Patch patch;
         patch.text = MakePatchText(bytes);
-        EXPECT_TRUE(DecodePatch(patch).accepted);
+        EXPECT_TRUE(DecodePatch(patch).ok());
         EXPECT_EQ(PanelOf(patch, Module::Pickup).list.lines, Lines{bytes == nuls ? "SC->HB" : "NOTFND"});
     }
 }
@@ -177,9 +180,10 @@ TEST(Decode, StartUpStateAndAnUnreadableLoad) {
         EXPECT_TRUE(!panel.lampOn && panel.list.lines.empty());
         EXPECT_TRUE(panel.list.enabled && panel.list.selected == -1);
     }
-    const LoadOutcome outcome = LoadPatchFile(patch, "/nonexistent/folder/x.rp350p");
-    EXPECT_FALSE(outcome.readOk);
-    EXPECT_TRUE(outcome.decode.accepted);
+    const Status outcome = LoadPatchFile(patch, "/nonexistent/folder/x.rp350p");
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.error().kind(), ErrorKind::NotFound);
+    EXPECT_EQ(outcome.message(), "no such file");
     EXPECT_TRUE(patch.loaded);
     EXPECT_EQ(patch.path, "/nonexistent/folder/x.rp350p");
     EXPECT_EQ(patch.name, "");

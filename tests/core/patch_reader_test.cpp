@@ -3,9 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
-#include <array>
+#include <memory>
 #include <random>
 
 #include "file_system_support.h"
@@ -34,19 +35,14 @@ std::string Records(std::initializer_list<std::array<const char *, 3>> records) 
 
 TEST(Lines, OnlyCrLfEndsALine) {
     const std::string bytes = "one\r\ntwo\rstill two\nstill\r\n\r\nlast";
-    EXPECT_EQ(Line(bytes, 1), "one");
-    EXPECT_EQ(Line(bytes, 2), "two\rstill two\nstill");
-    EXPECT_EQ(Line(bytes, 3), "");
-    EXPECT_EQ(Line(bytes, 4), "last");
-    EXPECT_EQ(Line(bytes, 5), "");
-    EXPECT_EQ(Line(bytes, 0), "");
-    EXPECT_EQ(Line("ends\r\n", 2), ""); // the empty last line behind the final CR LF
-    PatchText text = MakePatchText("a\r\nb");
-    EXPECT_EQ(ReadLine(text), "a");
-    EXPECT_EQ(text.cursor, 3u);
-    EXPECT_EQ(ReadLine(text), "b");
-    EXPECT_EQ(ReadLine(text), "");
-    EXPECT_EQ(text.cursor, 4u);
+    LineReader lines(bytes);
+    for (const std::string_view line : {"one", "two\rstill two\nstill", "", "last", "", ""})
+        EXPECT_EQ(lines.Next(), line);
+    LineReader ends("ends\r\n");
+    EXPECT_EQ(ends.Next(), "ends");
+    EXPECT_EQ(ends.Next(), ""); // the empty last line behind the final CR LF
+    EXPECT_EQ(LineReader("a\r\nb", 3).Next(), "b");
+    EXPECT_EQ(LineReader("a\r\nb", 9).Next(), "");
 }
 
 // The text between the first two quotes of line 2, compared as unsigned bytes with "1.2".
@@ -54,20 +50,22 @@ TEST(SchemaVersion, TakenFromLine2AndComparedAsTextAgainst1_2) {
     for (const char *accepted : {"1.2", "1.1", "1.19", "0.9", "", "1.", "1.1999"}) {
         PatchBuilder patch;
         patch.schemaVersion = accepted;
-        EXPECT_TRUE(CheckSchemaVersion(patch.Bytes()).accepted) << accepted;
+        EXPECT_TRUE(CheckSchemaVersion(patch.Bytes()).ok()) << accepted;
     }
     for (const char *refused : {"1.20", "1.21", "1.3", "2.0", "10", "1.2 ", "1.\xE9"}) {
         PatchBuilder patch;
         patch.schemaVersion = refused;
-        const SchemaVerdict verdict = CheckSchemaVersion(patch.Bytes());
-        EXPECT_FALSE(verdict.accepted) << refused;
-        EXPECT_EQ(verdict.message, "Wrong Schema Version!: " + std::string(refused) +
-                                       "\r\nProgram Supports Version : 1.2\r\nAsk for New Version.");
+        const Status verdict = CheckSchemaVersion(patch.Bytes());
+        ASSERT_FALSE(verdict.ok()) << refused;
+        EXPECT_EQ(verdict.error().kind(), ErrorKind::Refused);
+        EXPECT_EQ(verdict.message(), "Wrong Schema Version!: " + std::string(refused) +
+                                         "\r\nProgram Supports Version : 1.2\r\nAsk for New Version.");
     }
-    EXPECT_EQ(CheckSchemaVersion("x\r\n<Root SchemaVersion=\"1.3\r\n").version, "1.3"); // no closing quote
-    EXPECT_EQ(CheckSchemaVersion("x\r\n<Root a=\"0.1\" SchemaVersion=\"9.9\">\r\n").version, "0.1");
-    EXPECT_EQ(CheckSchemaVersion("<?xml?>\n<R SchemaVersion=\"1.2\">\n").version, ""); // LF only: one line
-    EXPECT_TRUE(CheckSchemaVersion("").accepted); // an unreadable file decodes as empty
+    EXPECT_EQ(CheckSchemaVersion("x\r\n<Root SchemaVersion=\"1.3\r\n").message(), // no closing quote
+              "Wrong Schema Version!: 1.3\r\nProgram Supports Version : 1.2\r\nAsk for New Version.");
+    EXPECT_TRUE(CheckSchemaVersion("x\r\n<Root a=\"0.1\" SchemaVersion=\"9.9\">\r\n").ok());
+    EXPECT_TRUE(CheckSchemaVersion("<?xml?>\n<R SchemaVersion=\"1.3\">\n").ok()); // LF only: one line
+    EXPECT_TRUE(CheckSchemaVersion("").ok()); // an unreadable file decodes as empty
 }
 
 TEST(PatchName, TagsRemovedBeforeTrimming) {
@@ -128,10 +126,9 @@ TEST(FindParameter, KeysValuesAndTheNameLineRules) {
         {lfOnly, "LFO1", "65", false, ""},
     };
     for (const auto &c : cases) {
-        PatchText text = MakePatchText(c.bytes);
-        const FoundValue found = FindParameter(text, c.context, c.id);
-        EXPECT_EQ(found.found, c.found) << c.context << " " << c.id << " in " << c.bytes;
-        EXPECT_EQ(found.value, c.value) << c.context << " " << c.id << " in " << c.bytes;
+        const std::optional<std::string> found = FindParameter(MakePatchText(c.bytes), c.context, c.id);
+        EXPECT_EQ(found.has_value(), c.found) << c.context << " " << c.id << " in " << c.bytes;
+        EXPECT_EQ(found.value_or(""), c.value) << c.context << " " << c.id << " in " << c.bytes;
     }
 }
 
@@ -157,26 +154,26 @@ TEST(FindParameter, IndexedLookupEqualsScanningOnRandomPatches) {
         }
         if (random() % 3 == 0)
             bytes.resize(random() % (bytes.size() + 1));
-        PatchText text = MakePatchText(bytes);
-        IndexParameters(text, std::vector<std::string_view>(ids.begin(), ids.end() - 1)); // "12345" unindexed
-        for (const std::string &context : contexts) {
-            for (const std::string &id : ids) {
-                const FoundValue viaIndex = FindParameter(text, context, id);
-                const FoundValue viaScan = FindParameterByScan(text, context, id);
-                ASSERT_EQ(viaIndex.found, viaScan.found) << bytes << context << id;
-                ASSERT_EQ(viaIndex.value, viaScan.value) << bytes << context << id;
-            }
-        }
+        const PatchText text = MakePatchText(bytes);
+        for (const std::string &context : contexts)
+            for (const std::string &id : ids)
+                ASSERT_EQ(FindParameter(text, context, id), FindParameterByScan(text, context, id))
+                    << bytes << context << id;
     }
 }
 
-TEST(FindParameter, IndexOfAnotherTextIsNotUsed) {
-    PatchText first = MakePatchText(PatchBuilder().Param("65", "a", "On").Bytes());
-    IndexParameters(first, DecodedParameterIds());
-    PatchText second =
-        MakePatchText(PatchBuilder().Param("1", "padding", "x").Param("65", "a", "Off").Bytes());
-    second.index = first.index; // describes other bytes
-    EXPECT_EQ(FindParameter(second, "", "65").value, "Off");
+// A text copied or moved keeps an index of its own bytes, and gives its bytes back whole.
+TEST(FindParameter, ACopiedTextFindsWhatTheOriginalFinds) {
+    auto original = std::make_unique<PatchText>(
+        MakePatchText(PatchBuilder().Param("1", "padding", "x").Param("65", "a", "Off").Bytes()));
+    const PatchText copy = *original;
+    PatchText moved = std::move(*original);
+    original.reset();
+    EXPECT_EQ(FindParameter(copy, "", "65"), "Off");
+    EXPECT_EQ(FindParameter(moved, "", "65"), "Off");
+    const std::string bytes = std::move(moved).TakeBytes();
+    EXPECT_EQ(bytes, copy.bytes());
+    EXPECT_EQ(FindParameter(moved, "", "65"), std::nullopt);
 }
 
 class ReadPatchFileTest : public test::TempFolder {};
@@ -185,20 +182,20 @@ class ReadPatchFileTest : public test::TempFolder {};
 // ends and a file the user may not read read as empty with a reason; nothing is created or waited for.
 TEST_F(ReadPatchFileTest, ReadsEveryByteOrNothingWithAReason) {
     const std::string bytes("a\r\n\0b\xff\xfe\r\r\n\n\0", 12);
-    std::string error;
-    const PatchText text = ReadPatchFile(Write("p.rp350p", bytes), &error);
-    EXPECT_EQ(text.bytes, bytes);
-    EXPECT_EQ(text.cursor, 0u);
-    EXPECT_EQ(error, "");
+    const Result<PatchText> text = ReadPatchFile(Write("p.rp350p", bytes));
+    ASSERT_TRUE(text.ok());
+    EXPECT_EQ(text->bytes(), bytes);
+    EXPECT_EQ(ReadPatchFile(folder / "missing.rp350p").error().kind(), ErrorKind::NotFound);
+    EXPECT_EQ(ReadPatchFile(folder).error().kind(), ErrorKind::Unreadable);
     std::vector<std::filesystem::path> unreadable = {folder / "missing.rp350p", folder};
 #ifndef _WIN32
     ASSERT_EQ(::mkfifo((folder / "pipe.rp350p").c_str(), 0600), 0);
     unreadable.insert(unreadable.end(), {folder / "pipe.rp350p", "/dev/zero"});
 #endif
     for (const auto &path : unreadable) {
-        error.clear();
-        EXPECT_EQ(ReadPatchFile(path, &error).bytes, "") << path;
-        EXPECT_NE(error, "") << path;
+        const Result<PatchText> read = ReadPatchFile(path);
+        EXPECT_EQ(read.value_or({}).bytes(), "") << path;
+        EXPECT_NE(read.message(), "") << path;
     }
     EXPECT_FALSE(std::filesystem::exists(folder / "missing.rp350p"));
     if (!test::kPermissionsLockAccess)
@@ -206,8 +203,8 @@ TEST_F(ReadPatchFileTest, ReadsEveryByteOrNothingWithAReason) {
     std::filesystem::permissions(folder, std::filesystem::perms::all);
     std::filesystem::permissions(folder / "p.rp350p", std::filesystem::perms::none);
     EXPECT_TRUE(test::AsUnprivileged([&] {
-        std::string reason;
-        return ReadPatchFile(folder / "p.rp350p", &reason).bytes.empty() && !reason.empty();
+        const Result<PatchText> read = ReadPatchFile(folder / "p.rp350p");
+        return !read.ok() && read.error().kind() == ErrorKind::Unreadable && !read.message().empty();
     }));
 }
 
@@ -222,11 +219,11 @@ TEST_F(ReadPatchFileTest, AFileTooLargeForAPatchIsRefusedByItsSize) {
         if (ec)
             GTEST_SKIP() << "this file system takes no file of " << size << " bytes: " << ec.message();
         Patch patch;
-        const LoadOutcome outcome = LoadPatchFile(patch, path);
-        EXPECT_FALSE(outcome.readOk);
-        EXPECT_TRUE(outcome.tooLarge);
-        EXPECT_NE(outcome.readError.find(std::to_string(size) + " bytes"), std::string::npos)
-            << outcome.readError;
+        const Status outcome = LoadPatchFile(patch, path);
+        ASSERT_FALSE(outcome.ok());
+        EXPECT_EQ(outcome.error().kind(), ErrorKind::TooLarge);
+        EXPECT_NE(outcome.message().find(std::to_string(size) + " bytes"), std::string::npos)
+            << outcome.message();
         EXPECT_EQ(patch.panels[IndexOf(Module::Pickup)].list.lines, std::vector<std::string>{"NOTFND"});
     }
 }

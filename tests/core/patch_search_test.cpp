@@ -58,17 +58,16 @@ std::string PatchBytes(std::string_view enable, std::string_view model) {
         .Bytes();
 }
 
-// The rule read with the patch reader's own ReadLine: the fifth line from the first key.
+// The rule read with the patch reader's own line reader: the fifth line from the first key.
 bool ReaderVerdict(const std::string &bytes, const SearchTarget &target) {
     auto check = [&](const std::string &id, std::string_view needle) {
         const std::size_t at = bytes.find("<ID>" + id + "</ID>");
         if (at == std::string::npos)
             return false;
-        PatchText text = MakePatchText(bytes);
-        text.cursor = at;
+        LineReader lines(bytes, at);
         std::string_view line;
         for (int i = 0; i < 5; ++i)
-            line = ReadLine(text);
+            line = lines.Next();
         return line.find(needle) != std::string_view::npos;
     };
     return check(target.enableId, "On") && check(target.typeId, target.model);

@@ -40,7 +40,7 @@ ModulePanels AllOnPanels() {
 TEST(PatchSheet, ASampleMatchesItsGoldenSheet) {
     const std::filesystem::path sample = std::filesystem::path(PATCHLENS_SAMPLES) / "Screamer Blues.rp350p";
     Patch patch;
-    ASSERT_TRUE(LoadPatchFile(patch, sample).readOk);
+    ASSERT_TRUE(LoadPatchFile(patch, sample).ok());
     const PatchSheet sheet = BuildPatchSheet({patch.panels, patch.name, "07", "/patches/Screamer Blues"});
     auto colour = [](const SheetColour &c) {
         return c == kSheetBlack ? "black" : c == kSheetWhite ? "white" : c == kSheetGrey ? "grey" : "other";

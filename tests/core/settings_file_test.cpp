@@ -24,13 +24,9 @@ TEST(SettingsFile, ThreeCrLfLinesBothWays) {
 }
 
 TEST(SettingsFile, FolderOfAChosenFile) {
-    std::string folder = "kept";
-    EXPECT_FALSE(FolderOfChosenFile("no-separator.rp350p", folder));
-    EXPECT_EQ(folder, "kept");
-    EXPECT_TRUE(FolderOfChosenFile("/home/me/patches/live/a.rp350p", folder));
-    EXPECT_EQ(folder, "/home/me/patches/live");
-    EXPECT_TRUE(FolderOfChosenFile("/a.rp350p", folder));
-    EXPECT_EQ(folder, "/");
+    EXPECT_EQ(FolderOfChosenFile("no-separator.rp350p"), std::nullopt);
+    EXPECT_EQ(FolderOfChosenFile("/home/me/patches/live/a.rp350p"), "/home/me/patches/live");
+    EXPECT_EQ(FolderOfChosenFile("/a.rp350p"), "/");
 }
 
 TEST(PatchFolder, ExtensionInAnyLetterCase) {

@@ -29,10 +29,11 @@ TEST(ByteText, CrLfListItemsAndFields) {
     EXPECT_EQ(ItemOf(list, 2), "c");
     EXPECT_EQ(ItemOf(list, 3), "tail");
     EXPECT_EQ(ItemOf(list, 4), "");
-    EXPECT_EQ(FieldOf("Wah,Funky,r0,", ',', 2), "Funky");
-    EXPECT_EQ(FieldOf("Wah,Funky,r0,", ',', 4), "");
-    EXPECT_EQ(FieldOf("Wah,Funky,r0,", ',', 9), "");
-    EXPECT_EQ(FieldOf("no delimiter", ',', 1), "no delimiter");
+    EXPECT_EQ(FieldAt("Wah,Funky,r0,", ',', 0), "Wah");
+    EXPECT_EQ(FieldAt("Wah,Funky,r0,", ',', 1), "Funky");
+    EXPECT_EQ(FieldAt("Wah,Funky,r0,", ',', 3), "");
+    EXPECT_EQ(FieldAt("Wah,Funky,r0,", ',', 9), "");
+    EXPECT_EQ(FieldAt("no delimiter", ',', 0), "no delimiter");
 }
 
 TEST(DisplayText, ValidUtf8IsShownAsItIs) {

@@ -12,7 +12,7 @@ FreshPatch DecodeFresh(const std::filesystem::path &path, std::string bytes) {
     FreshPatch fresh;
     fresh.patch.text = MakePatchText(std::move(bytes));
     fresh.patch.path = path;
-    fresh.outcome.decode = DecodePatch(fresh.patch);
+    fresh.outcome = DecodePatch(fresh.patch);
     fresh.patch.loaded = true;
     return fresh;
 }

@@ -17,9 +17,9 @@ namespace patchlens {
 // One file decoded into a viewer state of its own.
 struct FreshPatch {
     Patch patch;         // path, name and panels as the viewer would show them after this one load
-    LoadOutcome outcome; // whether it was read, and whether its schema version was accepted
+    Status outcome;      // the load's: why the file was not read, or why it was refused
     // True when the file was read and accepted: only then does it stand for a patch.
-    bool usable() const { return outcome.readOk && outcome.decode.accepted; }
+    bool usable() const { return outcome.ok(); }
 };
 
 // Reads and decodes the file into a fresh Patch, as if it were the first file loaded.

@@ -21,70 +21,48 @@ std::string Reason(int error) {
 
 } // namespace
 
-FileBytes ReadWholeFile(const std::filesystem::path &path, std::uintmax_t maxBytes) {
-    FileBytes result;
+Result<std::string> ReadWholeFile(const std::filesystem::path &path, std::uintmax_t maxBytes) {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (!std::filesystem::exists(status)) {
-        if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory) {
-            result.exists = true; // there may be something, but it cannot even be looked at
-            result.error = ec.message();
-        }
-        return result;
+        if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+            return Error::Unreadable(ec.message()); // there may be something, but it cannot even be looked at
+        return Error::NotFound("no such file");
     }
-    result.exists = true;
-    if (std::filesystem::is_directory(status)) {
-        result.error = "it is a folder";
-        return result;
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        result.error = "it is not a regular file";
-        return result;
-    }
+    if (std::filesystem::is_directory(status))
+        return Error::Unreadable("it is a folder");
+    if (!std::filesystem::is_regular_file(status))
+        return Error::Unreadable("it is not a regular file");
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (!ec && size > maxBytes) {
-        result.tooLarge = true;
-        result.error = "too large: " + std::to_string(size) + " bytes";
-        return result;
-    }
+    if (!ec && size > maxBytes)
+        return Error::TooLarge("too large: " + std::to_string(size) + " bytes");
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        result.error = Reason(errno != 0 ? errno : EACCES);
-        return result;
-    }
+    if (!in)
+        return Error::Unreadable(Reason(errno != 0 ? errno : EACCES));
+    std::string bytes;
     try {
         if (!ec)
-            result.bytes.reserve(static_cast<std::size_t>(size));
+            bytes.reserve(static_cast<std::size_t>(size));
         char buffer[1 << 16];
         // A file that grows while it is read is still read no further than the limit.
-        while ((in.read(buffer, sizeof buffer) || in.gcount() > 0) && !result.tooLarge) {
-            result.bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
-            result.tooLarge = result.bytes.size() > maxBytes;
+        while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+            bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+            if (bytes.size() > maxBytes)
+                return Error::TooLarge("too large: more than " + std::to_string(maxBytes) + " bytes");
         }
-        if (result.tooLarge) {
-            result.bytes.clear();
-            result.error = "too large: more than " + std::to_string(maxBytes) + " bytes";
-            return result;
-        }
-        if (in.bad()) {
-            result.bytes.clear();
-            result.error = "read error";
-            return result;
-        }
+        if (in.bad())
+            return Error::Unreadable("read error");
     } catch (const std::bad_alloc &) {
-        result.bytes.clear();
-        result.error = "too large to hold in memory";
-        return result;
+        return Error::Unreadable("too large to hold in memory");
     }
-    result.ok = true;
-    return result;
+    return bytes;
 }
 
-std::string WriteWholeFile(const std::filesystem::path &requested, const std::string &bytes) {
+Status WriteWholeFile(const std::filesystem::path &requested, const std::string &bytes) {
     std::error_code ec;
     const std::filesystem::path path = platform::WriteTarget(requested);
     if (std::filesystem::is_directory(path, ec))
-        return "it is a folder";
+        return Error::WriteFailed("it is a folder");
 
     // A hidden name in the same folder, so that the rename stays on one file system.
     std::random_device seed;
@@ -93,28 +71,28 @@ std::string WriteWholeFile(const std::filesystem::path &requested, const std::st
     name += ".tmp-" + std::to_string(seed());
     const std::filesystem::path temporary = path.parent_path() / name;
 
-    const platform::ReplacedFile replaced = platform::InspectReplacedFile(path);
-    if (!replaced.refusal.empty())
-        return replaced.refusal;
-    std::string reason = platform::WriteNewFile(temporary, bytes, replaced);
-    if (reason.empty())
-        reason = platform::RenameOver(temporary, path);
-    if (!reason.empty()) {
+    const Result<platform::ReplacedFile> replaced = platform::InspectReplacedFile(path);
+    if (!replaced.ok())
+        return replaced.error();
+    Status written = platform::WriteNewFile(temporary, bytes, *replaced);
+    if (written.ok())
+        written = platform::RenameOver(temporary, path);
+    if (!written.ok()) {
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
     }
-    return reason;
+    return written;
 }
 
-std::string CopyFileWhenMissing(const std::filesystem::path &from, const std::filesystem::path &to) {
+Status CopyFileWhenMissing(const std::filesystem::path &from, const std::filesystem::path &to) {
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(to, ec)) ||
         !std::filesystem::is_regular_file(from, ec))
         return {};
-    const FileBytes original = ReadWholeFile(from);
-    if (!original.ok)
-        return original.error;
-    return WriteWholeFile(to, original.bytes);
+    const Result<std::string> original = ReadWholeFile(from);
+    if (!original.ok())
+        return original.error();
+    return WriteWholeFile(to, *original);
 }
 
 bool IsTemporaryFileOf(std::string_view name, std::string_view fileName) {

@@ -9,38 +9,33 @@
 #include <string>
 #include <string_view>
 
-namespace patchlens {
+#include "base/result.h"
 
-struct FileBytes {
-    bool exists = false;   // something is there by that name
-    bool ok = false;       // it was read whole
-    bool tooLarge = false; // not read: larger than the reader takes
-    std::string bytes;
-    std::string error; // why it could not be read
-};
+namespace patchlens {
 
 // What ReadWholeFile takes at most unless told otherwise: far more than any file of this program
 // holds, far less than would exhaust the memory.
 inline constexpr std::uintmax_t kWholeFileLimit = std::uintmax_t{256} << 20;
 
-// Reads the whole file. Something that is not there is not an error: exists is false. A folder,
-// a device or a pipe is not read (it could block or never end): ok is false with a reason. A file
-// larger than `maxBytes` is not read either (a sparse file of a terabyte must not end the program):
-// tooLarge, with a reason that gives its size.
-FileBytes ReadWholeFile(const std::filesystem::path &path, std::uintmax_t maxBytes = kWholeFileLimit);
+// Reads the whole file. Nothing there by that name is NotFound ("no such file"). A folder, a device
+// or a pipe is not read (it could block or never end): Unreadable with a reason, as a file that
+// cannot be read. A file larger than `maxBytes` is not read either (a sparse file of a terabyte
+// must not end the program): TooLarge, with a reason that gives its size.
+Result<std::string> ReadWholeFile(const std::filesystem::path &path,
+                                  std::uintmax_t maxBytes = kWholeFileLimit);
 
 // Replaces the file's content with `bytes` through a temporary file in the same folder, flushed
 // to disk and renamed over the old one, so that a crash or a full disk leaves either the old file
 // or the new one whole, never a torn one. An existing file keeps its permissions; a link is
-// followed and its target replaced. Returns the empty text on success, otherwise the reason (the
-// old file is then untouched).
-std::string WriteWholeFile(const std::filesystem::path &path, const std::string &bytes);
+// followed and its target replaced. A failure is WriteFailed with the reason; the old file is then
+// untouched.
+Status WriteWholeFile(const std::filesystem::path &path, const std::string &bytes);
 
 // Copies `from` to `to` when nothing is at `to` yet and `from` is a regular file; `from` is only
 // read, never moved or changed, and an existing `to` is never replaced. The copy is written as
-// WriteWholeFile writes. Returns the empty text when the copy was made or there was nothing to
-// copy; otherwise the reason.
-std::string CopyFileWhenMissing(const std::filesystem::path &from, const std::filesystem::path &to);
+// WriteWholeFile writes. Succeeds when the copy was made or there was nothing to copy; otherwise
+// the read's or the write's error.
+Status CopyFileWhenMissing(const std::filesystem::path &from, const std::filesystem::path &to);
 
 // Whether `name` is one of the temporary files WriteWholeFile makes on its way to replacing
 // `fileName`: "." + fileName + ".tmp-" + digits.

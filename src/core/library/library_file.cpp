@@ -46,20 +46,20 @@ std::span<const std::string_view> LibraryModules() {
 }
 
 Result<LibraryText> ReadLibraryFile(const std::filesystem::path &path) {
-    FileBytes file = ReadWholeFile(path);
-    if (!file.exists) {
+    Result<std::string> file = ReadWholeFile(path);
+    if (!file.ok() && file.error().kind() == ErrorKind::NotFound) {
         std::ofstream(path,
                       std::ios::binary | std::ios::app); // created empty; a failure shows at the next write
         return LibraryText{};
     }
-    if (!file.ok)
-        return Error::Unreadable("cannot be read: " + file.error);
-    return std::move(file.bytes);
+    if (!file.ok())
+        return Error::Unreadable("cannot be read: " + file.error().message());
+    return std::move(file).value();
 }
 
 Status WriteLibraryFile(const std::filesystem::path &path, const LibraryText &text) {
-    if (const std::string error = WriteWholeFile(path, text); !error.empty())
-        return Error::WriteFailed("cannot be written: " + error);
+    if (const Status written = WriteWholeFile(path, text); !written.ok())
+        return Error::WriteFailed("cannot be written: " + written.message());
     return {};
 }
 
@@ -92,8 +92,8 @@ std::string_view LineAt(std::string_view text, std::size_t index) {
 std::vector<std::string> ListNames(std::string_view text, std::string_view module) {
     std::vector<std::string> names;
     ForEachLine(text, [&](std::size_t, std::string_view line) {
-        if (FieldOf(line, ',', 1) == module)
-            names.emplace_back(FieldOf(line, ',', 2));
+        if (FieldAt(line, ',', 0) == module)
+            names.emplace_back(FieldAt(line, ',', 1));
         return true;
     });
     return names;
@@ -102,7 +102,7 @@ std::vector<std::string> ListNames(std::string_view text, std::string_view modul
 std::optional<std::size_t> FindEntry(std::string_view text, std::string_view module, std::string_view name) {
     std::optional<std::size_t> found;
     ForEachLine(text, [&](std::size_t index, std::string_view line) {
-        if (FieldOf(line, ',', 1) != module || !EqualsIgnoringAtoZCase(FieldOf(line, ',', 2), name))
+        if (FieldAt(line, ',', 0) != module || !EqualsIgnoringAtoZCase(FieldAt(line, ',', 1), name))
             return true;
         found = index;
         return false;
@@ -113,14 +113,14 @@ std::optional<std::size_t> FindEntry(std::string_view text, std::string_view mod
 LibraryRows RowsOfLine(std::string_view line) {
     LibraryRows rows;
     for (std::size_t i = 0; i < rows.size(); ++i)
-        rows[i] = std::string(FieldOf(line, ',', i + 3));
+        rows[i] = std::string(FieldAt(line, ',', i + 2));
     return rows;
 }
 
 std::vector<LibraryRows> EntryRows(std::string_view text, std::string_view module, std::string_view name) {
     std::vector<LibraryRows> groups;
     ForEachLine(text, [&](std::size_t, std::string_view line) {
-        if (FieldOf(line, ',', 1) == module && FieldOf(line, ',', 2) == name)
+        if (FieldAt(line, ',', 0) == module && FieldAt(line, ',', 1) == name)
             groups.push_back(RowsOfLine(line));
         return true;
     });
@@ -148,7 +148,7 @@ LibraryText AddEntry(std::string_view text, const LibraryEntry &entry) {
 
 LibraryText RenameEntry(std::string_view text, std::size_t index, std::string_view name) {
     const std::string_view line = LineAt(text, index);
-    const LibraryEntry entry{std::string(FieldOf(line, ',', 1)), std::string(name), RowsOfLine(line)};
+    const LibraryEntry entry{std::string(FieldAt(line, ',', 0)), std::string(name), RowsOfLine(line)};
     return InsertFirst(DeleteLine(text, index), FormatEntry(entry));
 }
 

@@ -66,7 +66,7 @@ const ModuleInfo &InfoOf(Module module) {
     return kModules[IndexOf(module)];
 }
 
-void ShowModule(PatchText &text, Module module, ModulePanels &panels) {
+void ShowModule(const PatchText &text, Module module, ModulePanels &panels) {
     const std::string_view context = InfoOf(module).context;
     PanelList &list = panels[IndexOf(module)].list;
     const std::string modelText = ShowModelLine(text, context, list);
@@ -75,23 +75,23 @@ void ShowModule(PatchText &text, Module module, ModulePanels &panels) {
     ShowModuleState(text, module, knobs, panels);
 }
 
-void ShowModuleState(PatchText &text, Module module, const KnobList &knobs, ModulePanels &panels) {
+void ShowModuleState(const PatchText &text, Module module, const KnobList &knobs, ModulePanels &panels) {
     if (knobs.activityId.empty())
         return;
-    const FoundValue activity = FindParameter(text, InfoOf(module).context, knobs.activityId);
-    if (!activity.found)
+    const std::optional<std::string> activity = FindParameter(text, InfoOf(module).context, knobs.activityId);
+    if (!activity)
         return;
     ModulePanel &panel = panels[IndexOf(module)];
     switch (StateRuleOf(module)) {
     case StateRule::LampAndList:
-        panel.lampOn = activity.value == "On";
+        panel.lampOn = *activity == "On";
         panel.list.enabled = panel.lampOn;
         break;
     case StateRule::LampOnly:
-        panel.lampOn = activity.value == "On";
+        panel.lampOn = *activity == "On";
         break;
     case StateRule::Assignment:
-        panel.lampOn = activity.value != "None";
+        panel.lampOn = *activity != "None";
         break;
     }
 }

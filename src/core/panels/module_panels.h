@@ -79,12 +79,12 @@ using ModulePanels = std::array<ModulePanel, kModuleCount>;
 
 // The module pass for one module other than the Pickup: model line, knob list, knob lines,
 // then the on/off state.
-void ShowModule(PatchText &text, Module module, ModulePanels &panels);
+void ShowModule(const PatchText &text, Module module, ModulePanels &panels);
 
 // Sets the lamp (and, for some modules, the list's enabling) from the activity parameter named
 // by the knob list. Without an activity parameter, or when the patch lacks it, nothing changes:
 // the lamp keeps what the previous patch left.
-void ShowModuleState(PatchText &text, Module module, const KnobList &knobs, ModulePanels &panels);
+void ShowModuleState(const PatchText &text, Module module, const KnobList &knobs, ModulePanels &panels);
 
 // The closing pass after the last module: enabling by lamp for the Pickup, the amplifiers, the
 // equalizers and the noise gate; the acoustic and direct amplifier rule; Expression and LFO

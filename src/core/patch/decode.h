@@ -5,10 +5,10 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <span>
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "panels/module_panels.h"
 #include "patch/patch_text.h"
 
@@ -26,51 +26,34 @@ struct Patch {
     ModulePanels panels;
 };
 
-struct DecodeOutcome {
-    bool accepted = true;
-    std::string message; // the refusal to show (lines joined by CR LF); empty when accepted
-};
-
-struct LoadOutcome {
-    bool readOk = true;
-    std::string readError; // why the file could not be read; it then decodes as the empty text
-    bool tooLarge = false; // not read because no patch file is that large
-    DecodeOutcome decode;
-};
-
-// The ids every decode looks up; the decoder indexes exactly these.
-std::span<const std::string_view> DecodedParameterIds();
-
 // The Pickup step: its single line from parameter 64 ("SC->HB", "HB->SC" or "NOTFND"), its
 // lamp from parameter 65 when present.
-void ShowPickup(PatchText &text, ModulePanels &panels);
+void ShowPickup(const PatchText &text, ModulePanels &panels);
 
 // Schema check, name, Pickup, the fourteen module passes and the closing pass. A refused schema
-// version changes nothing and returns the message for the caller to show.
-DecodeOutcome DecodePatch(Patch &patch);
+// version changes nothing and is Refused with the message for the caller to show.
+Status DecodePatch(Patch &patch);
 
 // The load sequence of every route into the viewer: read the whole file, record the path,
-// decode, mark the patch loaded (also when it was refused).
-LoadOutcome LoadPatchFile(Patch &patch, const std::filesystem::path &path);
+// decode, mark the patch loaded (also when it was refused). A file that cannot be read decodes as
+// the empty text and gives the read's error (NotFound, Unreadable, TooLarge: why it could not be
+// read); otherwise the decode's outcome.
+Status LoadPatchFile(Patch &patch, const std::filesystem::path &path);
 
 // The path as the viewer names the file: made absolute against the current folder, its "."
 // components dropped; links are not resolved.
 std::filesystem::path ShownPath(const std::filesystem::path &path);
 
-// Why the viewer does not open a file dropped on it or given to it (lines joined by CR LF,
-// naming the file), or empty when it may: the file does not exist, or its name does not end in
+// Whether the viewer opens a file dropped on it or given to it: Refused, with the reason (lines
+// joined by CR LF, naming the file), when the file does not exist or its name does not end in
 // ".rp350p" in any letter case. A folder is never refused here.
-std::string OpenRefusal(const std::filesystem::path &path);
-
-struct ViewerLoad {
-    bool shown = false;  // the file's patch is now the patch on screen
-    std::string message; // why not (lines joined by CR LF, naming the file); empty when shown
-};
+Status OpenRefusal(const std::filesystem::path &path);
 
 // The viewer's load: the file's patch replaces the one in `patch` only when the file is read and
 // its schema version accepted; then patch.path is its ShownPath and the patch is loaded. A file
-// that is missing, unreadable, too large or refused changes nothing of `patch`.
-ViewerLoad LoadIntoViewer(Patch &patch, const std::filesystem::path &path);
+// that is missing, unreadable, too large or refused changes nothing of `patch`: the error's message
+// says why (lines joined by CR LF, naming the file).
+Status LoadIntoViewer(Patch &patch, const std::filesystem::path &path);
 
 // What the viewer says when several files are dropped at once and only `taken` is opened.
 std::string OneOfManyDroppedMessage(const std::filesystem::path &taken, std::size_t dropped);

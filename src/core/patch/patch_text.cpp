@@ -93,179 +93,123 @@ std::size_t FindIdOpen(std::string_view bytes, std::size_t from) {
     return std::string_view::npos;
 }
 
-bool IndexUsable(const PatchText &text) {
-    return text.index.builtFor != nullptr && text.index.builtFor == text.bytes.data() &&
-           text.index.builtSize == text.bytes.size();
-}
-
-const ParameterIndex::Entry *IndexEntry(const PatchText &text, std::string_view id) {
-    if (!IndexUsable(text))
-        return nullptr;
-    const auto &entries = text.index.entries;
-    const auto it =
-        std::lower_bound(entries.begin(), entries.end(), id,
-                         [](const ParameterIndex::Entry &e, std::string_view v) { return e.id < v; });
-    if (it == entries.end() || it->id != id)
-        return nullptr;
-    return &*it;
-}
-
-// Where the key occurs first at or after `from`, or npos.
-std::size_t NextKey(const PatchText &text, const ParameterIndex::Entry *entry, std::string_view key,
-                    std::size_t from) {
-    if (entry != nullptr) {
-        for (std::uint32_t i = 0; i < entry->count; ++i)
-            if (entry->at[i] >= from)
-                return entry->at[i];
-        if (!entry->more)
-            return std::string_view::npos;
-    }
-    return std::string_view(text.bytes).find(key, from);
-}
-
-void SkipLines(PatchText &text, int count) {
+void SkipLines(LineReader &lines, int count) {
     for (int i = 0; i < count; ++i)
-        ReadLine(text);
+        lines.Next();
 }
 
 std::string StripTags(std::string_view line, std::string_view open, std::string_view close) {
     return ReplaceAll(ReplaceAll(line, open, ""), close, "");
 }
 
-FoundValue Lookup(PatchText &text, std::string_view context, std::string_view id, bool useIndex) {
-    const std::string key = MakeKey(id);
-    const ParameterIndex::Entry *entry = useIndex ? IndexEntry(text, id) : nullptr;
-
-    const std::size_t first = NextKey(text, entry, key, 0);
+std::optional<std::string> Lookup(const PatchText &text, std::string_view context, std::string_view id,
+                                  bool useIndex) {
+    const std::string key = useIndex ? std::string() : MakeKey(id);
+    const auto nextKey = [&](std::size_t from) {
+        return useIndex ? text.FindKey(id, from) : std::string_view(text.bytes()).find(key, from);
+    };
+    const std::size_t first = nextKey(0);
     if (first == std::string_view::npos)
         return {};
 
-    text.cursor = first;
-    SkipLines(text, 3);
-    const std::string_view nameLine = ReadLine(text);
+    LineReader lines(text.bytes(), first);
+    SkipLines(lines, 3);
+    const std::string_view nameLine = lines.Next();
     if (const NameRule *rule = RuleFor(context, id);
         rule != nullptr && !NameLinePasses(nameLine, rule->first)) {
-        ReadLine(text); // the rejected record's value line
-        const std::size_t second = NextKey(text, entry, key, text.cursor);
+        lines.Next(); // the rejected record's value line
+        const std::size_t second = nextKey(lines.Position());
         if (second == std::string_view::npos)
             return {};
-        text.cursor = second;
-        SkipLines(text, 3);
-        if (!NameLinePasses(ReadLine(text), rule->second))
+        lines = LineReader(text.bytes(), second);
+        SkipLines(lines, 3);
+        if (!NameLinePasses(lines.Next(), rule->second))
             return {};
     }
-    return {true, StripTags(TrimBlanks(ReadLine(text)), "<Text>", "</Text>")};
+    return StripTags(TrimBlanks(lines.Next()), "<Text>", "</Text>");
 }
 
 } // namespace
 
 PatchText MakePatchText(std::string bytes) {
     PatchText text;
-    text.bytes = std::move(bytes);
+    text.m_bytes = std::move(bytes);
+    // Every key "<ID>" id "</ID>" with an id free of '<' is the bytes between an "<ID>" and the
+    // first '<' behind it, when that '<' begins "</ID>".
+    const std::string_view all(text.m_bytes);
+    for (std::size_t at = FindIdOpen(all, 0); at != std::string_view::npos; at = FindIdOpen(all, at + 1)) {
+        const std::size_t idStart = at + kIdOpen.size();
+        const std::size_t close = all.find('<', idStart);
+        if (close == std::string_view::npos)
+            break;
+        if (all.compare(close, kIdClose.size(), kIdClose) == 0)
+            text.m_keys.push_back({at, close - idStart});
+    }
+    const auto idOf = [all](const PatchText::Key &key) {
+        return all.substr(key.at + kIdOpen.size(), key.idSize);
+    };
+    std::sort(text.m_keys.begin(), text.m_keys.end(), [&](const PatchText::Key &a, const PatchText::Key &b) {
+        const int order = idOf(a).compare(idOf(b));
+        return order != 0 ? order < 0 : a.at < b.at;
+    });
     return text;
 }
 
-PatchText ReadPatchFile(const std::filesystem::path &path, std::string *error, bool *tooLarge) {
-    FileBytes file = ReadWholeFile(path, kMaxPatchFileBytes);
-    if (tooLarge != nullptr)
-        *tooLarge = file.tooLarge;
-    if (!file.ok) {
-        if (error != nullptr)
-            *error = !file.exists    ? "no such file"
-                     : file.tooLarge ? file.error + " (a patch file holds tens of kilobytes)"
-                                     : file.error;
-        return PatchText{};
-    }
-    return MakePatchText(std::move(file.bytes));
+std::size_t PatchText::FindKey(std::string_view id, std::size_t from) const {
+    if (id.find('<') != std::string_view::npos)
+        return std::string_view(m_bytes).find(MakeKey(id), from);
+    const std::string_view all(m_bytes);
+    const auto it = std::lower_bound(
+        m_keys.begin(), m_keys.end(), std::pair(id, from), [&](const Key &key, const auto &wanted) {
+            const int order = all.substr(key.at + kIdOpen.size(), key.idSize).compare(wanted.first);
+            return order != 0 ? order < 0 : key.at < wanted.second;
+        });
+    if (it == m_keys.end() || all.substr(it->at + kIdOpen.size(), it->idSize) != id)
+        return std::string_view::npos;
+    return it->at;
 }
 
-std::string_view Line(std::string_view bytes, std::size_t n) {
-    if (n == 0)
-        return {};
-    return ItemOf(bytes, n - 1);
+std::string PatchText::TakeBytes() && {
+    std::string bytes = std::move(m_bytes);
+    *this = PatchText();
+    return bytes;
 }
 
-std::string_view ReadLine(PatchText &text) {
-    const std::string_view bytes(text.bytes);
-    if (text.cursor >= bytes.size()) {
-        text.cursor = bytes.size();
-        return {};
-    }
-    const std::size_t end = bytes.find(kCrLf, text.cursor);
-    const std::size_t start = text.cursor;
-    if (end == std::string_view::npos) {
-        text.cursor = bytes.size();
-        return bytes.substr(start);
-    }
-    text.cursor = end + kCrLf.size();
-    return bytes.substr(start, end - start);
+Result<PatchText> ReadPatchFile(const std::filesystem::path &path) {
+    Result<std::string> file = ReadWholeFile(path, kMaxPatchFileBytes);
+    if (!file.ok())
+        return file.error().kind() != ErrorKind::TooLarge
+                   ? file.error()
+                   : Error::TooLarge(file.error().message() + " (a patch file holds tens of kilobytes)");
+    return MakePatchText(std::move(file).value());
 }
 
-SchemaVerdict CheckSchemaVersion(std::string_view bytes) {
-    SchemaVerdict verdict;
-    verdict.version = std::string(FieldOf(Line(bytes, 2), '"', 2));
-    if (kSupportedSchemaVersion < std::string_view(verdict.version)) {
-        verdict.accepted = false;
-        verdict.message = "Wrong Schema Version!: " + verdict.version + "\r\n" +
-                          "Program Supports Version : " + std::string(kSupportedSchemaVersion) + "\r\n" +
-                          "Ask for New Version.";
-    }
-    return verdict;
+std::string_view LineReader::Next() {
+    const std::size_t start = m_at;
+    const std::size_t end = m_bytes.find(kCrLf, start);
+    m_at = end == std::string_view::npos ? m_bytes.size() : end + kCrLf.size();
+    return m_bytes.substr(start, std::min(end, m_bytes.size()) - start);
+}
+
+Status CheckSchemaVersion(std::string_view bytes) {
+    const std::string version(FieldAt(ItemOf(bytes, 1), '"', 1));
+    if (kSupportedSchemaVersion < std::string_view(version))
+        return Error::Refused("Wrong Schema Version!: " + version + "\r\n" + "Program Supports Version : " +
+                              std::string(kSupportedSchemaVersion) + "\r\n" + "Ask for New Version.");
+    return {};
 }
 
 std::string ReadPatchName(std::string_view bytes) {
-    return std::string(TrimBlanks(StripTags(Line(bytes, 3), "<Name>", "</Name>")));
+    return std::string(TrimBlanks(StripTags(ItemOf(bytes, 2), "<Name>", "</Name>")));
 }
 
-void IndexParameters(PatchText &text, std::span<const std::string_view> ids) {
-    ParameterIndex &index = text.index;
-    index.entries.clear();
-    std::size_t longest = 0;
-    for (const std::string_view id : ids) {
-        if (id.find('<') != std::string_view::npos)
-            continue;
-        index.entries.push_back({id, 0, false, {}});
-        longest = std::max(longest, id.size());
-    }
-    if (!std::is_sorted(index.entries.begin(), index.entries.end(),
-                        [](const auto &a, const auto &b) { return a.id < b.id; }))
-        std::sort(index.entries.begin(), index.entries.end(),
-                  [](const auto &a, const auto &b) { return a.id < b.id; });
-    index.entries.erase(std::unique(index.entries.begin(), index.entries.end(),
-                                    [](const auto &a, const auto &b) { return a.id == b.id; }),
-                        index.entries.end());
-
-    // Every key "<ID>" id "</ID>" with an id free of '<' is the bytes between an "<ID>" and the
-    // first '<' behind it, when that '<' begins "</ID>".
-    const std::string_view bytes(text.bytes);
-    for (std::size_t at = FindIdOpen(bytes, 0); at != std::string_view::npos;
-         at = FindIdOpen(bytes, at + 1)) {
-        const std::size_t idStart = at + kIdOpen.size();
-        const std::size_t close = bytes.find('<', idStart);
-        if (close == std::string_view::npos)
-            break;
-        if (close - idStart > longest || bytes.compare(close, kIdClose.size(), kIdClose) != 0)
-            continue;
-        const std::string_view id = bytes.substr(idStart, close - idStart);
-        const auto it =
-            std::lower_bound(index.entries.begin(), index.entries.end(), id,
-                             [](const ParameterIndex::Entry &e, std::string_view v) { return e.id < v; });
-        if (it == index.entries.end() || it->id != id)
-            continue;
-        if (it->count < ParameterIndex::kKept)
-            it->at[it->count++] = at;
-        else
-            it->more = true;
-    }
-    index.builtFor = text.bytes.data();
-    index.builtSize = text.bytes.size();
-}
-
-FoundValue FindParameter(PatchText &text, std::string_view context, std::string_view id) {
+std::optional<std::string> FindParameter(const PatchText &text, std::string_view context,
+                                         std::string_view id) {
     return Lookup(text, context, id, true);
 }
 
-FoundValue FindParameterByScan(PatchText &text, std::string_view context, std::string_view id) {
+std::optional<std::string> FindParameterByScan(const PatchText &text, std::string_view context,
+                                               std::string_view id) {
     return Lookup(text, context, id, false);
 }
 

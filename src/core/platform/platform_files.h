@@ -4,7 +4,7 @@
 // macOS, the BSDs) and platform_files_windows.cpp (the Win32 API). The rest of the core is
 // standard C++ and reaches the system only through these functions.
 //
-// Nothing here throws. Failures come back as values: a closed file, an empty listing, a reason.
+// Nothing here throws. Failures come back as values: a closed file, an empty listing, an Error.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "base/result.h"
 
 namespace patchlens::platform {
 
@@ -137,23 +139,22 @@ std::filesystem::path WriteTarget(const std::filesystem::path &path);
 // What the replacement of a file must respect and keep.
 struct ReplacedFile {
     bool exists = false;
-    std::string refusal;    // why it must not be replaced (it is read-only); empty when it may be
     std::uint32_t kept = 0; // what the new file takes over: POSIX mode bits, or Windows attributes
 };
 
-// Looks at the file a write is about to replace. Nothing there (or nothing that can be looked at)
-// is no refusal: the write itself then tells.
-ReplacedFile InspectReplacedFile(const std::filesystem::path &path);
+// Looks at the file a write is about to replace: WriteFailed with the reason when it must not be
+// replaced (it is read-only). Nothing there (or nothing that can be looked at) is no refusal: the
+// write itself then tells.
+Result<ReplacedFile> InspectReplacedFile(const std::filesystem::path &path);
 
 // Creates `path`, which must not exist yet, writes all the bytes, flushes them to the disk and
 // closes it. When `replaced` exists the new file takes over its permissions (its attributes on
-// Windows); otherwise it gets the system's defaults for a new file. Returns the empty text, or the
-// reason it failed; a file left half-written is then the caller's to remove.
-std::string WriteNewFile(const std::filesystem::path &path, std::string_view bytes,
-                         const ReplacedFile &replaced);
+// Windows); otherwise it gets the system's defaults for a new file. A failure is WriteFailed with
+// the reason; a file left half-written is then the caller's to remove.
+Status WriteNewFile(const std::filesystem::path &path, std::string_view bytes, const ReplacedFile &replaced);
 
 // Renames `from` over `to` in one step (a crash leaves either file whole, never neither) and flushes
-// the change to the disk. Returns the empty text, or the reason it failed (both files then stay).
-std::string RenameOver(const std::filesystem::path &from, const std::filesystem::path &to);
+// the change to the disk. A failure is WriteFailed with the reason (both files then stay).
+Status RenameOver(const std::filesystem::path &from, const std::filesystem::path &to);
 
 } // namespace patchlens::platform

@@ -189,52 +189,51 @@ std::filesystem::path WriteTarget(const std::filesystem::path &path) {
     return target.is_absolute() ? target : path.parent_path() / target;
 }
 
-ReplacedFile InspectReplacedFile(const std::filesystem::path &path) {
+Result<ReplacedFile> InspectReplacedFile(const std::filesystem::path &path) {
     ReplacedFile replaced;
     struct stat existing {};
     if (::stat(path.c_str(), &existing) != 0)
         return replaced;
     replaced.exists = true;
     if (::access(path.c_str(), W_OK) != 0)
-        replaced.refusal = Reason(errno); // a read-only file stays as it is
+        return Error::WriteFailed(Reason(errno)); // a read-only file stays as it is
     replaced.kept = existing.st_mode & 07777;
     return replaced;
 }
 
-std::string WriteNewFile(const std::filesystem::path &path, std::string_view bytes,
-                         const ReplacedFile &replaced) {
+Status WriteNewFile(const std::filesystem::path &path, std::string_view bytes, const ReplacedFile &replaced) {
     // A new file gets 0666 less the umask; one that replaces a file gets exactly its mode.
     const mode_t mode = replaced.exists ? static_cast<mode_t>(replaced.kept) : 0666;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0)
-        return Reason(errno);
+        return Error::WriteFailed(Reason(errno));
     std::size_t written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            const std::string reason = Reason(errno);
+            const Error failed = Error::WriteFailed(Reason(errno));
             ::close(fd);
-            return reason;
+            return failed;
         }
         written += static_cast<std::size_t>(n);
     }
     if (::fsync(fd) != 0) {
-        const std::string reason = Reason(errno);
+        const Error failed = Error::WriteFailed(Reason(errno));
         ::close(fd);
-        return reason;
+        return failed;
     }
     if (::close(fd) != 0)
-        return Reason(errno);
+        return Error::WriteFailed(Reason(errno));
     if (replaced.exists)
         ::chmod(path.c_str(), mode);
     return {};
 }
 
-std::string RenameOver(const std::filesystem::path &from, const std::filesystem::path &to) {
+Status RenameOver(const std::filesystem::path &from, const std::filesystem::path &to) {
     if (::rename(from.c_str(), to.c_str()) != 0)
-        return Reason(errno);
+        return Error::WriteFailed(Reason(errno));
     // The rename itself reaches the disk with the folder.
     const std::filesystem::path folder = to.parent_path();
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

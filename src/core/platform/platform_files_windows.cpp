@@ -191,51 +191,50 @@ std::filesystem::path WriteTarget(const std::filesystem::path &path) {
     return std::filesystem::path(target);
 }
 
-ReplacedFile InspectReplacedFile(const std::filesystem::path &path) {
+Result<ReplacedFile> InspectReplacedFile(const std::filesystem::path &path) {
     ReplacedFile replaced;
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return replaced;
     replaced.exists = true;
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        replaced.refusal = std::generic_category().message(EACCES); // a read-only file stays as it is
+        return Error::WriteFailed(std::generic_category().message(EACCES)); // a read-only file stays as it is
     replaced.kept = attributes & kKeptAttributes;
     return replaced;
 }
 
-std::string WriteNewFile(const std::filesystem::path &path, std::string_view bytes,
-                         const ReplacedFile &replaced) {
+Status WriteNewFile(const std::filesystem::path &path, std::string_view bytes, const ReplacedFile &replaced) {
     const DWORD attributes = replaced.exists && replaced.kept != 0 ? replaced.kept : FILE_ATTRIBUTE_NORMAL;
     const HANDLE file =
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return LastErrorReason();
+        return Error::WriteFailed(LastErrorReason());
     std::size_t written = 0;
     while (written < bytes.size()) {
         const auto chunk =
             static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, std::size_t{1} << 30));
         DWORD wrote = 0;
         if (!::WriteFile(file, bytes.data() + written, chunk, &wrote, nullptr) || wrote == 0) {
-            const std::string reason = LastErrorReason();
+            const Error failed = Error::WriteFailed(LastErrorReason());
             ::CloseHandle(file);
-            return reason;
+            return failed;
         }
         written += wrote;
     }
     if (!::FlushFileBuffers(file)) {
-        const std::string reason = LastErrorReason();
+        const Error failed = Error::WriteFailed(LastErrorReason());
         ::CloseHandle(file);
-        return reason;
+        return failed;
     }
     if (!::CloseHandle(file))
-        return LastErrorReason();
+        return Error::WriteFailed(LastErrorReason());
     return {};
 }
 
 // MOVEFILE_WRITE_THROUGH: the call returns once the rename is on the disk.
-std::string RenameOver(const std::filesystem::path &from, const std::filesystem::path &to) {
+Status RenameOver(const std::filesystem::path &from, const std::filesystem::path &to) {
     if (!::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return LastErrorReason();
+        return Error::WriteFailed(LastErrorReason());
     return {};
 }
 

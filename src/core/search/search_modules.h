@@ -10,7 +10,7 @@
 namespace patchlens {
 
 // Entry 0 of the module list and of the model list: nothing chosen yet.
-inline constexpr std::string_view kSelectModelEntry = "Select Model";
+inline constexpr std::string_view kModuleListPlaceholder = "Select Model";
 inline constexpr std::string_view kSelectTypeEntry = "Select Type";
 
 // One searchable module: its module list entry, the ids of its enable and type parameters

@@ -21,7 +21,7 @@ std::optional<SearchRefusal> CheckSearchStart(const std::filesystem::path &folde
         return SearchRefusal{Error::NotFound(std::string(kSearchPathMissingMessage)),
                              SearchFocus::FolderField};
     if (!moduleChosen)
-        return SearchRefusal{Error::Refused(std::string(kSelectModelMessage)), SearchFocus::ModuleList};
+        return SearchRefusal{Error::Refused(std::string(kNoModuleChosenMessage)), SearchFocus::ModuleList};
     if (!modelChosen)
         return SearchRefusal{Error::Refused(std::string(kSelectTypeMessage)), SearchFocus::ModelList};
     return std::nullopt;

@@ -15,7 +15,7 @@ namespace patchlens {
 // ---- Refusals before a search starts ------------------------------------------------------------
 
 inline constexpr std::string_view kSearchPathMissingMessage = "Could not find Search Path!";
-inline constexpr std::string_view kSelectModelMessage = "Select Model";
+inline constexpr std::string_view kNoModuleChosenMessage = "Select Model";
 inline constexpr std::string_view kSelectTypeMessage = "Select Type";
 
 // "Remove Traling '\' character" with the platform's separator in place of the backslash

@@ -13,15 +13,15 @@ std::string FormatSettings(const ViewerSettings &settings) {
     return settings.lastPatchFolder + "\r\n" + settings.patchFolder + "\r\n" + settings.searchFolder + "\r\n";
 }
 
-bool FolderOfChosenFile(std::string_view path, std::string &folder) {
+std::optional<std::string> FolderOfChosenFile(std::string_view path) {
 #ifdef _WIN32
     const std::size_t last = path.find_last_of("\\/");
 #else
     const std::size_t last = path.find_last_of('/');
 #endif
-    if (last == std::string_view::npos) return false;
-    folder = last == 0 ? std::string(path.substr(0, 1)) : std::string(path.substr(0, last));
-    return true;
+    if (last == std::string_view::npos)
+        return {};
+    return std::string(path.substr(0, last == 0 ? 1 : last));
 }
 
 }  // namespace patchlens

@@ -2,6 +2,7 @@
 // default.ini: the three folders the viewer remembers between runs, one line each, every line
 // ended by CR LF, no keys and no quoting. Folders are kept as the bytes of their native paths.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,6 @@ std::string FormatSettings(const ViewerSettings &settings);
 // The folder of a chosen file: the text before its last separator ('/' and, on Windows, '\').
 // A path without a separator gives nothing (the caller keeps what it had); a file in the root
 // gives the root.
-bool FolderOfChosenFile(std::string_view path, std::string &folder);
+std::optional<std::string> FolderOfChosenFile(std::string_view path);
 
 }  // namespace patchlens

@@ -32,25 +32,26 @@ bool SameFile(const std::filesystem::path &a, const std::filesystem::path &b) {
 
 } // namespace
 
-std::string OutputRefusal(const std::filesystem::path &output, const std::vector<std::filesystem::path> &inputs,
-                          std::string_view what) {
+Status OutputRefusal(const std::filesystem::path &output, const std::vector<std::filesystem::path> &inputs,
+                     std::string_view what) {
     if (HasPatchFileName(output))
-        return "the name of a patch file, not of " + std::string(what);
+        return Error::Refused("the name of a patch file, not of " + std::string(what));
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(output, ec);
     if (!std::filesystem::exists(status))
         return {};
     if (std::filesystem::is_directory(status))
-        return "it is a folder";
+        return Error::Refused("it is a folder");
     for (const std::filesystem::path &input : inputs) {
         if (!std::filesystem::is_directory(input, ec)) {
             if (SameFile(output, input))
-                return "it is " + PathBytes(input) + ", one of the files given";
+                return Error::Refused("it is " + PathBytes(input) + ", one of the files given");
             continue;
         }
         for (const std::filesystem::path &name : ListPatchFiles(input))
             if (SameFile(output, input / name))
-                return "it is " + PathBytes(input / name) + ", a patch file of a folder given";
+                return Error::Refused("it is " + PathBytes(input / name) +
+                                      ", a patch file of a folder given");
     }
     return {};
 }

@@ -52,11 +52,9 @@ std::string_view ItemOf(std::string_view list, std::size_t index) {
     return list.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
-std::string_view FieldOf(std::string_view text, char delimiter, std::size_t number) {
-    if (number == 0)
-        return {};
+std::string_view FieldAt(std::string_view text, char delimiter, std::size_t index) {
     std::size_t start = 0;
-    for (std::size_t i = 1; i < number; ++i) {
+    for (std::size_t i = 0; i < index; ++i) {
         const std::size_t end = text.find(delimiter, start);
         if (end == std::string_view::npos)
             return {};

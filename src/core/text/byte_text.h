@@ -26,13 +26,15 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
 // The number of CR LF pairs in the text, that is the number of items of a CR LF text list.
 std::size_t CountCrLf(std::string_view text);
 
-// Item `index` (0-based) of a CR LF text list: the bytes after the index-th CR LF (for item 0,
-// from the start) up to the next CR LF, or to the end when none follows. An item past the last
+// Item `index` (0-based) of a CR LF text list, that is line `index` of a CR LF text: the bytes
+// after the index-th CR LF (for item 0, from the start) up to the next CR LF, or to the end when
+// none follows. An item past the last
 // CR LF-terminated one reads as the text after the last CR LF, and past that as empty.
 std::string_view ItemOf(std::string_view list, std::size_t index);
 
-// Field `number` (1-based) of a text split at `delimiter`: the bytes between the (number-1)-th
-// and the number-th delimiter. A field beyond the last reads as empty.
-std::string_view FieldOf(std::string_view text, char delimiter, std::size_t number);
+// Field `index` (0-based, as ItemOf counts) of a text split at `delimiter`: the bytes after the
+// index-th delimiter (for field 0, from the start) up to the next one. A field beyond the last
+// reads as empty.
+std::string_view FieldAt(std::string_view text, char delimiter, std::size_t index);
 
 } // namespace patchlens

@@ -183,7 +183,7 @@ std::string_view LookupLinkTarget(std::string_view text) {
     return text;
 }
 
-void ShowKnobLines(PatchText &text, std::string_view context, const KnobList &knobs, PanelList &list) {
+void ShowKnobLines(const PatchText &text, std::string_view context, const KnobList &knobs, PanelList &list) {
     const bool wah = context == "Wah";
     const bool equalizer = context == "EQ A" || context == "EQ B";
     const bool amplifier = context == "Amp A" || context == "Amp B";
@@ -205,9 +205,8 @@ void ShowKnobLines(PatchText &text, std::string_view context, const KnobList &kn
                 AppendLine(list, "PEDAL MIN");
             if (expression && slotNumber == 2)
                 AppendLine(list, "PEDAL MAX");
-            const FoundValue found = FindParameter(text, context, slot.id());
-            if (found.found) {
-                std::string value = found.value;
+            if (std::optional<std::string> found = FindParameter(text, context, slot.id())) {
+                std::string value = std::move(*found);
                 if ((wah && slotNumber == 5) || equalizer)
                     value = ReplaceAll(value, "dB", "");
                 if (expression || lfo)

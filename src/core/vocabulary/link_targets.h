@@ -28,6 +28,6 @@ std::string_view LookupLinkTarget(std::string_view text);
 // slot's line, which is refused when an earlier line is missing). Expression also gets its
 // "PEDAL MIN" and "PEDAL MAX" headings; Expression and the LFOs stop at once when line 0 is
 // "NOLINK". A knob the patch lacks adds no line.
-void ShowKnobLines(PatchText &text, std::string_view context, const KnobList &knobs, PanelList &list);
+void ShowKnobLines(const PatchText &text, std::string_view context, const KnobList &knobs, PanelList &list);
 
 } // namespace patchlens

@@ -208,30 +208,29 @@ bool IsAcousticOrDirect(std::string_view abbreviation) {
     return abbreviation == "ACDRED" || abbreviation == "ACJMBO" || abbreviation == "DIRECT";
 }
 
-std::string ShowModelLine(PatchText &text, std::string_view context, PanelList &list) {
+std::string ShowModelLine(const PatchText &text, std::string_view context, PanelList &list) {
     ClearLines(list);
     const std::string_view modelId = ModelParameterId(context);
     if (modelId.empty())
         return {};
 
-    FoundValue model = FindParameter(text, context, modelId);
+    std::optional<std::string> model = FindParameter(text, context, modelId);
     if (IsAssignment(context)) {
-        if (model.found)
-            AppendLine(list, std::string(LookupLinkTarget(model.value)));
-        return std::move(model.value);
+        if (model)
+            AppendLine(list, std::string(LookupLinkTarget(*model)));
+        return model.value_or("");
     }
-    if (model.found) {
-        if (const auto abbreviation = AbbreviateModel(context, model.value))
+    if (model) {
+        if (const auto abbreviation = AbbreviateModel(context, *model))
             AppendLine(list, std::string(*abbreviation));
     }
     if (IsAmplifier(context)) {
-        const FoundValue cabinet = FindParameter(text, context, kCabinetParameterId);
-        if (cabinet.found) {
-            if (const auto abbreviation = AbbreviateCabinet(cabinet.value))
+        if (const std::optional<std::string> cabinet = FindParameter(text, context, kCabinetParameterId)) {
+            if (const auto abbreviation = AbbreviateCabinet(*cabinet))
                 InsertLine(list, 1, std::string(*abbreviation));
         }
     }
-    return std::move(model.value);
+    return model.value_or("");
 }
 
 void ApplyAcousticDirectRule(PanelList &list) {

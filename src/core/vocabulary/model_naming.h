@@ -31,7 +31,7 @@ bool IsAcousticOrDirect(std::string_view abbreviation);
 // Clears the panel and puts in the model line (for the amplifiers also the cabinet line at
 // position 1; for Expression and the LFOs the device label of the assigned parameter).
 // Returns the module's model text: the model parameter's value text, empty when not found.
-std::string ShowModelLine(PatchText &text, std::string_view context, PanelList &list);
+std::string ShowModelLine(const PatchText &text, std::string_view context, PanelList &list);
 
 // For an acoustic or direct amplifier: no gain line, and the level line named "LEVEL".
 void ApplyAcousticDirectRule(PanelList &list);

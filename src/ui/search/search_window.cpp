@@ -75,7 +75,7 @@ SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesyste
     m_moduleList = new QComboBox(client);
     m_moduleList->setObjectName(QStringLiteral("searchModuleList"));
     m_moduleList->setFont(fonts.control);
-    m_moduleList->addItem(Text(kSelectModelEntry));
+    m_moduleList->addItem(Text(kModuleListPlaceholder));
     for (const SearchModule &module : SearchModules())
         m_moduleList->addItem(Text(module.entry));
     m_moduleList->setCurrentIndex(0);

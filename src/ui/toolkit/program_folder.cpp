@@ -33,9 +33,9 @@ ProgramPaths ChooseProgramPaths(const std::filesystem::path &programFolder,
     QDir().mkpath(PathForDialog(userDataFolder));
     paths.dataFolder = userDataFolder;
     for (const std::string_view name : {kSettingsFileName, kLibraryFileName}) {
-        const std::string reason = CopyFileWhenMissing(programFolder / name, userDataFolder / name);
-        if (!reason.empty())
-            paths.copyProblems.push_back(PathBytes(programFolder / name) + ": " + reason);
+        if (const Status copied = CopyFileWhenMissing(programFolder / name, userDataFolder / name);
+            !copied.ok())
+            paths.copyProblems.push_back(PathBytes(programFolder / name) + ": " + copied.message());
     }
     return paths;
 }

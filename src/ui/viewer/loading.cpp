@@ -84,15 +84,14 @@ void MainWindow::OpenPath(const std::filesystem::path &path) {
         ListPatchFolder(path);
         return;
     }
-    if (const std::string refusal = OpenRefusal(path); !refusal.empty()) {
-        m_dialogs.ShowMessage(this, MessageText(refusal));
+    if (const Status refusal = OpenRefusal(path); !refusal.ok()) {
+        m_dialogs.ShowMessage(this, MessageText(refusal.message()));
         return;
     }
     if (!LoadPatchFile(path))
         return;
-    std::string folder;
-    if (FolderOfChosenFile(PathBytes(m_patch.path), folder))
-        m_settings.lastPatchFolder = folder;
+    if (std::optional<std::string> folder = FolderOfChosenFile(PathBytes(m_patch.path)))
+        m_settings.lastPatchFolder = std::move(*folder);
     WriteSettings();
 }
 
@@ -117,10 +116,9 @@ void MainWindow::HighlightShownEntry(bool keepCursor) {
 }
 
 void MainWindow::ReadSettings() {
-    const FileBytes file = ReadWholeFile(SettingsPath(m_paths));
-    if (file.ok) {
-        m_settings = ParseSettings(file.bytes);
-        m_storedSettings = file.bytes;
+    if (const Result<std::string> file = ReadWholeFile(SettingsPath(m_paths)); file.ok()) {
+        m_settings = ParseSettings(*file);
+        m_storedSettings = *file;
     }
     // The search folder stays in m_settings until the search window is made (searchWindow()).
 }
@@ -133,7 +131,7 @@ void MainWindow::WriteSettings() {
     std::string bytes = FormatSettings(m_settings);
     if (m_storedSettings == bytes)
         return;
-    if (WriteWholeFile(SettingsPath(m_paths), bytes).empty())
+    if (WriteWholeFile(SettingsPath(m_paths), bytes).ok())
         m_storedSettings = std::move(bytes);
 }
 

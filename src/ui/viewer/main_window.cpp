@@ -192,16 +192,16 @@ void MainWindow::ShowPatch() {
 }
 
 bool MainWindow::LoadPatchFile(const std::filesystem::path &path) {
-    const ViewerLoad load = LoadIntoViewer(m_patch, path);
-    if (load.shown) {
-        m_shown = ShownPatch{m_patch.path, m_patch.text.bytes, {}};
+    const Status load = LoadIntoViewer(m_patch, path);
+    if (load.ok()) {
+        m_shown = ShownPatch{m_patch.path, m_patch.text.bytes(), {}};
         m_patchLabel->SetFullText(QStringLiteral("Patch: ") + PathToQString(m_patch.path));
         ShowPatch();
     }
-    HighlightShownEntry(!load.shown);
-    if (!load.shown)
-        m_dialogs.ShowMessage(this, MessageText(load.message));
-    return load.shown;
+    HighlightShownEntry(!load.ok());
+    if (!load.ok())
+        m_dialogs.ShowMessage(this, MessageText(load.message()));
+    return load.ok();
 }
 
 namespace {
@@ -227,17 +227,17 @@ void MainWindow::ComparePatchFile(const std::filesystem::path &other) {
             return;
         }
     FreshPatch a = DecodeFresh(m_shown->path, m_shown->bytes);
-    a.outcome.readOk = m_shown->readError.empty();
-    a.outcome.readError = m_shown->readError;
+    if (!m_shown->readError.empty())
+        a.outcome = Error::Unreadable(m_shown->readError);
     const FreshPatch b = DecodeFresh(ShownPath(other)); // named as the status bar names files
     for (const FreshPatch *side : {static_cast<const FreshPatch *>(&a), &b}) {
         if (side->usable())
             continue;
-        const LoadOutcome &outcome = side->outcome;
-        m_dialogs.ShowMessage(this, PathToQString(side->patch.path) +
-                                        QStringLiteral("\ncannot be compared: ") +
-                                        (outcome.readOk ? MessageText(outcome.decode.message)
-                                                        : ToQString(outcome.readError) + QLatin1Char('.')));
+        const Error &error = side->outcome.error();
+        m_dialogs.ShowMessage(
+            this, PathToQString(side->patch.path) + QStringLiteral("\ncannot be compared: ") +
+                      (error.kind() == ErrorKind::Refused ? MessageText(error.message())
+                                                          : ToQString(error.message()) + QLatin1Char('.')));
         return;
     }
     auto *window = new CompareWindow(ComparePatches(a.patch, b.patch),
@@ -319,8 +319,8 @@ void MainWindow::SavePicture(const QImage &picture, const std::filesystem::path 
     if (chosen.isEmpty())
         return;
     // A picture never takes the place of a patch file.
-    const std::string refusal = OutputRefusal(PathFromQString(chosen), inputs, "a picture");
-    const QString error = !refusal.empty() ? ToQString(refusal) : SavePng(picture, chosen);
+    const Status refusal = OutputRefusal(PathFromQString(chosen), inputs, "a picture");
+    const QString error = !refusal.ok() ? ToQString(refusal.message()) : SavePng(picture, chosen);
     if (!error.isEmpty())
         m_dialogs.ShowMessage(this, chosen + QStringLiteral("\nis not written: ") + error + QLatin1Char('.'));
 }
@@ -395,8 +395,8 @@ void MainWindow::dropEvent(QDropEvent *event) {
     std::error_code ec;
     if ((event->modifiers() & Qt::ControlModifier) && !std::filesystem::is_directory(path, ec)) {
         // A file dropped with Ctrl held is compared, not loaded.
-        if (const std::string refusal = OpenRefusal(path); !refusal.empty())
-            m_dialogs.ShowMessage(this, MessageText(refusal));
+        if (const Status refusal = OpenRefusal(path); !refusal.ok())
+            m_dialogs.ShowMessage(this, MessageText(refusal.message()));
         else
             ComparePatchFile(path);
     } else {
