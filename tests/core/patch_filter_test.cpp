@@ -158,6 +158,9 @@ TEST(PatchFilterTest, EveryFormPicksItsPatches) {
         {"LFO1.4 > sine", "AB"},
         {"LFO1.5 = .5", "A"},
         {"LFO1.5 < 1", "A"},
+        {"LFO1.5 = 0.500", "A"},
+        {"LFO1.5 < 0.5000000000000001", "A"},
+        {"LFO1.5 >= -1.5e9", "AB"}, // no exponents: -1.5 and a unit
         {"Distortion.4 = \"\"", "ABC"},
         {"Pickup.2 != x", ""}, // no such row
         {"Reverb.99999999999999999999999 = 1", ""},

@@ -104,7 +104,9 @@ int CompareIgnoringCase(std::string_view text, std::string_view lower) {
     return text.size() < lower.size() ? -1 : (text.size() > lower.size() ? 1 : 0);
 }
 
-// The number a text begins with ("450 ms", "+3", "-2", "0.50 Hz", ".5"), or none.
+// The number a text begins with ("450 ms", "+3", "-2", "0.50 Hz", ".5"), or none. The usual short
+// values are read digit by digit, which gives the correctly rounded value as from_chars does (the
+// digits are exact and so is the power of ten divided by); longer ones go to from_chars.
 std::optional<double> LeadingNumber(std::string_view text) {
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
@@ -115,11 +117,26 @@ std::optional<double> LeadingNumber(std::string_view text) {
     const bool pointFirst = text.size() >= 2 && text[0] == '.' && IsDigit(text[1]);
     if (!digitFirst && !pointFirst)
         return std::nullopt;
+    constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::uint64_t digits = 0;
+    int count = 0;
+    int decimals = 0;
+    std::size_t at = 0;
+    for (; at < text.size() && IsDigit(text[at]); ++at, ++count)
+        digits = digits * 10 + static_cast<std::uint64_t>(text[at] - '0');
+    if (at < text.size() && text[at] == '.')
+        for (++at; at < text.size() && IsDigit(text[at]); ++at, ++count, ++decimals)
+            digits = digits * 10 + static_cast<std::uint64_t>(text[at] - '0');
     double value = 0;
-    const auto [end, problem] =
-        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
-    if (problem != std::errc{} || end == text.data())
-        return std::nullopt;
+    if (count <= 15) {
+        value = static_cast<double>(digits) / kPowersOfTen[decimals];
+    } else {
+        const auto [end, problem] =
+            std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+        if (problem != std::errc{} || end == text.data())
+            return std::nullopt;
+    }
     return negative ? -value : value;
 }
 
@@ -459,20 +476,42 @@ private:
 
 // ---- Evaluation ---------------------------------------------------------------------------------
 
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 // The value a line shows: the text after its first '=', or the whole line when it has none.
 std::string_view ShownValue(std::string_view line) {
     const std::size_t equals = line.find('=');
-    return TrimBlanks(equals == std::string_view::npos ? line : line.substr(equals + 1));
+    return Trimmed(equals == std::string_view::npos ? line : line.substr(equals + 1));
 }
 
-// The line whose label (the text before '=', trailing '_' ignored) is `label`, or none.
-std::optional<std::string_view> LineByLabel(const ModuleFacts &module, std::string_view label) {
+// Where the '=' after `label` is, when the line's label (the text before its first '=', blanks and
+// trailing '_' aside) is `label`; npos otherwise. Most lines fail at their first letter.
+std::size_t EqualsAfterLabel(std::string_view line, std::string_view label) {
+    std::size_t at = 0;
+    while (at < line.size() && IsBlank(line[at]))
+        ++at;
+    if (line.size() - at < label.size())
+        return std::string_view::npos;
+    for (const char wanted : label)
+        if (AsciiLowerCase(line[at++]) != wanted)
+            return std::string_view::npos;
+    while (at < line.size() && (line[at] == '_' || IsBlank(line[at])))
+        ++at;
+    return at < line.size() && line[at] == '=' ? at : std::string_view::npos;
+}
+
+// The value of the first line whose label is `label`, or none.
+std::optional<std::string_view> ValueByLabel(const ModuleFacts &module, std::string_view label) {
     for (const std::string_view line : module.lines) {
-        const std::size_t equals = line.find('=');
-        if (equals == std::string_view::npos)
-            continue;
-        if (EqualsIgnoringCase(WithoutTrailingUnderscores(TrimBlanks(line.substr(0, equals))), label))
-            return line;
+        const std::size_t equals = EqualsAfterLabel(line, label);
+        if (equals != std::string_view::npos)
+            return Trimmed(line.substr(equals + 1));
     }
     return std::nullopt;
 }
@@ -485,7 +524,7 @@ bool Compare(std::string_view shown, const Condition &condition) {
     if (number)
         order = *number < *condition.number ? -1 : (*number > *condition.number ? 1 : 0);
     else
-        order = CompareIgnoringCase(shown, TrimBlanks(condition.text));
+        order = CompareIgnoringCase(shown, Trimmed(condition.text));
     switch (condition.op) {
     case Operator::Equal:
         return order == 0;
@@ -520,8 +559,8 @@ bool Holds(const Condition &condition, const PatchFacts &facts) {
         return condition.row < module.lines.size() &&
                Compare(ShownValue(module.lines[condition.row]), condition);
     case Subject::KnobByLabel: {
-        const std::optional<std::string_view> line = LineByLabel(module, condition.label);
-        return line && Compare(ShownValue(*line), condition);
+        const std::optional<std::string_view> value = ValueByLabel(module, condition.label);
+        return value && Compare(*value, condition);
     }
     case Subject::Name:
         return condition.op == Operator::Contains ? ContainsIgnoringCase(facts.name, condition.text)
