@@ -149,8 +149,7 @@ class Reader {
 public:
     explicit Reader(std::string_view text) : m_text(text) {}
 
-    bool Read(PatchFilter &filter) {
-        m_filter = &filter;
+    bool Read() {
         SkipBlanks();
         if (AtEnd())
             return true; // the empty filter
@@ -161,6 +160,8 @@ public:
         return true;
     }
 
+    std::vector<Condition> &conditions() { return m_conditions; }
+    std::vector<Node> &nodes() { return m_nodes; }
     const std::string &message() const { return m_message; }
     std::size_t errorAt() const { return m_errorAt; }
 
@@ -206,22 +207,26 @@ private:
     // ---- Tree
 
     std::uint32_t OpenGroup(Node::Kind kind) {
-        auto &nodes = m_filter->nodes();
-        nodes.push_back({kind, 0, 0});
-        return static_cast<std::uint32_t>(nodes.size() - 1);
+        m_nodes.push_back({kind, 0, 0});
+        return static_cast<std::uint32_t>(m_nodes.size() - 1);
     }
 
+    // A group of one stands for its child: it goes, and the nodes after it move up by one.
     void CloseGroup(std::uint32_t group) {
-        auto &nodes = m_filter->nodes();
-        nodes[group].end = static_cast<std::uint32_t>(nodes.size());
+        const auto end = static_cast<std::uint32_t>(m_nodes.size());
+        if (group + 1 < end && m_nodes[group + 1].end == end) {
+            m_nodes.erase(m_nodes.begin() + group);
+            for (std::size_t at = group; at < m_nodes.size(); ++at)
+                --m_nodes[at].end;
+            return;
+        }
+        m_nodes[group].end = end;
     }
 
     void AddCondition(Condition condition) {
-        auto &conditions = m_filter->conditions();
-        conditions.push_back(std::move(condition));
-        auto &nodes = m_filter->nodes();
-        nodes.push_back({Node::Kind::Condition, static_cast<std::uint32_t>(nodes.size() + 1),
-                         static_cast<std::uint32_t>(conditions.size() - 1)});
+        m_conditions.push_back(std::move(condition));
+        m_nodes.push_back({Node::Kind::Condition, static_cast<std::uint32_t>(m_nodes.size() + 1),
+                           static_cast<std::uint32_t>(m_conditions.size() - 1)});
     }
 
     // ---- Grammar
@@ -469,7 +474,8 @@ private:
 
     std::string_view m_text;
     std::size_t m_at = 0;
-    PatchFilter *m_filter = nullptr;
+    std::vector<Condition> m_conditions;
+    std::vector<Node> m_nodes;
     std::string m_message;
     std::size_t m_errorAt = 0;
 };
@@ -597,13 +603,15 @@ std::optional<Module> FindModuleByName(std::string_view name) {
 }
 
 Result<PatchFilter> ParseFilter(std::string_view text, std::size_t *errorOffset) {
-    PatchFilter filter;
     Reader reader(text);
-    if (!reader.Read(filter)) {
+    if (!reader.Read()) {
         if (errorOffset != nullptr)
             *errorOffset = reader.errorAt();
         return Error::Refused(reader.message());
     }
+    PatchFilter filter;
+    filter.m_conditions = std::move(reader.conditions());
+    filter.m_nodes = std::move(reader.nodes());
     return filter;
 }
 

@@ -86,13 +86,13 @@ public:
     // True for the filter that matches every patch (the empty text).
     bool empty() const { return m_nodes.empty(); }
 
-    // The pieces, for the reader and the evaluation.
-    std::vector<filter_parts::Condition> &conditions() { return m_conditions; }
     const std::vector<filter_parts::Condition> &conditions() const { return m_conditions; }
-    std::vector<filter_parts::Node> &nodes() { return m_nodes; }
+    // The condition tree; node 0 is the root.
     const std::vector<filter_parts::Node> &nodes() const { return m_nodes; }
 
 private:
+    friend Result<PatchFilter> ParseFilter(std::string_view text, std::size_t *errorOffset);
+
     std::vector<filter_parts::Condition> m_conditions;
     std::vector<filter_parts::Node> m_nodes;
 };
