@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "collection/patch_filter.h"
+#include "search/search_modules.h"
+#include "vocabulary/model_naming.h"
 
 namespace patchlens {
 namespace {
@@ -182,6 +184,31 @@ TEST(PatchFilterTest, EveryFormPicksItsPatches) {
     };
     for (const auto &[text, expected] : cases)
         EXPECT_EQ(MatchingPatches(text), expected) << text;
+}
+
+// The search finds a model where the file's model text holds it, letter case and all; the filter
+// also looks at the model line. For every model of the search's lists both must agree.
+TEST(PatchFilterTest, ModelsAgreeWithTheSearch) {
+    for (const SearchModule &searched : SearchModules()) {
+        const std::optional<Module> module = FindModuleByName(searched.entry);
+        ASSERT_TRUE(module) << searched.entry;
+        for (const std::string_view modelText : searched.models) {
+            const std::optional<std::string_view> modelLine =
+                AbbreviateModel(InfoOf(*module).context, modelText);
+            ASSERT_TRUE(modelLine) << modelText;
+            const std::string_view lines[] = {*modelLine};
+            PatchFacts facts;
+            facts.modules[IndexOf(*module)] = {true, true, lines, modelText};
+            for (const std::string_view wanted : searched.models) {
+                const std::string text =
+                    "\"" + std::string(searched.entry) + "\"=\"" + std::string(wanted) + "\"";
+                const Result<PatchFilter> filter = ParseFilter(text);
+                ASSERT_TRUE(filter.ok()) << text;
+                EXPECT_EQ(Matches(*filter, facts), modelText.find(wanted) != std::string_view::npos)
+                    << text << " on " << modelText;
+            }
+        }
+    }
 }
 
 TEST(PatchFilterTest, BadFiltersAreRefusedAtTheirPlace) {

@@ -558,6 +558,9 @@ bool Holds(const Condition &condition, const PatchFacts &facts) {
     case Subject::ModuleOff:
         return !module.lampOn;
     case Subject::Model:
+        // The search finds a model of its lists where the module is on and the model text the file
+        // holds contains it; no model line of those five modules holds another list entry's name
+        // that its model text lacks, so for those names both find the same patches.
         return module.lampOn &&
                ((!module.lines.empty() && ContainsIgnoringCase(module.lines.front(), condition.text)) ||
                 ContainsIgnoringCase(module.modelText, condition.text));

@@ -6,18 +6,21 @@
 //   Distortion=Scream  on, and the text (any case) is part of its model line or of the model text
 //                      the file holds for it
 //   Delay.2 >= 400     a knob line, by row (1 = the model line) or by the label before '='
-//   Reverb.DECAY < 3   (any case, trailing '_' ignored); = != < <= > >= compare, ~ contains.
-//                      When the shown value and the text both begin with a number they compare as
-//                      numbers, units ignored; otherwise as text, ignoring case. A knob condition
-//                      looks at the line whether the module is on or off; a module without that
-//                      row or label does not match.
+//   Reverb.DECAY < 3   (any case, trailing '_' ignored; the first line with it). The shown value
+//                      is the text after the line's '=' (a line without one: the whole line);
+//                      = != < <= > >= compare, ~ contains. When the shown value and the text both
+//                      begin with a number ("450 ms", "+3", ".5") they compare as numbers, units
+//                      ignored; otherwise as text, ignoring case (~ always as text). A knob
+//                      condition looks at the line whether the module is on or off; a module
+//                      without that row or label does not match, with != neither.
 //   name~blues  name="Clean Lead"  file~live/  file=a/b.rp350p
 //                      the patch name or the relative path contains (~) or is (=) the text
 //
 // Texts with blanks go in double quotes. Terms side by side must all hold; `or` between them gives
 // alternatives (side by side binds tighter); parentheses group. A module is named by its caption or
 // its short name, ignoring case, blanks and the characters / _ -. The empty filter (nothing but
-// blanks) matches every patch, as an empty filter field shows everything.
+// blanks) matches every patch, as an empty filter field shows everything. Letter case is ASCII's; a
+// quoted text runs to the next double quote (there is no escape).
 
 #include <array>
 #include <cstddef>
@@ -36,7 +39,7 @@ namespace patchlens {
 // What the filter sees of one module: a view; the texts belong to whoever made it.
 struct ModuleFacts {
     bool lampOn = false;
-    bool enabled = true;                     // false: the panel shows its lines greyed
+    bool enabled = true;                     // false: the panel shows its lines greyed (not filtered on)
     std::span<const std::string_view> lines; // the display lines; row 1 is lines[0], the model line
     std::string_view modelText;              // the model text the file holds for it (may be empty)
 };
