@@ -300,6 +300,8 @@ private:
             const std::optional<Module> module = FindModuleByName(name);
             if (!module)
                 return Fail(nameAt, "unknown module \"" + std::string(name) + "\"");
+            if (Peek() == '.' || (IsOperatorChar(Peek()) && Peek() != '!'))
+                return FailAfter(start, m_at, "\"!\" takes a module alone, without a model or a knob");
             Condition off;
             off.subject = Subject::ModuleOff;
             off.module = IndexOf(*module);
