@@ -607,13 +607,10 @@ std::optional<Module> FindModuleByName(std::string_view name) {
     return std::nullopt;
 }
 
-Result<PatchFilter> ParseFilter(std::string_view text, std::size_t *errorOffset) {
+Result<PatchFilter> ParseFilter(std::string_view text) {
     Reader reader(text);
-    if (!reader.Read()) {
-        if (errorOffset != nullptr)
-            *errorOffset = reader.errorAt();
-        return Error::Refused(reader.message());
-    }
+    if (!reader.Read())
+        return Error::Refused(reader.message()).At(reader.errorAt());
     PatchFilter filter;
     filter.m_conditions = std::move(reader.conditions());
     filter.m_nodes = std::move(reader.nodes());

@@ -94,7 +94,7 @@ public:
     const std::vector<filter_parts::Node> &nodes() const { return m_nodes; }
 
 private:
-    friend Result<PatchFilter> ParseFilter(std::string_view text, std::size_t *errorOffset);
+    friend Result<PatchFilter> ParseFilter(std::string_view text);
 
     std::vector<filter_parts::Condition> m_conditions;
     std::vector<filter_parts::Node> m_nodes;
@@ -102,9 +102,9 @@ private:
 
 // Reads a filter. A text that cannot be read is refused (ErrorKind::Refused) with a message that
 // names the place, as `after "Delay.": a label, a row number or a model expected`; the caller puts
-// its own prefix before it ("--where: "). `errorOffset`, when given, receives the byte offset in
-// `text` of that place (on success it is left alone).
-Result<PatchFilter> ParseFilter(std::string_view text, std::size_t *errorOffset = nullptr);
+// its own prefix before it ("--where: "); the error's position() is the byte offset of that place in
+// `text`.
+Result<PatchFilter> ParseFilter(std::string_view text);
 
 // Whether the patch passes the filter.
 bool Matches(const PatchFilter &filter, const PatchFacts &facts);
