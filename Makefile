@@ -43,6 +43,7 @@ run: build
 
 bench: build
 	$(BUILD_DIR)/bench/decode_bench
+	$(BUILD_DIR)/bench/filter_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/ui_bench
 
 # The folder-tree search against ripgrep and a floor (hyperfine), five modules, warm and cold, and
