@@ -157,7 +157,7 @@ FAULTS = [
     # ---- src/ui/viewer
     dict(id="blank-click-loads", file="src/ui/viewer/loading.cpp", within="LoadSelectedPatch",
          old="    if (selected.isEmpty())\n        return;\n    LoadPatchFile",
-         new="    if (selected.isEmpty())\n        return LoadPatchFile(PathFromBytes(m_settings.patchFolder));\n    LoadPatchFile",
+         new="    if (selected.isEmpty())\n        return (void)LoadPatchFile(PathFromBytes(m_settings.patchFolder));\n    LoadPatchFile",
          what="a click on the blank part of the patch list loads the folder"),
     dict(id="settings-always-written", file="src/ui/viewer/loading.cpp", within="WriteSettings",
          old="    if (m_storedSettings == bytes)\n        return;\n", new="",
