@@ -219,4 +219,8 @@ FAULTS = [
          old="return typed == ToQString(shown) ? std::string(shown) : TypedBytes(typed);",
          new="return (void)shown, TypedBytes(typed);",
          what="a library name shown from the file is stored re-encoded"),
+    dict(id="shown-folder-retyped", file="src/ui/toolkit/text_conversion.cpp", within="TypedPathBytes",
+         old="return typed == ToQString(shown) ? std::string(shown) : PathBytes(PathFromQString(typed));",
+         new="return (void)shown, PathBytes(PathFromQString(typed));",
+         what="a search folder shown from default.ini is stored re-encoded"),
 ]

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <variant>
 
+#include "base/result.h"
 #include "search/patch_search.h"
 
 namespace patchlens {
@@ -17,26 +18,29 @@ constexpr unsigned Bit(Mode mode) {
     return 1u << static_cast<unsigned>(mode);
 }
 
-// Stores an option's value in the command line; returns why the value is refused, "" when taken.
-using Take = std::string (*)(CommandLine &command, const std::string &value);
+// Stores an option's value in the command line; Refused, with the usage error, for a value it
+// does not take.
+using Take = Status (*)(CommandLine &command, const std::string &value);
 
-template <auto field> std::string Store(CommandLine &command, const std::string &value) {
+template <auto field> Status Store(CommandLine &command, const std::string &value) {
     command.*field = value;
-    return "";
+    return {};
 }
 
-std::string TakeNumber(CommandLine &command, const std::string &value) {
+Status TakeNumber(CommandLine &command, const std::string &value) {
     command.patchNumber = value;
-    return value.size() > 2 ? "--number takes at most two characters" : "";
+    if (value.size() > 2)
+        return Error::Refused("--number takes at most two characters");
+    return {};
 }
 
-std::string TakeScale(CommandLine &command, const std::string &value) {
+Status TakeScale(CommandLine &command, const std::string &value) {
     char *end = nullptr;
     command.imageScale = std::strtod(value.c_str(), &end);
     if (value.empty() || end != value.c_str() + value.size() || !(command.imageScale >= 1) ||
         !(command.imageScale <= 8))
-        return "--scale takes a number from 1 to 8, not " + value;
-    return "";
+        return Error::Refused("--scale takes a number from 1 to 8, not " + value);
+    return {};
 }
 
 constexpr std::monostate kNothing; // what an option takes that takes nothing and sets nothing
@@ -185,9 +189,9 @@ std::string ModelListText(const SearchModule &module) {
     return text + "\n";
 }
 
-// Takes the module and the model of a search as the lists spell them; returns the usage error for a
-// name that is neither.
-std::optional<std::string> CheckSearchNames(CommandLine &command) {
+// Takes the module and the model of a search as the lists spell them; Refused, with the usage
+// error, for a name that is neither.
+Status CheckSearchNames(CommandLine &command) {
     // Names are taken in any letter case; an unknown one is answered with the names there are.
     const SearchModule *module = nullptr;
     if (*command.searchModule != kModuleListPlaceholder) {
@@ -196,7 +200,8 @@ std::optional<std::string> CheckSearchNames(CommandLine &command) {
             std::string names;
             for (const SearchModule &each : SearchModules())
                 names += (names.empty() ? "" : ", ") + std::string(each.entry);
-            return "--module " + *command.searchModule + ": not a searchable module; the modules: " + names;
+            return Error::Refused("--module " + *command.searchModule +
+                                  ": not a searchable module; the modules: " + names);
         }
         command.searchModule = std::string(module->entry);
     }
@@ -205,12 +210,12 @@ std::optional<std::string> CheckSearchNames(CommandLine &command) {
         if (!model) {
             std::string list = ModelListText(*module);
             list.pop_back();
-            return "--model " + *command.searchModel + ": not a model of " + std::string(module->entry) +
-                   "; its models:\n" + list;
+            return Error::Refused("--model " + *command.searchModel + ": not a model of " +
+                                  std::string(module->entry) + "; its models:\n" + list);
         }
         command.searchModel = std::string(*model);
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -250,8 +255,8 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
         if (const Take *take = std::get_if<Take>(&option->takes)) {
             if (i + 1 == args.size())
                 return usageError(arg + " " + std::string(option->noValue));
-            if (std::string refusal = (*take)(command, args[++i]); !refusal.empty())
-                return usageError(std::move(refusal));
+            if (const Status taken = (*take)(command, args[++i]); !taken.ok())
+                return usageError(taken.error().message());
         } else if (const auto *flag = std::get_if<bool CommandLine::*>(&option->takes)) {
             command.**flag = true;
         }
@@ -284,8 +289,8 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     if (!needs.empty())
         return usageError(std::string(mode.option) + " needs " + needs);
     if (mode.mode == Mode::Search)
-        if (std::optional<std::string> error = CheckSearchNames(command))
-            return usageError(std::move(*error), false);
+        if (const Status names = CheckSearchNames(command); !names.ok())
+            return usageError(names.error().message(), false);
     command.mode = mode.mode;
     return command;
 }

@@ -63,14 +63,16 @@ TEST(ParseCommandLine, UsageErrorsExitWith2AndShowTheUsage) {
         EXPECT_EQ(RunWithoutWindow(command, out, err), 2);
         EXPECT_NE(err.str().find("Usage:"), std::string::npos);
     }
-    // A missing option or an extra argument is named.
+    // A missing option, an extra argument or a value refused is named.
     for (const auto &[args, error] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"--search", "x"}, "--search needs --module MODULE and --model MODEL"},
              {{"--search", "x", "--module", "Delay"}, "--search needs --model MODEL"},
              {{"--search", "x", "--model", "Tape"}, "--search needs --module MODULE"},
              {{"a", "b", "c"}, "the viewer takes a folder and a file; unexpected c"},
              {{"--version", "extra"}, "--version takes no other arguments; unexpected extra"},
-             {{"extra", "-h"}, "-h takes no other arguments; unexpected extra"}})
+             {{"extra", "-h"}, "-h takes no other arguments; unexpected extra"},
+             {{"--sheet-pdf", "x.pdf", "--number", "100", "a"}, "--number takes at most two characters"},
+             {{"--image", "x.png", "--scale", "8.5", "a"}, "--scale takes a number from 1 to 8, not 8.5"}})
         EXPECT_EQ(ParseCommandLine(args).error, error);
     EXPECT_EQ(ParseCommandLine({"--help", "--version"}).mode, CommandLine::Mode::UsageError);
     EXPECT_EQ(ParseCommandLine({"folder", "a.rp350p"}).mode, CommandLine::Mode::Viewer);
