@@ -32,6 +32,7 @@
 #include "base/result.h"
 #include "collection/patch_filter.h"
 #include "panels/module_panels.h"
+#include "patch/patch_text.h"
 
 namespace patchlens {
 
@@ -76,9 +77,9 @@ struct ScannedPatch {
 };
 
 // One patch file decoded from scratch (as DecodeFresh decodes: nothing carries over from any
-// other file) from the outcome of reading it whole (ReadPatchFile's errors: NotFound and
-// Unreadable become Unreadable, TooLarge stays). `folder` and `file` are taken over as they are.
-ScannedPatch ScanPatch(std::size_t folder, std::string file, Result<std::string> read);
+// other file) from the outcome of reading it whole (ReadPatchFile: its errors NotFound and
+// Unreadable make the file Unreadable, TooLarge stays). `folder` and `file` are taken over as they are.
+ScannedPatch ScanPatch(std::size_t folder, std::string file, Result<PatchText> read);
 
 // The filter's view of a scanned patch; valid while the patch lives and does not change.
 class ScannedFacts {
