@@ -23,7 +23,7 @@
 #include "sheet/sheet_output.h"
 #include "standard_streams.h"
 #include "text/path_bytes.h"
-#include "text_output.h"
+#include "text/text_output.h"
 
 namespace patchlens {
 

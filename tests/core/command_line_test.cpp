@@ -16,7 +16,7 @@
 #include "search/patch_search.h"
 #include "temp_folder.h"
 #include "text/path_bytes.h"
-#include "text_output.h"
+#include "text/text_output.h"
 
 namespace patchlens {
 namespace {
