@@ -6,7 +6,8 @@
 // Two modes for /usr/bin/time -v, which tells the peak memory:
 //   collection_bench --collect N    N generated patches decoded into one collection, in memory
 //   collection_bench --scan TREE... the folders scanned (recursively) into one collection
-// Each prints the entries, the collection's bytes and its bytes per entry.
+//   collection_bench --list TREE... the same scan, each patch handed on and dropped (as --list)
+// Each prints the entries (and but for --list the collection's bytes and its bytes per entry).
 
 #include <benchmark/benchmark.h>
 
@@ -149,6 +150,17 @@ int main(int argc, char **argv) {
                 ScanPatch(0, "set " + std::to_string(i % 97) + "/patch " + std::to_string(i) + ".rp350p",
                           MakePatchText(GeneratedPatch(i))));
         return Report(collection);
+    }
+    if (argc >= 3 && std::strcmp(argv[1], "--list") == 0) {
+        std::size_t accepted = 0;
+        ScanObserver observer;
+        observer.onPatch = [&](ScannedPatch &patch, const ScanProgress &) {
+            accepted += patch.accepted() ? 1 : 0;
+        };
+        const ScanOutcome outcome =
+            ScanCollection(std::vector<fs::path>(argv + 2, argv + argc), {.keepEntries = false}, &observer);
+        std::printf("%zu entries listed, %zu accepted\n", outcome.progress.patches, accepted);
+        return 0;
     }
     if (argc >= 3 && std::strcmp(argv[1], "--scan") == 0)
         return Report(ScanCollection(std::vector<fs::path>(argv + 2, argv + argc)).collection);
