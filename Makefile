@@ -34,7 +34,7 @@ test: build
 	ctest --preset asan --parallel $(JOBS)
 	cmake --preset tsan
 	cmake --build --preset tsan --target core_tests
-	ctest --preset tsan --tests-regex '^DecodeThreads\.'
+	ctest --preset tsan --tests-regex '^(DecodeThreads\.|CollectionScan\.(Entries|AStopped))'
 
 # The viewer on the bundled samples, the first one loaded. Without a display it prints them as
 # text and says why.
@@ -44,6 +44,7 @@ run: build
 bench: build
 	$(BUILD_DIR)/bench/decode_bench
 	$(BUILD_DIR)/bench/filter_bench
+	$(BUILD_DIR)/bench/collection_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/ui_bench
 
 # The folder-tree search against ripgrep and a floor (hyperfine), five modules, warm and cold, and

@@ -211,6 +211,34 @@ private:
     IdTable m_table;
 };
 
+// The distinct fifteen-tuples of the entries (their sounds or their chains), each kept as the index
+// of the first entry that had it: the tuple itself is read from that entry's states when needed.
+class TuplePool {
+public:
+    using Tuple = std::array<std::uint32_t, kModuleCount>;
+
+    // The id of `tuple`, new ones given to entry `entry`; `tupleOf` gives an earlier entry's tuple.
+    template <typename TupleOf>
+    std::uint32_t Intern(const Tuple &tuple, std::uint32_t entry, TupleOf tupleOf) {
+        std::size_t slot = 0;
+        const auto equal = [&](std::uint32_t id) { return tupleOf(m_first[id]) == tuple; };
+        if (const auto found = m_table.Find(HashIds(tuple), equal, slot))
+            return *found;
+        const auto id = static_cast<std::uint32_t>(m_first.size());
+        m_first.push_back(entry);
+        m_table.Insert(slot, id, [&](std::uint32_t stored) {
+            return stored == id ? HashIds(tuple) : HashIds(tupleOf(m_first[stored]));
+        });
+        return id;
+    }
+    std::size_t Count() const { return m_first.size(); }
+    std::size_t Bytes() const { return m_first.capacity() * sizeof(std::uint32_t) + m_table.Bytes(); }
+
+private:
+    std::vector<std::uint32_t> m_first; // by id: the entry that brought it
+    IdTable m_table;
+};
+
 // One distinct module state.
 struct StateRecord {
     const std::string_view *lines = nullptr; // in the pool's blocks
@@ -274,8 +302,8 @@ struct Collection::Pools {
     SequencePool stateKeys;  // module, flags, model text, lines
     SequencePool compared;   // lamp and greying, then the compared lines without the empty ones at the end
     SequencePool chainParts; // lamp, model line
-    SequencePool sounds;     // fifteen compared keys
-    SequencePool chains;     // fifteen chain parts
+    TuplePool sounds;        // fifteen compared keys
+    TuplePool chains;        // fifteen chain parts
     std::vector<std::uint32_t> key; // room to build a key in
 
     Pools() {
@@ -356,17 +384,25 @@ std::size_t Collection::Add(const ScannedPatch &patch) {
     entry.file = m_pools->Own(patch.file);
     entry.name = m_pools->Own(patch.name);
     entry.reason = m_pools->texts.Intern(patch.reason);
-    std::array<std::uint32_t, kModuleCount> compared{};
-    std::array<std::uint32_t, kModuleCount> chain{};
-    for (std::size_t i = 0; i < kModuleCount; ++i) {
-        const StateId state = m_pools->InternState(Modules()[i].module, patch.modules[i]);
-        entry.modules[i] = state;
-        compared[i] = m_pools->states[state].compared;
-        chain[i] = m_pools->states[state].chainPart;
-    }
+    for (std::size_t i = 0; i < kModuleCount; ++i)
+        entry.modules[i] = m_pools->InternState(Modules()[i].module, patch.modules[i]);
     if (patch.accepted()) {
-        entry.sound = m_pools->sounds.Intern(compared);
-        entry.chain = m_pools->chains.Intern(chain);
+        const std::vector<StateRecord> &states = m_pools->states;
+        const auto tupleOf = [&](const CollectionEntry &of, auto part) {
+            TuplePool::Tuple tuple;
+            for (std::size_t i = 0; i < kModuleCount; ++i)
+                tuple[i] = states[of.modules[i]].*part;
+            return tuple;
+        };
+        const auto index = static_cast<std::uint32_t>(m_entries.size());
+        entry.sound =
+            m_pools->sounds.Intern(tupleOf(entry, &StateRecord::compared), index, [&](std::uint32_t e) {
+                return tupleOf(m_entries[e], &StateRecord::compared);
+            });
+        entry.chain =
+            m_pools->chains.Intern(tupleOf(entry, &StateRecord::chainPart), index, [&](std::uint32_t e) {
+                return tupleOf(m_entries[e], &StateRecord::chainPart);
+            });
     }
     m_entries.push_back(entry);
     return m_entries.size() - 1;

@@ -35,8 +35,10 @@ struct FolderTrouble {
 // The counts grow as the scan goes on. Files are listed ahead of the reading: `listed` runs ahead
 // of `handed`, by an amount that varies from run to run.
 struct ScanProgress {
-    std::size_t listed = 0;   // entries listed so far whose names end in ".rp350p"
-    std::size_t handed = 0;   // of them, handled so far in order (patch files or not)
+    std::size_t listed = 0;   // entries listed so far that may be patch files: names ending in ".rp350p"
+                              // that the listing does not call folders or special files
+    std::size_t handed = 0;   // of them, handled so far in order (patch files or not: a link may
+                              // lead to a folder)
     std::size_t patches = 0;  // entries handed on so far (accepted or refused)
     std::size_t accepted = 0; // of them, accepted
     std::size_t troubles = 0; // folders that could not be read, so far
