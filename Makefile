@@ -12,7 +12,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
 	fonts-liberation poppler-utils desktop-file-utils shared-mime-info \
 	python3 xvfb xauth openbox xdotool imagemagick x11-utils appstream man-db
 
-.PHONY: all deps configure build test run bench bench-search bench-sheet bench-startup screenshot clean
+.PHONY: all deps configure build test run bench bench-search bench-collection bench-sheet bench-startup screenshot clean
 
 all: build
 
@@ -51,6 +51,11 @@ bench: build
 # its peak memory, on 20,000 generated patch files (and 100,000 for the memory).
 bench-search: build
 	PATCHLENS=$(PATCHLENS) bench/search_bench.sh
+
+# The collection listing (--list --recursive --csv) against a floor (warm) and ripgrep (cold), and
+# its peak memory, on the search benchmark's 20,000 generated patch files (and 100,000 for the memory).
+bench-collection: build
+	PATCHLENS=$(PATCHLENS) bench/collection_bench.sh
 
 # A collection PDF of 100 and of 500 patches: time per page and peak memory (/usr/bin/time -v).
 bench-sheet: build

@@ -24,6 +24,7 @@ import subprocess
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True  # nothing written beside the sources
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "bench"))
 import make_search_tree  # noqa: E402  (value_line_span, with_value, with_name)
