@@ -203,7 +203,7 @@ FAULTS = [
          old='QUrl(QStringLiteral("qrc:/help/manual.html"))', new='QUrl(QStringLiteral("qrc:/help/manual.htm"))',
          what="the built-in help shows an empty page"),
     # ---- src/app
-    dict(id="escape-kept-raw", file="src/app/text_output.cpp", within="VisibleText",
+    dict(id="escape-kept-raw", file="src/core/text/text_output.cpp", within="VisibleText",
          old="        if (control || reorders) {", new="        if (false) {",
          what="control characters reach the terminal"),
     dict(id="write-failure-ignored", file="src/app/run_modes.cpp", within="RunWithoutWindow",

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "text_output.h"
+#include "text/text_output.h"
 
 namespace patchlens {
 

@@ -1,4 +1,4 @@
-#include "text_output.h"
+#include "text/text_output.h"
 
 #include <algorithm>
 #include <cstdio>
