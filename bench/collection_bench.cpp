@@ -20,8 +20,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "collection/collection_scan.h"
 #include "search/search_modules.h"
 
@@ -70,7 +68,8 @@ std::string GeneratedPatch(std::size_t i) {
 }
 
 struct Tree {
-    fs::path root = fs::temp_directory_path() / ("patchlens-collection-bench-" + std::to_string(::getpid()));
+    fs::path root =
+        fs::temp_directory_path() / ("patchlens-collection-bench-" + std::to_string(std::random_device()()));
     Tree() {
         fs::remove_all(root);
         for (std::size_t i = 0; i < kTreeFiles; ++i) {

@@ -96,19 +96,22 @@ private:
 // An open-addressing table of ids (id + 1; 0: a free slot), the keys held by its owner.
 class IdTable {
 public:
-    // The id whose key `equal` says is the one with `hash`, or none; `slot` is left where the key
-    // goes when it is missing.
-    template <typename Equal>
-    std::optional<std::uint32_t> Find(std::size_t hash, Equal equal, std::size_t &slot) {
+    struct Probe {
+        std::optional<std::uint32_t> id; // the id whose key `equal` accepted
+        std::size_t slot = 0;            // where a missing key goes
+    };
+    // The id whose key `equal` says is the one with `hash`; else where it goes.
+    template <typename Equal> Probe Find(std::size_t hash, Equal equal) {
         if (m_slots.empty())
             m_slots.assign(64, 0);
         const std::size_t mask = m_slots.size() - 1;
-        for (slot = hash & mask; m_slots[slot] != 0; slot = (slot + 1) & mask)
+        std::size_t slot = hash & mask;
+        for (; m_slots[slot] != 0; slot = (slot + 1) & mask)
             if (equal(m_slots[slot] - 1))
-                return m_slots[slot] - 1;
-        return std::nullopt;
+                return {m_slots[slot] - 1, slot};
+        return {std::nullopt, slot};
     }
-    // Puts the id at the slot Find left; grows (rehashing through `hashOf`) beyond half full.
+    // Puts the id at the slot Find gave; grows (rehashing through `hashOf`) beyond half full.
     template <typename HashOf> void Insert(std::size_t slot, std::uint32_t id, HashOf hashOf) {
         m_slots[slot] = id + 1;
         if (++m_count * 2 <= m_slots.size())
@@ -153,16 +156,16 @@ public:
 
     TextId Intern(std::string_view text) {
         const std::size_t hash = HashBytes(text);
-        std::size_t slot = 0;
-        if (const auto found = m_table.Find(
-                hash, [&](std::uint32_t id) { return m_texts[id] == text; }, slot))
-            return *found;
+        const IdTable::Probe probe =
+            m_table.Find(hash, [&](std::uint32_t id) { return m_texts[id] == text; });
+        if (probe.id)
+            return *probe.id;
         char *bytes = m_bytes.Allocate(text.size());
         if (!text.empty())
             std::memcpy(bytes, text.data(), text.size());
         const auto id = static_cast<TextId>(m_texts.size());
         m_texts.emplace_back(bytes, text.size());
-        m_table.Insert(slot, id, [&](std::uint32_t stored) { return HashBytes(m_texts[stored]); });
+        m_table.Insert(probe.slot, id, [&](std::uint32_t stored) { return HashBytes(m_texts[stored]); });
         return id;
     }
     std::string_view Text(TextId id) const { return m_texts[id]; }
@@ -182,19 +185,19 @@ class SequencePool {
 public:
     std::uint32_t Intern(std::span<const std::uint32_t> ids) {
         const std::size_t hash = HashIds(ids);
-        std::size_t slot = 0;
         const auto equal = [&](std::uint32_t id) {
             const std::span<const std::uint32_t> stored = Get(id);
             return std::equal(stored.begin(), stored.end(), ids.begin(), ids.end());
         };
-        if (const auto found = m_table.Find(hash, equal, slot))
-            return *found;
+        const IdTable::Probe probe = m_table.Find(hash, equal);
+        if (probe.id)
+            return *probe.id;
         if (m_starts.empty())
             m_starts.push_back(0);
         m_ids.insert(m_ids.end(), ids.begin(), ids.end());
         m_starts.push_back(static_cast<std::uint32_t>(m_ids.size()));
         const auto id = static_cast<std::uint32_t>(m_starts.size() - 2);
-        m_table.Insert(slot, id, [&](std::uint32_t stored) { return HashIds(Get(stored)); });
+        m_table.Insert(probe.slot, id, [&](std::uint32_t stored) { return HashIds(Get(stored)); });
         return id;
     }
     std::span<const std::uint32_t> Get(std::uint32_t id) const {
@@ -220,13 +223,13 @@ public:
     // The id of `tuple`, new ones given to entry `entry`; `tupleOf` gives an earlier entry's tuple.
     template <typename TupleOf>
     std::uint32_t Intern(const Tuple &tuple, std::uint32_t entry, TupleOf tupleOf) {
-        std::size_t slot = 0;
         const auto equal = [&](std::uint32_t id) { return tupleOf(m_first[id]) == tuple; };
-        if (const auto found = m_table.Find(HashIds(tuple), equal, slot))
-            return *found;
+        const IdTable::Probe probe = m_table.Find(HashIds(tuple), equal);
+        if (probe.id)
+            return *probe.id;
         const auto id = static_cast<std::uint32_t>(m_first.size());
         m_first.push_back(entry);
-        m_table.Insert(slot, id, [&](std::uint32_t stored) {
+        m_table.Insert(probe.slot, id, [&](std::uint32_t stored) {
             return stored == id ? HashIds(tuple) : HashIds(tupleOf(m_first[stored]));
         });
         return id;
