@@ -54,9 +54,9 @@ protected:
     std::string File(const std::string &relative, const std::string &bytes) {
         return PathBytes(Write(PathFromBytes(relative), bytes));
     }
-    int Run(std::vector<std::string> args) {
+    int Run(std::vector<std::string> args, bool toTerminal = false) {
         std::ostringstream o, e;
-        const int status = RunWithoutWindow(ParseCommandLine(args), o, e);
+        const int status = RunWithoutWindow(ParseCommandLine(args), o, e, toTerminal);
         out = o.str();
         err = e.str();
         return status;
@@ -123,6 +123,17 @@ TEST_F(CollectionCliTest, ListWritesATableCsvAndJsonWithTheRefusedFiles) {
     EXPECT_NE(out.find("  newer.rp350p  refused: Wrong Schema Version!: 1.3 Program Supports"),
               std::string::npos);
     EXPECT_EQ(Count(out, "\n"), 4u);
+
+    // On a terminal no control character of a name reaches it, in any form.
+    File("sub/title.rp350p", Distortion("Title\x1b]0;owned\x07", "Screamer"));
+    for (const char *form : {"--csv", "--json"}) {
+        ASSERT_EQ(Run({"--list", Path("sub"), form}, true), 0);
+        EXPECT_NE(out.find(std::string_view(form) == "--csv" ? "Title\\x1b]0;owned\\x07" : "Title\\\\x1b]0"),
+                  std::string::npos)
+            << out;
+        EXPECT_EQ(out.find_first_of("\x1b\x07"), std::string::npos);
+    }
+    std::filesystem::remove(folder / "sub" / "title.rp350p");
 
     // A filter; with several folders the file names its folder; a folder that is not there.
     ASSERT_EQ(Run({"--list", Path("missing"), Path("sub"), root, "--csv", "--where",
