@@ -369,6 +369,7 @@ private slots:
         QApplication::processEvents();
         QVERIFY(!window.patch().loaded);
         QVERIFY(Dialogs().openRequests.isEmpty());
+        QVERIFY(Dialogs().messages.isEmpty());
         QCOMPARE(window.patchLabel()->text(), QString());
 
         QCOMPARE(list->item(0)->text(), QStringLiteral("Acoustic Strum.rp350p"));
@@ -385,6 +386,12 @@ private slots:
         QCOMPARE(NameShown(), std::string("Direct Whammy"));
         QCOMPARE(window.patchLabel()->text(),
                  QStringLiteral("Patch: ") + PathToQString(kSamples / "Direct Whammy.rp350p"));
+
+        // With a patch on screen and the selection gone, a click on the blank part keeps it.
+        list->clearSelection();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(50, list->viewport()->height() - 2));
+        QCOMPARE(NameShown(), std::string("Direct Whammy"));
+        QVERIFY(Dialogs().messages.isEmpty());
     }
 
     // A message box closed by a key press stays closed: the release of that key goes to whatever
