@@ -12,7 +12,7 @@ DEBIAN_PACKAGES := cmake ninja-build g++ pkg-config \
 	fonts-liberation poppler-utils desktop-file-utils shared-mime-info \
 	python3 xvfb xauth openbox xdotool imagemagick x11-utils appstream man-db
 
-.PHONY: all deps configure build test run bench bench-search bench-sheet bench-startup screenshot clean
+.PHONY: all deps configure build test run bench bench-search bench-collection bench-sheet bench-startup screenshot clean
 
 all: build
 
@@ -34,7 +34,7 @@ test: build
 	ctest --preset asan --parallel $(JOBS)
 	cmake --preset tsan
 	cmake --build --preset tsan --target core_tests
-	ctest --preset tsan --tests-regex '^DecodeThreads\.'
+	ctest --preset tsan --tests-regex '^(DecodeThreads\.|CollectionScan\.(Entries|AStopped))'
 
 # The viewer on the bundled samples, the first one loaded. Without a display it prints them as
 # text and says why.
@@ -44,12 +44,18 @@ run: build
 bench: build
 	$(BUILD_DIR)/bench/decode_bench
 	$(BUILD_DIR)/bench/filter_bench
+	$(BUILD_DIR)/bench/collection_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/ui_bench
 
 # The folder-tree search against ripgrep and a floor (hyperfine), five modules, warm and cold, and
 # its peak memory, on 20,000 generated patch files (and 100,000 for the memory).
 bench-search: build
 	PATCHLENS=$(PATCHLENS) bench/search_bench.sh
+
+# The collection listing (--list --recursive --csv) against a floor (warm) and ripgrep (cold), and
+# its peak memory, on the search benchmark's 20,000 generated patch files (and 100,000 for the memory).
+bench-collection: build
+	PATCHLENS=$(PATCHLENS) bench/collection_bench.sh
 
 # A collection PDF of 100 and of 500 patches: time per page and peak memory (/usr/bin/time -v).
 bench-sheet: build

@@ -154,7 +154,7 @@ void Load(Patch &patch, std::string_view bytes) {
     }
     Require(patch.name == ReadPatchName(bytes), "the name shown is not the patch name");
     for (const ModulePanel &panel : patch.panels)
-        Require(panel.list.selected >= -1 && panel.list.selected < static_cast<int>(panel.list.lines.size()),
+        Require(!panel.list.selected || *panel.list.selected < panel.list.lines.size(),
                 "a panel selects a line it does not have");
 }
 

@@ -157,7 +157,7 @@ FAULTS = [
     # ---- src/ui/viewer
     dict(id="blank-click-loads", file="src/ui/viewer/loading.cpp", within="LoadSelectedPatch",
          old="    if (selected.isEmpty())\n        return;\n    LoadPatchFile",
-         new="    if (selected.isEmpty())\n        return LoadPatchFile(PathFromBytes(m_settings.patchFolder));\n    LoadPatchFile",
+         new="    if (selected.isEmpty())\n        return (void)LoadPatchFile(PathFromBytes(m_settings.patchFolder));\n    LoadPatchFile",
          what="a click on the blank part of the patch list loads the folder"),
     dict(id="settings-always-written", file="src/ui/viewer/loading.cpp", within="WriteSettings",
          old="    if (m_storedSettings == bytes)\n        return;\n", new="",
@@ -203,7 +203,7 @@ FAULTS = [
          old='QUrl(QStringLiteral("qrc:/help/manual.html"))', new='QUrl(QStringLiteral("qrc:/help/manual.htm"))',
          what="the built-in help shows an empty page"),
     # ---- src/app
-    dict(id="escape-kept-raw", file="src/app/text_output.cpp", within="VisibleText",
+    dict(id="escape-kept-raw", file="src/core/text/text_output.cpp", within="VisibleText",
          old="        if (control || reorders) {", new="        if (false) {",
          what="control characters reach the terminal"),
     dict(id="write-failure-ignored", file="src/app/run_modes.cpp", within="RunWithoutWindow",
@@ -219,4 +219,8 @@ FAULTS = [
          old="return typed == ToQString(shown) ? std::string(shown) : TypedBytes(typed);",
          new="return (void)shown, TypedBytes(typed);",
          what="a library name shown from the file is stored re-encoded"),
+    dict(id="shown-folder-retyped", file="src/ui/toolkit/text_conversion.cpp", within="TypedPathBytes",
+         old="return typed == ToQString(shown) ? std::string(shown) : PathBytes(PathFromQString(typed));",
+         new="return (void)shown, PathBytes(PathFromQString(typed));",
+         what="a search folder shown from default.ini is stored re-encoded"),
 ]

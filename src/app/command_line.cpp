@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <variant>
 
+#include "base/result.h"
 #include "search/patch_search.h"
 
 namespace patchlens {
@@ -17,26 +18,29 @@ constexpr unsigned Bit(Mode mode) {
     return 1u << static_cast<unsigned>(mode);
 }
 
-// Stores an option's value in the command line; returns why the value is refused, "" when taken.
-using Take = std::string (*)(CommandLine &command, const std::string &value);
+// Stores an option's value in the command line; Refused, with the usage error, for a value it
+// does not take.
+using Take = Status (*)(CommandLine &command, const std::string &value);
 
-template <auto field> std::string Store(CommandLine &command, const std::string &value) {
+template <auto field> Status Store(CommandLine &command, const std::string &value) {
     command.*field = value;
-    return "";
+    return {};
 }
 
-std::string TakeNumber(CommandLine &command, const std::string &value) {
+Status TakeNumber(CommandLine &command, const std::string &value) {
     command.patchNumber = value;
-    return value.size() > 2 ? "--number takes at most two characters" : "";
+    if (value.size() > 2)
+        return Error::Refused("--number takes at most two characters");
+    return {};
 }
 
-std::string TakeScale(CommandLine &command, const std::string &value) {
+Status TakeScale(CommandLine &command, const std::string &value) {
     char *end = nullptr;
     command.imageScale = std::strtod(value.c_str(), &end);
     if (value.empty() || end != value.c_str() + value.size() || !(command.imageScale >= 1) ||
         !(command.imageScale <= 8))
-        return "--scale takes a number from 1 to 8, not " + value;
-    return "";
+        return Error::Refused("--scale takes a number from 1 to 8, not " + value);
+    return {};
 }
 
 constexpr std::monostate kNothing; // what an option takes that takes nothing and sets nothing
@@ -67,9 +71,14 @@ constexpr Option kOptions[] = {
     {"--dump", "FILE...", Bit(Mode::Dump), kNothing,
      "decode the files in order, as stepping through them in the viewer\n"
      "would, and print what the viewer shows after each"},
-    {"--json", "", Bit(Mode::Dump) | Bit(Mode::Compare), &CommandLine::json,
+    {"--json", "",
+     Bit(Mode::Dump) | Bit(Mode::Compare) | Bit(Mode::List) | Bit(Mode::Duplicates) |
+         Bit(Mode::CompareFolders),
+     &CommandLine::json,
      "with --dump: one JSON object per file, in a JSON array; with\n"
-     "--compare: the whole comparison as one JSON object"},
+     "--compare: the whole comparison as one JSON object; with --list,\n"
+     "--duplicates and --compare-folders: the rows, groups or\n"
+     "differences as a JSON array"},
     {"--compare", "A B", Bit(Mode::Compare), kNothing,
      "decode both patch files from scratch and print, module by module,\n"
      "what differs: the lamp and the display lines, A beside B"},
@@ -85,6 +94,35 @@ constexpr Option kOptions[] = {
      "with --search: one of the searchable modules below", kNeeded},
     {"--model", "MODEL", Bit(Mode::Search), Store<&CommandLine::searchModel>,
      "with --search: one of that module's models", kNeeded},
+    {"--list", "FOLDER...", Bit(Mode::List), kNothing,
+     "print every patch file of the folders (names ending in .rp350p in\n"
+     "any letter case) as one row while they are read, in the order the\n"
+     "search walks them: the file (relative to its folder; with several\n"
+     "folders, the folder as given before it), the patch name and, for\n"
+     "each module, its model line as the panel shows it, in parentheses\n"
+     "when the module is off; a refused file with its reason (also on\n"
+     "stderr)"},
+    {"--recursive", "", Bit(Mode::List) | Bit(Mode::Duplicates), &CommandLine::recursive,
+     "with --list and --duplicates: every folder below them too, level\n"
+     "by level (links to folders are not followed)"},
+    {"--where", "FILTER", Bit(Mode::List), Store<&CommandLine::where>,
+     "with --list: only the patches the filter takes (see Filters)"},
+    {"--csv", "", Bit(Mode::List), &CommandLine::csv,
+     "with --list: the rows as CSV (RFC 4180): file, name, each module's\n"
+     "model line and on or off, and the reason a file was refused"},
+    {"--duplicates", "FOLDER...", Bit(Mode::Duplicates), kNothing,
+     "print the groups of patch files that show the same (--compare finds\n"
+     "no difference; the names may differ), one path per line, an empty\n"
+     "line between groups"},
+    {"--variants", "", Bit(Mode::Duplicates), &CommandLine::variants,
+     "with --duplicates: the groups of variants instead: every accepted\n"
+     "file of one chain (each module's lamp and model line) that holds\n"
+     "at least two different sounds"},
+    {"--compare-folders", "OLD NEW", Bit(Mode::CompareFolders), kNothing,
+     "compare two folder trees, files matched by their path below each:\n"
+     "one line per difference, sorted by path: added PATH, removed PATH,\n"
+     "changed PATH: the modules that differ, moved OLDPATH -> NEWPATH (a\n"
+     "removed file that shows the same as an added one)"},
     {"--sheet-pdf", "OUT.pdf", Bit(Mode::SheetPdf), Store<&CommandLine::sheetPdf>,
      "write the printed patch sheet of each file, as the viewer would\n"
      "print it, to OUT.pdf, one landscape page per patch in the order\n"
@@ -128,6 +166,12 @@ constexpr ModeRule kModes[] = {
     {Mode::Compare, "--compare", "--compare [--all] [--json] A B", 2, 2, "--compare takes two patch files"},
     {Mode::Search, "--search", "--search FOLDER --module MODULE --model MODEL", 0, 0,
      "--search takes one folder"},
+    {Mode::List, "--list", "--list FOLDER... [--recursive] [--where FILTER] [--csv | --json]", 1, SIZE_MAX,
+     "--list needs at least one folder"},
+    {Mode::Duplicates, "--duplicates", "--duplicates FOLDER... [--recursive] [--variants] [--json]", 1,
+     SIZE_MAX, "--duplicates needs at least one folder"},
+    {Mode::CompareFolders, "--compare-folders", "--compare-folders OLD NEW [--json]", 2, 2,
+     "--compare-folders takes two folders, OLD and NEW"},
     {Mode::SheetPdf, "--sheet-pdf", "--sheet-pdf OUT.pdf [--number NN] FILE_OR_FOLDER...", 1, SIZE_MAX,
      "--sheet-pdf needs at least one patch file or folder"},
     {Mode::Image, "--image", "--image OUT.png [--scale S] FILE", 1, 1, "--image takes one patch file"},
@@ -143,6 +187,9 @@ constexpr struct {
     {Bit(Mode::Image), Bit(Mode::CompareImage), "--image and --compare-image cannot be combined"},
     {Bit(Mode::Image), ~0u, "--image cannot be combined with other modes"},
     {Bit(Mode::CompareImage), ~0u, "--compare-image cannot be combined with other modes"},
+    {Bit(Mode::List), ~0u, "--list cannot be combined with other modes"},
+    {Bit(Mode::Duplicates), ~0u, "--duplicates cannot be combined with other modes"},
+    {Bit(Mode::CompareFolders), ~0u, "--compare-folders cannot be combined with other modes"},
     {Bit(Mode::SheetPdf), Bit(Mode::Dump) | Bit(Mode::Compare) | Bit(Mode::Search),
      "--sheet-pdf cannot be combined with --dump, --compare or --search"},
     {Bit(Mode::Compare), Bit(Mode::Dump) | Bit(Mode::Search),
@@ -185,9 +232,9 @@ std::string ModelListText(const SearchModule &module) {
     return text + "\n";
 }
 
-// Takes the module and the model of a search as the lists spell them; returns the usage error for a
-// name that is neither.
-std::optional<std::string> CheckSearchNames(CommandLine &command) {
+// Takes the module and the model of a search as the lists spell them; Refused, with the usage
+// error, for a name that is neither.
+Status CheckSearchNames(CommandLine &command) {
     // Names are taken in any letter case; an unknown one is answered with the names there are.
     const SearchModule *module = nullptr;
     if (*command.searchModule != kModuleListPlaceholder) {
@@ -196,7 +243,8 @@ std::optional<std::string> CheckSearchNames(CommandLine &command) {
             std::string names;
             for (const SearchModule &each : SearchModules())
                 names += (names.empty() ? "" : ", ") + std::string(each.entry);
-            return "--module " + *command.searchModule + ": not a searchable module; the modules: " + names;
+            return Error::Refused("--module " + *command.searchModule +
+                                  ": not a searchable module; the modules: " + names);
         }
         command.searchModule = std::string(module->entry);
     }
@@ -205,12 +253,12 @@ std::optional<std::string> CheckSearchNames(CommandLine &command) {
         if (!model) {
             std::string list = ModelListText(*module);
             list.pop_back();
-            return "--model " + *command.searchModel + ": not a model of " + std::string(module->entry) +
-                   "; its models:\n" + list;
+            return Error::Refused("--model " + *command.searchModel + ": not a model of " +
+                                  std::string(module->entry) + "; its models:\n" + list);
         }
         command.searchModel = std::string(*model);
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -250,8 +298,8 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
         if (const Take *take = std::get_if<Take>(&option->takes)) {
             if (i + 1 == args.size())
                 return usageError(arg + " " + std::string(option->noValue));
-            if (std::string refusal = (*take)(command, args[++i]); !refusal.empty())
-                return usageError(std::move(refusal));
+            if (const Status taken = (*take)(command, args[++i]); !taken.ok())
+                return usageError(taken.error().message());
         } else if (const auto *flag = std::get_if<bool CommandLine::*>(&option->takes)) {
             command.**flag = true;
         }
@@ -267,6 +315,8 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     for (const auto &conflict : kConflicts)
         if ((chosen & conflict.mode) != 0 && (chosen & conflict.others & ~conflict.mode) != 0)
             return usageError(std::string(conflict.message));
+    if (command.csv && command.json)
+        return usageError("--csv and --json cannot be combined");
     // The one mode chosen, or the viewer.
     const ModeRule &mode = *std::find_if(std::begin(kModes), std::end(kModes), [&](const ModeRule &each) {
         return (chosen & Bit(each.mode)) != 0 || (chosen == 0 && each.mode == Mode::Viewer);
@@ -284,8 +334,14 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
     if (!needs.empty())
         return usageError(std::string(mode.option) + " needs " + needs);
     if (mode.mode == Mode::Search)
-        if (std::optional<std::string> error = CheckSearchNames(command))
-            return usageError(std::move(*error), false);
+        if (const Status names = CheckSearchNames(command); !names.ok())
+            return usageError(names.error().message(), false);
+    if (mode.mode == Mode::List) {
+        Result<PatchFilter> filter = ParseFilter(command.where);
+        if (!filter.ok())
+            return usageError("--where: " + filter.message(), false);
+        command.filter = std::move(filter).value();
+    }
     command.mode = mode.mode;
     return command;
 }
@@ -315,13 +371,36 @@ std::string UsageText() {
     for (const SearchModule &module : SearchModules())
         text += ModelListText(module);
     text += "\n"
+            "Filters (--where FILTER; the collection window's filter field reads the same):\n"
+            "  Delay              the module is on; !Delay: it is off\n"
+            "  Distortion=Scream  on, and the text (any case) is part of its model line as the\n"
+            "                     panel shows it (SCREAM) or of the model text the file holds\n"
+            "                     (Screamer; Chorus/Fx=Phaser also finds Trig Phaser)\n"
+            "  Delay.2>=400       a knob line by its row, 1 being the model line, or by the label\n"
+            "  Reverb.DECAY<3     the panel shows before = (any case, trailing _ ignored), on or\n"
+            "                     off; the operators are = != < <= > >= and ~ (contains). A shown\n"
+            "                     value and a text that both begin with a number compare as\n"
+            "                     numbers, units ignored (450 ms >= 400); otherwise as text, any\n"
+            "                     case. A module without that row or label does not match\n"
+            "  name~blues         the patch name contains the text; name=\"Clean Lead\": it is it\n"
+            "  file~live/         the path below the folder contains the text (file=: it is it)\n"
+            "Texts with blanks go in double quotes. Terms side by side must all hold; or between\n"
+            "them gives alternatives (side by side binds tighter); parentheses group. Modules go\n"
+            "by caption or short name, ignoring case, blanks and / _ -: AmpA, \"Amp A\",\n"
+            "amplifier_a, EQB, NoiseGate, ChorusFx, LFO1, Expression, Pickup. For example:\n"
+            "  patchlens --list ~/Patches --recursive --where 'Delay Delay.2 >= 400 or !Reverb'\n"
+            "  patchlens --list ~/Patches --csv --where '(Distortion=Screamer or name~blues) AmpA'\n"
+            "\n"
             "Exit status: 0 when every file was read and accepted (--search: after any search, with\n"
-            "or without results), 1 when a file was refused or could not be read (--search: when\n"
-            "the search is refused, the reason on stderr; --sheet-pdf: the file is skipped, and\n"
-            "also when the PDF cannot be written; --image, --compare-image: nothing is written),\n"
-            "2 for a usage error, 4 when the output could not be written whole. --compare, as\n"
-            "diff: 0 when the two patches show the same, 1 when they differ, 2 when a file is\n"
-            "refused or unreadable or for a usage error.\n";
+            "or without results; --list, --duplicates: when the listing was made, refused files\n"
+            "and all), 1 when a file was refused or could not be read (--search: when the search\n"
+            "is refused, the reason on stderr; --list, --duplicates: when a folder cannot be read;\n"
+            "--sheet-pdf: the file is skipped, and also when the PDF cannot be written; --image,\n"
+            "--compare-image: nothing is written), 2 for a usage error or a filter that cannot be\n"
+            "read, 4 when the output could not be written whole. --compare and --compare-folders,\n"
+            "as diff: 0 when the patches show the same, 1 when they differ, 2 when a file is\n"
+            "refused or unreadable (--compare-folders: or a folder cannot be read) or for a usage\n"
+            "error.\n";
     return text;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "collection/patch_filter.h"
+
 namespace patchlens {
 
 inline constexpr const char *kVersionText = "1.21";
@@ -18,19 +20,43 @@ inline constexpr const char *kLicenceNotice =
     "There is NO WARRANTY, to the extent permitted by law.\n";
 
 struct CommandLine {
-    enum class Mode { Viewer, Dump, Compare, Search, SheetPdf, Image, CompareImage, Help, Version, UsageError };
+    enum class Mode {
+        Viewer,
+        Dump,
+        Compare,
+        Search,
+        List,
+        Duplicates,
+        CompareFolders,
+        SheetPdf,
+        Image,
+        CompareImage,
+        Help,
+        Version,
+        UsageError
+    };
     Mode mode = Mode::Viewer;
-    bool json = false;              // for Dump and Compare
-    bool all = false;               // for Compare: every module, not only those that differ
-    std::vector<std::string> files; // as given; for Compare the two patches A and B
-    std::string error;              // for UsageError
-    bool usageShown = true;         // for UsageError: the usage text follows the error
+    bool json = false; // for Dump, Compare, List, Duplicates and CompareFolders
+    bool all = false;  // for Compare: every module, not only those that differ
+    // As given; for Compare the two patches A and B; for List and Duplicates the folders, for
+    // CompareFolders the two folders OLD and NEW.
+    std::vector<std::string> files;
+    std::string error;      // for UsageError
+    bool usageShown = true; // for UsageError: the usage text follows the error
     // For Search: the folder as given, and the module and model, both given. The module is one of
     // the searchable ones, spelt as the module list spells it whatever the case it was given in, or
     // "Select Model"; the model likewise one of that module's models, or "Select Type".
     std::string searchFolder;
     std::optional<std::string> searchModule;
     std::optional<std::string> searchModel;
+    // For List and Duplicates: every folder below the folders too; for List the table as CSV,
+    // and the filter (its text as given, and as read: a filter that cannot be read is a usage
+    // error); for Duplicates the groups of variants instead of those of duplicates.
+    bool recursive = false;
+    bool csv = false;
+    std::string where;
+    PatchFilter filter;
+    bool variants = false;
     // For SheetPdf: the PDF to write and the patch number of the first page (at most two
     // characters, as the number field takes); the pages are the files, a folder standing for its
     // patch files.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "text_output.h"
+#include "text/text_output.h"
 
 namespace patchlens {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "text_output.h"
+#include "text/text_output.h"
 
 namespace patchlens {
 
@@ -79,7 +79,8 @@ void WriteJsonRecord(std::ostream &out, const DumpedFile &file, const Patch &pat
         if (info.module != Module::Pickup)
             out << ", ";
         out << "{\"module\": " << JsonString(info.name) << ", \"on\": " << JsonBool(panel.lampOn)
-            << ", \"enabled\": " << JsonBool(panel.list.enabled) << ", \"selected\": " << panel.list.selected
+            << ", \"enabled\": " << JsonBool(panel.list.enabled) << ", \"selected\": "
+            << (panel.list.selected ? std::to_string(*panel.list.selected) : "-1") // -1: none
             << ", \"lines\": [";
         for (std::size_t i = 0; i < panel.list.lines.size(); ++i)
             out << (i > 0 ? ", " : "") << JsonString(panel.list.lines[i]);

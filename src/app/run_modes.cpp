@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include "collection_modes.h"
 #include "compare/patch_compare.h"
 #include "compare_dump.h"
 #include "patch/patch_folder.h"
@@ -23,7 +24,7 @@
 #include "sheet/sheet_output.h"
 #include "standard_streams.h"
 #include "text/path_bytes.h"
-#include "text_output.h"
+#include "text/text_output.h"
 
 namespace patchlens {
 
@@ -205,6 +206,12 @@ int RunMode(const CommandLine &command, std::ostream &out, std::ostream &err, bo
         return RunCompare(command, out, err);
     case CommandLine::Mode::Search:
         return RunSearch(command, out, err, outIsTerminal);
+    case CommandLine::Mode::List:
+        return RunList(command, out, err, outIsTerminal);
+    case CommandLine::Mode::Duplicates:
+        return RunDuplicates(command, out, err, outIsTerminal);
+    case CommandLine::Mode::CompareFolders:
+        return RunCompareFolders(command, out, err, outIsTerminal);
     case CommandLine::Mode::UsageError:
         err << "patchlens: " << command.error << '\n';
         if (command.usageShown)

@@ -15,7 +15,7 @@
 #include "print/sheet_printer.h"
 #include "run_modes.h"
 #include "standard_streams.h"
-#include "text_output.h"
+#include "text/text_output.h"
 #include "toolkit/dialogs.h"
 #include "toolkit/program_folder.h"
 #include "toolkit/text_conversion.h"

@@ -16,7 +16,7 @@
 #include "search/patch_search.h"
 #include "temp_folder.h"
 #include "text/path_bytes.h"
-#include "text_output.h"
+#include "text/text_output.h"
 
 namespace patchlens {
 namespace {
@@ -48,6 +48,17 @@ TEST(ParseCommandLine, ModesAndTheirValues) {
     // The window's "nothing chosen" entries are given to the search, which refuses them as the window does.
     EXPECT_EQ(ParseCommandLine({"--search", "x", "--module", "Select Model", "--model", "Select Type"}).mode,
               CommandLine::Mode::Search);
+    const CommandLine list =
+        ParseCommandLine({"--list", "a", "b", "--recursive", "--where", "Delay or !Wah", "--csv"});
+    EXPECT_EQ(list.mode, CommandLine::Mode::List);
+    EXPECT_EQ(list.files, (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(list.recursive && list.csv && !list.json);
+    EXPECT_EQ(list.filter.conditions().size(), 2u); // the filter is read with the command line
+    const CommandLine variants = ParseCommandLine({"--duplicates", "a", "--variants", "--json"});
+    EXPECT_EQ(variants.mode, CommandLine::Mode::Duplicates);
+    EXPECT_TRUE(variants.variants && variants.json && !variants.recursive);
+    EXPECT_EQ(ParseCommandLine({"--compare-folders", "old", "new"}).files,
+              (std::vector<std::string>{"old", "new"}));
 }
 
 TEST(ParseCommandLine, UsageErrorsExitWith2AndShowTheUsage) {
@@ -63,14 +74,21 @@ TEST(ParseCommandLine, UsageErrorsExitWith2AndShowTheUsage) {
         EXPECT_EQ(RunWithoutWindow(command, out, err), 2);
         EXPECT_NE(err.str().find("Usage:"), std::string::npos);
     }
-    // A missing option or an extra argument is named.
+    // A missing option, an extra argument or a value refused is named.
     for (const auto &[args, error] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"--search", "x"}, "--search needs --module MODULE and --model MODEL"},
              {{"--search", "x", "--module", "Delay"}, "--search needs --model MODEL"},
              {{"--search", "x", "--model", "Tape"}, "--search needs --module MODULE"},
              {{"a", "b", "c"}, "the viewer takes a folder and a file; unexpected c"},
              {{"--version", "extra"}, "--version takes no other arguments; unexpected extra"},
-             {{"extra", "-h"}, "-h takes no other arguments; unexpected extra"}})
+             {{"extra", "-h"}, "-h takes no other arguments; unexpected extra"},
+             {{"--sheet-pdf", "x.pdf", "--number", "100", "a"}, "--number takes at most two characters"},
+             {{"--image", "x.png", "--scale", "8.5", "a"}, "--scale takes a number from 1 to 8, not 8.5"},
+             {{"--list"}, "--list needs at least one folder"},
+             {{"--list", "a", "--csv", "--json"}, "--csv and --json cannot be combined"},
+             {{"--duplicates", "a", "--where", "Delay"}, "--where goes with --list"},
+             {{"--compare-folders", "a"}, "--compare-folders takes two folders, OLD and NEW"},
+             {{"--compare-folders", "a", "b", "--recursive"}, "--recursive goes with --list or --duplicates"}})
         EXPECT_EQ(ParseCommandLine(args).error, error);
     EXPECT_EQ(ParseCommandLine({"--help", "--version"}).mode, CommandLine::Mode::UsageError);
     EXPECT_EQ(ParseCommandLine({"folder", "a.rp350p"}).mode, CommandLine::Mode::Viewer);
@@ -81,13 +99,18 @@ TEST(ParseCommandLine, UsageErrorsExitWith2AndShowTheUsage) {
 TEST(ParseCommandLine, TheUsageLinesNameEveryOptionOfTheirModeAndNoOther) {
     std::vector<std::vector<std::string>> lines;
     std::vector<std::string> options;
-    const std::map<std::string, std::string> values = {{"MODULE", "Delay"}, {"MODEL", "Tape"}}; // else "2"
+    const std::map<std::string, std::string> values = {
+        {"MODULE", "Delay"}, {"MODEL", "Tape"}, {"FILTER", "Delay"}}; // else "2"
     std::istringstream usage(UsageText());
     for (std::string line; std::getline(usage, line);) {
         if (line.rfind("Usage: patchlens ", 0) == 0 || line.rfind("       patchlens ", 0) == 0) {
             std::istringstream words(line.substr(17));
             lines.emplace_back();
             for (std::string word; words >> word;) {
+                if (word == "|") { // of alternatives, the first is taken
+                    words >> word;
+                    continue;
+                }
                 std::erase_if(word, [](char c) { return c == '[' || c == ']'; });
                 lines.back().push_back(word[0] == '-' ? word : values.contains(word) ? values.at(word) : "2");
             }
@@ -95,7 +118,7 @@ TEST(ParseCommandLine, TheUsageLinesNameEveryOptionOfTheirModeAndNoOther) {
             options.push_back(line.substr(2, line.find(' ', 2) - 2));
         }
     }
-    ASSERT_EQ(lines.size(), 7u);
+    ASSERT_EQ(lines.size(), 10u);
     for (const std::vector<std::string> &args : lines) {
         EXPECT_NE(ParseCommandLine(args).mode, CommandLine::Mode::UsageError)
             << ::testing::PrintToString(args);
@@ -129,6 +152,14 @@ TEST(ParseCommandLine, AnUnknownNameIsAnsweredWithTheNamesOfItsKind) {
         EXPECT_EQ(RunWithoutWindow(ParseCommandLine(args), out, err), 2);
         EXPECT_EQ(err.str(), message);
     }
+}
+
+// A filter that cannot be read is refused with its place, without the usage, as a usage error.
+TEST(ParseCommandLine, AFilterThatCannotBeReadIsRefusedWithItsPlace) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RunWithoutWindow(ParseCommandLine({"--list", "x", "--where", "Delay."}), out, err), 2);
+    EXPECT_EQ(err.str(), "patchlens: --where: after \"Delay.\": a label, a row number or a model expected\n");
+    EXPECT_EQ(out.str(), "");
 }
 
 TEST(JsonString, EscapesAndShowsBytesByTheDisplayRule) {

@@ -114,7 +114,7 @@ TEST(Decode, WhatIsKeptOfThePatchBefore) {
         EXPECT_EQ(panel.lampOn, c.lampOn) << c.what;
         EXPECT_EQ(panel.list.enabled, c.enabled) << c.what;
         EXPECT_EQ(panel.list.lines, c.lines) << c.what;
-        EXPECT_EQ(panel.list.selected, 0) << c.what;
+        EXPECT_EQ(panel.list.selected, 0u) << c.what;
     }
 }
 
@@ -178,7 +178,7 @@ TEST(Decode, StartUpStateAndAnUnreadableLoad) {
     EXPECT_FALSE(patch.loaded);
     for (const ModulePanel &panel : patch.panels) {
         EXPECT_TRUE(!panel.lampOn && panel.list.lines.empty());
-        EXPECT_TRUE(panel.list.enabled && panel.list.selected == -1);
+        EXPECT_TRUE(panel.list.enabled && !panel.list.selected);
     }
     const Status outcome = LoadPatchFile(patch, "/nonexistent/folder/x.rp350p");
     ASSERT_FALSE(outcome.ok());

@@ -26,7 +26,7 @@ std::string Render(const Patch &patch) {
         const ModulePanel &panel = patch.panels[IndexOf(info.module)];
         out += std::string(info.name) + ": " + (panel.lampOn ? "on" : "off") + " " +
                (panel.list.enabled ? "enabled" : "greyed") +
-               " selected=" + std::to_string(panel.list.selected) + "\n";
+               " selected=" + (panel.list.selected ? std::to_string(*panel.list.selected) : "-1") + "\n";
         for (const std::string &line : panel.list.lines)
             out += "| " + line + "\n";
     }

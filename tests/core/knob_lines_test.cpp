@@ -25,17 +25,17 @@ TEST(PanelListRules, InsertBeyondTheEndIsRefusedAndSelectionFollowsItsLine) {
     AppendLine(list, "b");
     SelectLine(list, 1);
     EXPECT_TRUE(InsertLine(list, 0, "first"));
-    EXPECT_EQ(list.selected, 2);
+    EXPECT_EQ(list.selected, 2u);
     EXPECT_TRUE(InsertLine(list, 3, "end")); // at the end is allowed
     DeleteLine(list, 0);
-    EXPECT_EQ(list.selected, 1);
+    EXPECT_EQ(list.selected, 1u);
     DeleteLine(list, 1);
-    EXPECT_EQ(list.selected, -1);
+    EXPECT_FALSE(list.selected);
     DeleteLine(list, 9);
     EXPECT_EQ(list.lines, (Lines{"a", "end"}));
     EXPECT_EQ(LineAt(list, 5), "");
     SelectLine(list, 7);
-    EXPECT_EQ(list.selected, -1);
+    EXPECT_FALSE(list.selected);
 }
 
 TEST(ModelNaming, WholeTextsContainedAmplifiersAndTheFirstCabinetRow) {

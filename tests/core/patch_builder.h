@@ -28,4 +28,19 @@ struct PatchBuilder {
     }
 };
 
+// The bytes with the value text of the first record of `id` replaced (the record must be there).
+inline std::string WithText(std::string bytes, std::string_view id, std::string_view text) {
+    const std::size_t key = bytes.find("<ID>" + std::string(id) + "</ID>");
+    const std::size_t open = bytes.find("<Text>", key) + 6;
+    bytes.replace(open, bytes.find("</Text>", open) - open, text);
+    return bytes;
+}
+
+// The bytes with the patch name replaced.
+inline std::string WithName(std::string bytes, std::string_view name) {
+    const std::size_t open = bytes.find("<Name>") + 6;
+    bytes.replace(open, bytes.find("</Name>", open) - open, name);
+    return bytes;
+}
+
 } // namespace patchlens::test

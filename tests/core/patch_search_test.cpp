@@ -25,6 +25,7 @@
 #include "file_system_support.h"
 #include "patch/patch_text.h"
 #include "patch_builder.h"
+#include "platform/platform_files.h"
 #include "search/patch_search.h"
 #include "temp_folder.h"
 #include "unprivileged.h"
@@ -269,6 +270,14 @@ TEST_F(TempTree, FilesThatCannotBeReadAsPatchesNeverMatch) {
     EXPECT_FALSE(AnalyzePatchFile(root / "missing.rp350p", Screamer()));
     fs::create_directories(root / "folder.rp350p");
     EXPECT_FALSE(AnalyzePatchFile(root / "folder.rp350p", Screamer()));
+    // The positioned read beneath: the bytes read, none at the end, a reason when it cannot read.
+    const platform::InputFile file = platform::OpenForReading(good);
+    char bytes[8];
+    const Result<std::size_t> read = platform::ReadAt(file, bytes, sizeof bytes, 2);
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(std::string(bytes, *read), PatchBytes("On", "Screamer").substr(2, 8));
+    EXPECT_EQ(platform::ReadAt(file, bytes, 1, fs::file_size(good)).value_or(1), 0u);
+    EXPECT_FALSE(platform::ReadAt(platform::InputFile(), bytes, 1, 0).message().empty());
 #ifndef _WIN32
     // A FIFO nobody writes into and a link to a device that never ends, both named like patches:
     // neither is waited for nor read, alone or in a search (the alarm ends the child if one is).

@@ -52,8 +52,11 @@ TEST(DisplayText, MalformedUtf8IsNotTakenForUtf8) {
     for (const char *bad :
          {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC3", "\xE2\x82"}) {
         EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+        EXPECT_FALSE(DecodeUtf8(bad, 0)) << bad;
     }
     EXPECT_TRUE(IsValidUtf8(std::string("a\0b", 3)));
+    const std::optional<DecodedChar> guitar = DecodeUtf8("a\xF0\x9F\x8E\xB8", 1);
+    EXPECT_TRUE(guitar && guitar->code == 0x1F3B8 && guitar->length == 4);
 }
 
 TEST(DisplayText, TypedTextBackToWindows1252) {

@@ -124,7 +124,8 @@ private slots:
                 for (const std::string &line : panel.list.lines)
                     lines << ToQString(line);
                 QCOMPARE(Texts(list), lines);
-                QCOMPARE(list->currentRow(), panel.list.selected);
+                QCOMPARE(list->currentRow(),
+                         panel.list.selected ? static_cast<int>(*panel.list.selected) : -1);
                 QCOMPARE(list->isEnabled(), panel.list.enabled);
                 const QPalette lamp = window.panelViews().lamp(info.module)->palette();
                 QCOMPARE(lamp.color(QPalette::WindowText), panel.lampOn ? kLampOnColour : kLampOffColour);

@@ -220,15 +220,18 @@ private slots:
     }
 
     // The window is made when first opened; settings written before keep the folder of line 3,
-    // which the window then shows.
+    // which the window then shows, and gives back byte for byte while it shows it.
     void theWindowIsMadeWhenFirstOpenedKeepingTheFolder() {
-        WriteBytes(DataFolder() / "default.ini", "/last\r\n/list\r\n" + PathBytes(Tree()) + "\r\n");
+        const std::string folder = PathBytes(Tree()) + "/caf\xE9"; // Windows-1252
+        WriteBytes(DataFolder() / "default.ini", "/last\r\n/list\r\n" + folder + "\r\n");
         QVERIFY(Window().findChildren<SearchWindow *>().isEmpty());
         Window().OpenPath(Tree()); // lists the folder, writing default.ini
-        QCOMPARE(Ini(), "/last\r\n" + PathBytes(Tree()) + "\r\n" + PathBytes(Tree()) + "\r\n");
+        QCOMPARE(Ini(), "/last\r\n" + PathBytes(Tree()) + "\r\n" + folder + "\r\n");
         QVERIFY(Window().findChildren<SearchWindow *>().isEmpty());
         OpenSearchWindow();
-        QCOMPARE(Folder()->text(), PathToQString(Tree()));
+        QCOMPARE(Folder()->text(), ToQString(folder));
+        Search().close();
+        QCOMPARE(Ini(), "/last\r\n" + PathBytes(Tree()) + "\r\n" + folder + "\r\n");
     }
 
     // The folder comes from line 3 of default.ini; Browse starts where it stood at start-up, and a

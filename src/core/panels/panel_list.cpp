@@ -6,7 +6,7 @@ namespace patchlens {
 
 void ClearLines(PanelList &list) {
     list.lines.clear();
-    list.selected = -1;
+    list.selected.reset();
 }
 
 void AppendLine(PanelList &list, std::string line) {
@@ -17,8 +17,8 @@ bool InsertLine(PanelList &list, std::size_t position, std::string line) {
     if (position > list.lines.size())
         return false;
     list.lines.insert(list.lines.begin() + static_cast<std::ptrdiff_t>(position), std::move(line));
-    if (list.selected >= 0 && static_cast<std::size_t>(list.selected) >= position)
-        ++list.selected;
+    if (list.selected && *list.selected >= position)
+        ++*list.selected;
     return true;
 }
 
@@ -26,13 +26,12 @@ void DeleteLine(PanelList &list, std::size_t position) {
     if (position >= list.lines.size())
         return;
     list.lines.erase(list.lines.begin() + static_cast<std::ptrdiff_t>(position));
-    if (list.selected < 0)
+    if (!list.selected || *list.selected < position)
         return;
-    const auto selected = static_cast<std::size_t>(list.selected);
-    if (selected == position)
-        list.selected = -1;
-    else if (selected > position)
-        --list.selected;
+    if (*list.selected == position)
+        list.selected.reset();
+    else
+        --*list.selected;
 }
 
 std::string_view LineAt(const PanelList &list, std::size_t position) {
@@ -40,7 +39,7 @@ std::string_view LineAt(const PanelList &list, std::size_t position) {
 }
 
 void SelectLine(PanelList &list, std::size_t position) {
-    list.selected = position < list.lines.size() ? static_cast<int>(position) : -1;
+    list.selected = position < list.lines.size() ? std::optional(position) : std::nullopt;
 }
 
 } // namespace patchlens

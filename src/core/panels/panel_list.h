@@ -5,6 +5,7 @@
 // and the selection follows its line when lines are inserted or deleted before it.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +14,7 @@ namespace patchlens {
 
 struct PanelList {
     std::vector<std::string> lines;
-    int selected = -1; // -1: no line selected
+    std::optional<std::size_t> selected; // nothing when no line is selected
     bool enabled = true;
 };
 

@@ -42,10 +42,10 @@ std::string ListingKey(std::string_view nameBytes) {
     const std::string shown = ToDisplayUtf8(nameBytes); // well-formed UTF-8
     std::string key;
     key.reserve(shown.size());
-    char32_t c;
-    for (std::size_t i = 0, length; i < shown.size(); i += length) {
-        length = DecodeUtf8(shown, i, c);
-        AppendUtf8(key, LowerCase(c));
+    for (std::size_t i = 0; i < shown.size();) {
+        const DecodedChar c = *DecodeUtf8(shown, i);
+        AppendUtf8(key, LowerCase(c.code));
+        i += c.length;
     }
     return key;
 }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -67,8 +68,8 @@ FileFacts FactsOf(const InputFile &file);
 void AdviseSequentialReading(const InputFile &file);
 
 // Reads at most `size` bytes from byte `offset` into `buffer`, without moving any shared position.
-// Returns the bytes read, 0 at the end of the file, -1 on an error.
-std::int64_t ReadAt(const InputFile &file, char *buffer, std::size_t size, std::uint64_t offset);
+// Gives the number of bytes read (0 at the end of the file), or Unreadable with the reason.
+Result<std::size_t> ReadAt(const InputFile &file, char *buffer, std::size_t size, std::uint64_t offset);
 
 inline constexpr std::uint64_t kUnknownEnd = UINT64_MAX;
 
@@ -88,8 +89,8 @@ DataStretch NextDataStretch(const InputFile &file, std::uint64_t offset);
 
 // A count that grows as the reads of this process wait for the disk instead of finding their
 // bytes in the system's cache: 512-byte blocks on Linux, input operations on other POSIX systems.
-// -1 where the system does not tell (Windows).
-std::int64_t DiskReadsSoFar();
+// Nothing where the system does not tell (Windows).
+std::optional<std::uint64_t> DiskReadsSoFar();
 
 // ---- Listing a folder ---------------------------------------------------------------------------
 

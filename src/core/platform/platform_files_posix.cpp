@@ -58,15 +58,15 @@ void AdviseSequentialReading([[maybe_unused]] const InputFile &file) {
 #endif
 }
 
-std::int64_t ReadAt(const InputFile &file, char *buffer, std::size_t size, std::uint64_t offset) {
+Result<std::size_t> ReadAt(const InputFile &file, char *buffer, std::size_t size, std::uint64_t offset) {
     if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
-        return -1;
+        return Error::Unreadable(Reason(EOVERFLOW));
     for (;;) {
         const ssize_t got = ::pread(Descriptor(file), buffer, size, static_cast<off_t>(offset));
         if (got >= 0)
-            return got;
+            return static_cast<std::size_t>(got);
         if (errno != EINTR)
-            return -1;
+            return Error::Unreadable(Reason(errno));
     }
 }
 
@@ -85,11 +85,11 @@ DataStretch NextDataStretch([[maybe_unused]] const InputFile &file, [[maybe_unus
 #endif
 }
 
-std::int64_t DiskReadsSoFar() {
+std::optional<std::uint64_t> DiskReadsSoFar() {
     struct rusage usage {};
     if (::getrusage(RUSAGE_SELF, &usage) != 0)
-        return -1;
-    return static_cast<std::int64_t>(usage.ru_inblock);
+        return std::nullopt;
+    return static_cast<std::uint64_t>(usage.ru_inblock);
 }
 
 // ---- Listing a folder ---------------------------------------------------------------------------

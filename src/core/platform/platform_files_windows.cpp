@@ -65,15 +65,18 @@ FileFacts FactsOf(const InputFile &file) {
 // The read-ahead of Windows follows sequential reads by itself.
 void AdviseSequentialReading(const InputFile &) {}
 
-std::int64_t ReadAt(const InputFile &file, char *buffer, std::size_t size, std::uint64_t offset) {
+Result<std::size_t> ReadAt(const InputFile &file, char *buffer, std::size_t size, std::uint64_t offset) {
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     const auto want = static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
     DWORD got = 0;
-    if (!::ReadFile(HandleOf(file), buffer, want, &got, &at))
-        return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
-    return got;
+    if (!::ReadFile(HandleOf(file), buffer, want, &got, &at)) {
+        if (::GetLastError() == ERROR_HANDLE_EOF)
+            return std::size_t{0};
+        return Error::Unreadable(LastErrorReason());
+    }
+    return std::size_t{got};
 }
 
 // The allocated ranges of a sparse file: the first one that reaches past the offset.
@@ -100,8 +103,8 @@ DataStretch NextDataStretch(const InputFile &file, std::uint64_t offset) {
 }
 
 // The counters Windows keeps count the reads served from its cache as well.
-std::int64_t DiskReadsSoFar() {
-    return -1;
+std::optional<std::uint64_t> DiskReadsSoFar() {
+    return std::nullopt;
 }
 
 // ---- Listing a folder ---------------------------------------------------------------------------

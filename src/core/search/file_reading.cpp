@@ -70,10 +70,11 @@ FileVerdict PatchFileReader::Analyze(const platform::InputFile &file, bool liste
     }
     m_matcher.Reset();
     const std::size_t first = FirstReadSize();
-    const std::int64_t got = platform::ReadAt(file, m_buffer.get(), first, 0);
-    if (got < 0)
+    const Result<std::size_t> read = platform::ReadAt(file, m_buffer.get(), first, 0);
+    if (!read.ok())
         return FileVerdict::NoMatch;
-    const std::size_t held = FeedHeld(static_cast<std::size_t>(got));
+    const std::size_t got = *read;
+    const std::size_t held = FeedHeld(got);
     if (m_matcher.Done()) {
         NoteDecided(m_matcher.DecidedAt());
         return m_matcher.Finish() ? FileVerdict::Match : FileVerdict::NoMatch;
@@ -81,7 +82,7 @@ FileVerdict PatchFileReader::Analyze(const platform::InputFile &file, bool liste
     if (got == 0)
         return m_matcher.Finish() ? FileVerdict::Match : FileVerdict::NoMatch;
     // A file that fills the first read may be large, sparse, or no file at all by now.
-    if (listedRegular && static_cast<std::size_t>(got) == first) {
+    if (listedRegular && got == first) {
         facts = platform::FactsOf(file);
         if (!facts.regular)
             return FileVerdict::NoMatch;
@@ -133,13 +134,13 @@ FileVerdict PatchFileReader::ReadOn(const platform::InputFile &file, const platf
         std::size_t room = std::min(kChunk, m_capacity - held - 1);
         if (nextHole != kNoHole)
             room = static_cast<std::size_t>(std::min<std::uint64_t>(room, nextHole - position));
-        const std::int64_t got = platform::ReadAt(file, buffer + held, room, position);
-        if (got < 0)
+        const Result<std::size_t> got = platform::ReadAt(file, buffer + held, room, position);
+        if (!got.ok())
             return FileVerdict::NoMatch;
-        if (got == 0)
+        if (*got == 0)
             break;
-        position += static_cast<std::uint64_t>(got);
-        held = FeedHeld(held + static_cast<std::size_t>(got));
+        position += *got;
+        held = FeedHeld(held + *got);
     }
     return m_matcher.Finish() ? FileVerdict::Match : FileVerdict::NoMatch;
 }

@@ -138,7 +138,7 @@ private:
     unsigned m_threads;            // reading threads wanted, this one included
     bool m_growing;                // more when reads wait for the disk
     std::size_t m_filesJudged = 0; // files read when the disk reads were last looked at
-    std::int64_t m_diskReads = 0;  // the disk reads of the process then
+    std::uint64_t m_diskReads = 0; // the disk reads of the process then
     PatchFileReader m_reader;
     SearchOutcome m_outcome;
     SearchProgress m_progress;
@@ -160,7 +160,7 @@ unsigned SearchRun::ThreadsFor(const SearchOptions &options) {
 SearchOutcome SearchRun::Run() {
     SetStatus(std::string(kSearchingStatus));
     if (m_growing)
-        m_diskReads = platform::DiskReadsSoFar();
+        m_diskReads = platform::DiskReadsSoFar().value_or(0);
     for (;;) {
         if (StopRequested(m_stop)) {
             m_outcome.stopped = true;
@@ -261,15 +261,15 @@ void SearchRun::GrowWhenReadsWait() {
     const std::size_t files = m_filesRead.load(std::memory_order_relaxed);
     if (!m_growing || m_threads >= kMostWaitingThreads || files < m_filesJudged + kFilesJudged)
         return;
-    const std::int64_t diskReads = platform::DiskReadsSoFar();
-    if (diskReads < 0) { // the system does not tell
+    const std::optional<std::uint64_t> diskReads = platform::DiskReadsSoFar();
+    if (!diskReads) { // the system does not tell
         m_growing = false;
         return;
     }
-    if (static_cast<std::uint64_t>(diskReads - m_diskReads) >= files - m_filesJudged)
+    if (*diskReads - m_diskReads >= files - m_filesJudged)
         m_threads = std::min(2 * m_threads, kMostWaitingThreads);
     m_filesJudged = files;
-    m_diskReads = diskReads;
+    m_diskReads = *diskReads;
 }
 
 // Helpers start once there are files enough to keep them busy for a while: a small tree is read by

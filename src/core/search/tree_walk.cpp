@@ -73,7 +73,7 @@ std::optional<NativeString> FolderQueue::Pop() {
 
 // ---- The walk -----------------------------------------------------------------------------------
 
-TreeWalk::TreeWalk(const std::filesystem::path &root) {
+TreeWalk::TreeWalk(const std::filesystem::path &root, bool descend) : m_descend(descend) {
     m_waiting.Push(root.native());
 }
 
@@ -85,7 +85,13 @@ std::optional<ListedPiece> TreeWalk::Next(std::size_t most) {
         m_current = std::make_shared<ListedFolder>(std::move(*path));
     }
     ListedPiece piece;
+    piece.folder = m_current;
     const ListedFolder &folder = *m_current;
+    if (!folder.reader.IsOpen()) {
+        piece.unreadable = true;
+        m_current.reset();
+        return piece;
+    }
     std::size_t looked = 0;
     const bool more = m_current->reader.Read([&](platform::NativeName name, platform::EntryKind kind) {
         ++looked;
@@ -98,14 +104,12 @@ std::optional<ListedPiece> TreeWalk::Next(std::size_t most) {
         entry.patchFile = folder.patchPath || HoldsPatchExtension(name);
         piece.names.append(name).push_back(0);
         piece.entries.push_back(entry);
-        if (kind == platform::EntryKind::Folder) {
+        if (kind == platform::EntryKind::Folder && m_descend) {
             m_path.assign(folder.prefix).append(name);
             m_waiting.Push(m_path);
         }
         return looked < most;
     });
-    if (!piece.entries.empty())
-        piece.folder = m_current;
     if (!more)
         m_current.reset();
     return piece;

@@ -2,8 +2,8 @@
 // The folder tree of a search, listed breadth-first and handed on piece by piece: the root's
 // entries first, then the entries of each folder in the order the folders were listed, level by
 // level; within a folder in the order the file system gives them. Names ending in "." are
-// skipped. A link to a folder is listed but not followed. A folder that cannot be read gives no
-// entries.
+// skipped. A link to a folder is listed but not followed. A folder that cannot be read gives one
+// empty piece that says so. A walk may also keep to the root's own entries.
 //
 // The walk never holds the tree: it keeps the paths of the folders still waiting to be listed
 // (back to back, in large blocks) and the folder being listed. Each piece keeps its folder open,
@@ -42,7 +42,8 @@ struct ListedEntry {
 
 // Consecutive entries of one folder, in listing order.
 struct ListedPiece {
-    std::shared_ptr<const ListedFolder> folder;
+    std::shared_ptr<const ListedFolder> folder; // the folder the entries are of
+    bool unreadable = false;                    // the folder could not be opened: no entries
     NativeString names;
     std::vector<ListedEntry> entries;
 
@@ -67,7 +68,8 @@ private:
 
 class TreeWalk {
 public:
-    explicit TreeWalk(const std::filesystem::path &root);
+    // `descend` false: only the root's own entries are listed (folders among them too), none below.
+    explicit TreeWalk(const std::filesystem::path &root, bool descend = true);
 
     // The next entries, all of one folder, looking at `most` names at most (at least 1), so that
     // each call ends soon. The piece may be empty: a folder without entries, one that cannot be
@@ -76,6 +78,7 @@ public:
 
 private:
     FolderQueue m_waiting;
+    bool m_descend = true;
     std::shared_ptr<ListedFolder> m_current; // the folder being listed
     NativeString m_path;                     // room to build paths in
 };

@@ -40,13 +40,12 @@ void AppendUtf8(std::string &out, char32_t cp) {
     }
 }
 
-std::size_t DecodeUtf8(std::string_view s, std::size_t at, char32_t &cp) {
+std::optional<DecodedChar> DecodeUtf8(std::string_view s, std::size_t at) {
     const auto b0 = static_cast<unsigned char>(s[at]);
     std::size_t length;
-    char32_t min;
+    char32_t cp, min;
     if (b0 < 0x80) {
-        cp = b0;
-        return 1;
+        return DecodedChar{b0, 1};
     } else if (b0 >= 0xC2 && b0 <= 0xDF) {
         length = 2, cp = b0 & 0x1F, min = 0x80;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
@@ -54,28 +53,27 @@ std::size_t DecodeUtf8(std::string_view s, std::size_t at, char32_t &cp) {
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         length = 4, cp = b0 & 0x07, min = 0x10000;
     } else {
-        return 0;
+        return std::nullopt;
     }
     if (s.size() - at < length)
-        return 0;
+        return std::nullopt;
     for (std::size_t i = 1; i < length; ++i) {
         const auto b = static_cast<unsigned char>(s[at + i]);
         if ((b & 0xC0) != 0x80)
-            return 0;
+            return std::nullopt;
         cp = (cp << 6) | (b & 0x3F);
     }
     if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return length;
+        return std::nullopt;
+    return DecodedChar{cp, length};
 }
 
 bool IsValidUtf8(std::string_view bytes) {
     for (std::size_t at = 0; at < bytes.size();) {
-        char32_t cp;
-        const std::size_t n = DecodeUtf8(bytes, at, cp);
-        if (n == 0)
+        const std::optional<DecodedChar> c = DecodeUtf8(bytes, at);
+        if (!c)
             return false;
-        at += n;
+        at += c->length;
     }
     return true;
 }
@@ -98,11 +96,11 @@ std::optional<std::string> Utf8ToWindows1252(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t at = 0; at < utf8.size();) {
-        char32_t cp;
-        const std::size_t n = DecodeUtf8(utf8, at, cp);
-        if (n == 0)
+        const std::optional<DecodedChar> c = DecodeUtf8(utf8, at);
+        if (!c)
             return std::nullopt;
-        at += n;
+        at += c->length;
+        const char32_t cp = c->code;
         if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
             out.push_back(static_cast<char>(cp));
             continue;

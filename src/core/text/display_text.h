@@ -15,8 +15,14 @@ namespace patchlens {
 // Appends the code point as UTF-8.
 void AppendUtf8(std::string &out, char32_t cp);
 
-// Decodes the UTF-8 sequence at `at` into `cp`; returns its length, or 0 when it is malformed.
-std::size_t DecodeUtf8(std::string_view s, std::size_t at, char32_t &cp);
+// One character of a UTF-8 text: its code point and the number of bytes it takes.
+struct DecodedChar {
+    char32_t code;
+    std::size_t length;
+};
+
+// The UTF-8 sequence at `at` (a position within `s`); nothing when it is malformed.
+std::optional<DecodedChar> DecodeUtf8(std::string_view s, std::size_t at);
 
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);

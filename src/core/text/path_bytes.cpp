@@ -32,9 +32,10 @@ std::wstring Utf8ToUtf16(std::string_view utf8) {
     std::wstring out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
-        char32_t c;
-        const std::size_t length = DecodeUtf8(utf8, i, c);
-        i += length > 0 ? length : 1; // a malformed byte, should one come, stays one character
+        // A malformed byte, should one come, stays one character.
+        const auto [c, length] =
+            DecodeUtf8(utf8, i).value_or(DecodedChar{static_cast<unsigned char>(utf8[i]), 1});
+        i += length;
         if (c < 0x10000) {
             out += static_cast<wchar_t>(c);
         } else {

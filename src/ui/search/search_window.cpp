@@ -217,16 +217,12 @@ void SearchWindow::PlaceBelowMainWindow() {
 }
 
 std::string SearchWindow::FolderBytes() const {
-    const QString text = m_folderField->text();
-    if (text == m_shownFolder)
-        return m_shownFolderBytes;
-    return PathBytes(PathFromQString(text));
+    return TypedPathBytes(m_folderField->text(), m_shownFolderBytes);
 }
 
 void SearchWindow::SetFolderField(const std::string &bytes) {
     m_shownFolderBytes = bytes;
-    m_shownFolder = ToQString(bytes);
-    m_folderField->setText(m_shownFolder);
+    m_folderField->setText(ToQString(bytes));
 }
 
 void SearchWindow::SetFolderAtStartUp(const std::string &bytes) {

@@ -88,8 +88,7 @@ private:
     QWidget *m_mainWindow;
     std::filesystem::path m_programFolder;
     std::string m_startupFolder; // the picker's starting folder, as read at start-up
-    QString m_shownFolder;       // the folder field's text as last set from bytes
-    std::string m_shownFolderBytes;
+    std::string m_shownFolderBytes; // the bytes the folder field was last set from
     SearchTarget m_target;
     bool m_placed = false;
     QPoint m_mainTopLeft; // the main window's outer top-left corner when this window was placed

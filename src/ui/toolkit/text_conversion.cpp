@@ -34,6 +34,10 @@ std::string TypedBytes(const QString &typed, std::string_view shown) {
     return typed == ToQString(shown) ? std::string(shown) : TypedBytes(typed);
 }
 
+std::string TypedPathBytes(const QString &typed, std::string_view shown) {
+    return typed == ToQString(shown) ? std::string(shown) : PathBytes(PathFromQString(typed));
+}
+
 QValidator *MakeWindows1252Validator(QObject *parent) {
     return new Windows1252Validator(parent);
 }

@@ -31,6 +31,9 @@ std::string TypedBytes(const QString &typed);
 // The same, but the bytes `shown` unchanged while the text is still what they show: a field set
 // from bytes read elsewhere keeps them, whatever the display rule made of them.
 std::string TypedBytes(const QString &typed, std::string_view shown);
+// A path typed in a field as PathBytes gives it (the system's encoding, not Windows-1252); the
+// bytes `shown` are kept unchanged the same way.
+std::string TypedPathBytes(const QString &typed, std::string_view shown);
 
 // A validator admitting only text that Windows-1252 can hold; it belongs to `parent`.
 QValidator *MakeWindows1252Validator(QObject *parent);

@@ -107,7 +107,7 @@ void ModulePanelViews::Show(const ModulePanels &panels) {
         list->clear();
         for (const std::string &line : panel.list.lines)
             list->addItem(ToQString(line));
-        list->setCurrentRow(panel.list.selected);
+        list->setCurrentRow(panel.list.selected ? static_cast<int>(*panel.list.selected) : -1);
         list->setEnabled(panel.list.enabled);
     }
 }

@@ -1,4 +1,4 @@
-#include "text_output.h"
+#include "text/text_output.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,9 +16,8 @@ std::string VisibleText(std::string_view bytes) {
     const std::string text = ToDisplayUtf8(bytes);
     std::string out;
     out.reserve(text.size());
-    char32_t code;
-    for (std::size_t i = 0, length; i < text.size(); i += length) {
-        length = DecodeUtf8(text, i, code); // well-formed: the display rule made it so
+    for (std::size_t i = 0; i < text.size();) {
+        const auto [code, length] = *DecodeUtf8(text, i); // well-formed: the display rule made it so
         const bool control = code < 0x20 || (code >= 0x7F && code <= 0x9F);
         const bool reorders = code == 0x061C || code == 0x200E || code == 0x200F ||
                               (code >= 0x2028 && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
@@ -30,6 +29,7 @@ std::string VisibleText(std::string_view bytes) {
         } else {
             out.append(text, i, length);
         }
+        i += length;
     }
     return out;
 }

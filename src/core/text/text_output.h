@@ -1,6 +1,6 @@
 #pragma once
-// The pieces every text the command line writes is made of: file bytes shown safely on a terminal,
-// their width there, and JSON values.
+// The pieces the texts written for people and programs are made of (the command line's dumps, the
+// collection's exports): file bytes shown safely on a terminal, their width there, and JSON values.
 
 #include <cstddef>
 #include <string>

@@ -1,0 +1,515 @@
+#include "collection/collection_scan.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <type_traits>
+#include <utility>
+
+#include "platform/platform_files.h"
+#include "search/tree_walk.h"
+#include "text/byte_text.h"
+#include "text/path_bytes.h"
+
+namespace patchlens {
+
+namespace {
+
+// ---- How the work is cut --------------------------------------------------------------------------
+
+constexpr std::size_t kPieceEntries = 512;  // the most entries of one piece of a folder's listing
+constexpr std::size_t kFilesAhead = 1024;   // the most files listed and not yet handed on
+constexpr std::size_t kBlock = 8;           // the files a reading thread takes at once
+constexpr std::size_t kProgressEvery = 256; // files handed on between two progress reports
+constexpr unsigned kMostThreads = 64;
+// Reads that wait for the disk leave the processors idle: each time kFilesJudged more files were
+// read, the threads double (up to kMostWaitingThreads) when the process read from the disk at least
+// once per file meanwhile (as the search does).
+constexpr std::size_t kFilesJudged = 32;
+constexpr unsigned kMostWaitingThreads = 16;
+
+bool StopRequested(const std::atomic<bool> *stop) {
+    return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
+// The patch list's rule on a name as the system stores it: it ends in ".rp350p" in any case.
+bool EndsInPatchExtension(platform::NativeName name) {
+    constexpr std::string_view kExtension = ".rp350p";
+    if (name.size() < kExtension.size())
+        return false;
+    const platform::NativeName tail = name.substr(name.size() - kExtension.size());
+    return std::equal(
+        tail.begin(), tail.end(), kExtension.begin(),
+        [](platform::NativeChar found, char wanted) { return AsciiLowerCase(found) == wanted; });
+}
+
+// A path's text relative to its scanned folder, as bytes with '/' between the names.
+std::string RelativeBytes(const NativeString &relative) {
+    if constexpr (std::is_same_v<platform::NativeChar, char>) {
+        return relative;
+    } else {
+        std::string bytes = PathBytes(std::filesystem::path(relative));
+        std::replace(bytes.begin(), bytes.end(), '\\', '/');
+        return bytes;
+    }
+}
+
+std::string FolderMessage(const std::filesystem::path &folder, std::string_view what) {
+    return PathBytes(folder) + ": " + std::string(what);
+}
+
+// Why a folder that could not be opened cannot be read, in the system's words.
+std::string UnreadableFolderMessage(const std::filesystem::path &folder) {
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    const std::string reason = ec ? ec.message() : std::string("it could not be opened");
+    return FolderMessage(folder, "the folder cannot be read: " + reason);
+}
+
+// Whether a named folder can be scanned: none when it can, else what is wrong.
+std::optional<std::string> NamedFolderTrouble(const std::filesystem::path &folder) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(folder, ec);
+    if (!std::filesystem::exists(status)) {
+        if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory)
+            return FolderMessage(folder, "the folder cannot be read: " + ec.message());
+        return FolderMessage(folder, "no such folder");
+    }
+    if (!std::filesystem::is_directory(status))
+        return FolderMessage(folder, "not a folder");
+    return std::nullopt;
+}
+
+// ---- The run ------------------------------------------------------------------------------------
+
+enum FileState : std::uint8_t { kPending, kPatch, kNoPatch, kAbandoned };
+
+// One file that may be a patch file: a name ending in ".rp350p" that the listing did not call a
+// folder or a special file.
+struct File {
+    std::uint32_t entry = 0;
+    // Set by the listing thread before the batch is shared, then once by the reading thread that
+    // claimed it (last, with release); read by the listing thread to hand the file on.
+    std::atomic<std::uint8_t> state{kPending};
+    std::optional<ScannedPatch> patch; // kPatch: what it holds; written by the reading thread
+};
+
+// A piece of one scanned folder's listing and its files, or a folder that could not be read.
+struct Batch {
+    ListedPiece listed;
+    std::size_t folder = 0;        // which scanned folder
+    std::size_t rootLength = 0;    // the characters of the scanned folder's prefix in paths below it
+    std::unique_ptr<File[]> files; // in listing order
+    std::size_t fileCount = 0;
+    std::size_t claimed = 0; // files taken by reading threads; under the run's lock
+    std::optional<FolderTrouble> trouble;
+};
+
+struct Claim {
+    Batch *batch = nullptr;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+// The calling thread (this thread) walks the folders, hands the files on in order and reads files
+// too when it has nothing else to do; the helpers only read. A batch leaves the list once every
+// file of it was handed on; no reading thread touches a file after storing its state.
+class ScanRun {
+public:
+    ScanRun(std::span<const std::filesystem::path> folders, const ScanOptions &options,
+            const ScanObserver *observer)
+        : m_folders(folders), m_options(options), m_observer(observer), m_threads(ThreadsFor(options)),
+          m_growing(options.threads == 0) {
+        m_outcome.collection = Collection(std::vector<std::filesystem::path>(folders.begin(), folders.end()));
+    }
+    ~ScanRun() { StopHelpers(); }
+    ScanRun(const ScanRun &) = delete;
+    ScanRun &operator=(const ScanRun &) = delete;
+
+    ScanOutcome Run();
+
+private:
+    static unsigned ThreadsFor(const ScanOptions &options);
+    // The listing.
+    void ListNext();
+    void AddTrouble(std::size_t folder, const std::filesystem::path &path, std::string message);
+    void Share(std::unique_ptr<Batch> batch);
+    void GrowWhenReadsWait();
+    void StartHelpersIfUseful();
+    // The reading.
+    std::optional<Claim> ClaimLocked();
+    void ReadClaim(const Claim &claim);
+    void HelperLoop();
+    void StopHelpers();
+    // The handing on.
+    void HandReady();
+    void Hand(File &file);
+    void WaitForNext();
+    void ReportProgress();
+
+    const std::span<const std::filesystem::path> m_folders;
+    const ScanOptions m_options;
+    const ScanObserver *m_observer;
+
+    std::atomic<std::size_t> m_filesRead{0}; // counted by every reading thread
+
+    // m_lock guards the fields from here to m_quit, and Batch::claimed. Only this thread changes
+    // m_batches and m_listingOver, so it reads them without the lock; the helpers take it.
+    std::mutex m_lock;
+    std::condition_variable m_workReady;          // a batch came, or the end
+    std::condition_variable m_fileDone;           // a reading thread stored the state of a file
+    std::deque<std::unique_ptr<Batch>> m_batches; // listed and not fully handed on, in order
+    std::size_t m_claimBatch = 0;                 // the first batch with files not yet claimed
+    bool m_listingOver = false;
+    bool m_quit = false;
+
+    // The rest is this thread's own.
+    std::vector<std::thread> m_helpers;
+    unsigned m_threads;
+    bool m_growing;
+    std::size_t m_filesJudged = 0;
+    std::uint64_t m_diskReads = 0;
+    std::size_t m_nextFolder = 0;   // the next scanned folder to walk
+    std::optional<TreeWalk> m_walk; // the walk of folder m_nextFolder - 1
+    std::size_t m_rootLength = 0;   // its prefix's length, once its first piece came
+    std::size_t m_ahead = 0;        // files listed and not yet handed on
+    std::size_t m_handAt = 0;       // the next file to hand on in the first batch
+    std::size_t m_sinceProgress = 0;
+    ScanOutcome m_outcome;
+};
+
+unsigned ScanRun::ThreadsFor(const ScanOptions &options) {
+    unsigned threads = options.threads;
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    return std::min(threads, kMostThreads);
+}
+
+ScanOutcome ScanRun::Run() {
+    if (m_growing)
+        m_diskReads = platform::DiskReadsSoFar().value_or(0);
+    for (;;) {
+        if (StopRequested(m_options.stop)) {
+            m_outcome.stopped = true;
+            break;
+        }
+        if (!m_listingOver && m_ahead < kFilesAhead) {
+            ListNext();
+            continue;
+        }
+        const std::size_t handedBefore = m_outcome.progress.handed;
+        const std::size_t batchesBefore = m_batches.size();
+        HandReady();
+        if (m_listingOver && m_batches.empty())
+            break;
+        if (m_outcome.progress.handed != handedBefore || m_batches.size() != batchesBefore)
+            continue;
+        std::optional<Claim> claim;
+        {
+            const std::lock_guard lock(m_lock);
+            claim = ClaimLocked();
+        }
+        if (claim) {
+            ReadClaim(*claim);
+            StartHelpersIfUseful();
+            continue;
+        }
+        WaitForNext();
+    }
+    StopHelpers();
+    if (m_outcome.stopped)
+        HandReady(); // what was read before the stop, as far as it goes in order
+    ReportProgress();
+    return std::move(m_outcome);
+}
+
+// ---- The listing --------------------------------------------------------------------------------
+
+void ScanRun::ListNext() {
+    if (!m_walk) {
+        if (m_nextFolder == m_folders.size()) {
+            const std::lock_guard lock(m_lock);
+            m_listingOver = true;
+            m_workReady.notify_all();
+            return;
+        }
+        const std::size_t folder = m_nextFolder++;
+        if (std::optional<std::string> trouble = NamedFolderTrouble(m_folders[folder])) {
+            AddTrouble(folder, m_folders[folder], std::move(*trouble));
+            return;
+        }
+        m_walk.emplace(m_folders[folder], m_options.recursive);
+        m_rootLength = 0;
+        return;
+    }
+    const std::size_t folder = m_nextFolder - 1;
+    std::optional<ListedPiece> listed = m_walk->Next(kPieceEntries);
+    if (!listed) {
+        m_walk.reset();
+        return;
+    }
+    const bool root = m_rootLength == 0;
+    if (root)
+        m_rootLength = listed->folder->prefix.size(); // the walk's first piece is the folder's own
+    if (listed->unreadable) {
+        const std::filesystem::path path =
+            root ? m_folders[folder]
+                 : std::filesystem::path(listed->folder->prefix.substr(0, listed->folder->prefix.size() - 1));
+        AddTrouble(folder, path, UnreadableFolderMessage(path));
+        return;
+    }
+    std::size_t count = 0;
+    for (const ListedEntry &entry : listed->entries)
+        count += entry.kind != platform::EntryKind::Folder && entry.kind != platform::EntryKind::Special &&
+                 EndsInPatchExtension(platform::NativeName(listed->Name(entry), entry.length));
+    if (count == 0)
+        return;
+    auto batch = std::make_unique<Batch>();
+    batch->folder = folder;
+    batch->rootLength = m_rootLength;
+    batch->files = std::make_unique<File[]>(count);
+    batch->fileCount = count;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < listed->entries.size(); ++i) {
+        const ListedEntry &entry = listed->entries[i];
+        if (entry.kind != platform::EntryKind::Folder && entry.kind != platform::EntryKind::Special &&
+            EndsInPatchExtension(platform::NativeName(listed->Name(entry), entry.length)))
+            batch->files[at++].entry = static_cast<std::uint32_t>(i);
+    }
+    batch->listed = std::move(*listed);
+    m_outcome.progress.listed += count;
+    m_ahead += count;
+    Share(std::move(batch));
+    StartHelpersIfUseful();
+}
+
+void ScanRun::AddTrouble(std::size_t folder, const std::filesystem::path &path, std::string message) {
+    auto batch = std::make_unique<Batch>();
+    batch->folder = folder;
+    batch->trouble = FolderTrouble{folder, path, std::move(message)};
+    Share(std::move(batch));
+}
+
+void ScanRun::Share(std::unique_ptr<Batch> batch) {
+    const std::lock_guard lock(m_lock);
+    m_batches.push_back(std::move(batch));
+    m_workReady.notify_all();
+}
+
+void ScanRun::GrowWhenReadsWait() {
+    const std::size_t files = m_filesRead.load(std::memory_order_relaxed);
+    if (!m_growing || m_threads >= kMostWaitingThreads || files < m_filesJudged + kFilesJudged)
+        return;
+    const std::optional<std::uint64_t> diskReads = platform::DiskReadsSoFar();
+    if (!diskReads) { // the system does not tell
+        m_growing = false;
+        return;
+    }
+    if (*diskReads - m_diskReads >= files - m_filesJudged)
+        m_threads = std::min(2 * m_threads, kMostWaitingThreads);
+    m_filesJudged = files;
+    m_diskReads = *diskReads;
+}
+
+// Helpers start once there are files enough to keep them busy a while: a few files are read by
+// this thread alone.
+void ScanRun::StartHelpersIfUseful() {
+    GrowWhenReadsWait();
+    while (m_helpers.size() + 1 < m_threads && m_ahead >= 2 * kBlock * (m_helpers.size() + 1)) {
+        try {
+            m_helpers.emplace_back([this] { HelperLoop(); });
+        } catch (const std::exception &) {
+            m_threads = static_cast<unsigned>(m_helpers.size() + 1); // the same entries, later
+        }
+    }
+}
+
+// ---- The reading --------------------------------------------------------------------------------
+
+std::optional<Claim> ScanRun::ClaimLocked() {
+    while (m_claimBatch < m_batches.size()) {
+        Batch &batch = *m_batches[m_claimBatch];
+        if (batch.claimed < batch.fileCount) {
+            const std::size_t begin = batch.claimed;
+            batch.claimed = std::min(batch.fileCount, begin + kBlock);
+            return Claim{&batch, begin, batch.claimed};
+        }
+        ++m_claimBatch;
+    }
+    return std::nullopt;
+}
+
+// Reads the file whole through its folder, as ReadPatchFile would read it by its path; where that
+// gives an error, it is ReadPatchFile's own (read again by the path, for its words). None when the
+// file is no regular file after all (a link to a folder, say): the patch list does not show it.
+std::optional<Result<PatchText>> ReadListed(const ListedPiece &listed, const ListedEntry &entry) {
+    const platform::InputFile file = listed.folder->reader.OpenFile(listed.Name(entry));
+    if (file.IsOpen()) {
+        const platform::FileFacts facts = platform::FactsOf(file);
+        if (!facts.regular)
+            return std::nullopt;
+        if (facts.size <= kMaxPatchFileBytes) {
+            const auto size = static_cast<std::size_t>(facts.size);
+            std::string bytes(size + 1, '\0');
+            std::size_t got = 0;
+            for (;;) {
+                const Result<std::size_t> read = platform::ReadAt(file, bytes.data() + got, bytes.size() - got, got);
+                if (!read.ok() || read.value() == 0)
+                    break;
+                got += read.value();
+                if (got >= size)
+                    break;
+            }
+            if (got == size) {
+                bytes.resize(size);
+                return MakePatchText(std::move(bytes));
+            }
+        }
+    }
+    const std::filesystem::path path = listed.Path(entry);
+    std::error_code ec;
+    if (!file.IsOpen() && !std::filesystem::is_regular_file(path, ec) &&
+        (!ec || ec == std::errc::no_such_file_or_directory))
+        return std::nullopt; // a link that leads nowhere, or a file gone since it was listed
+    return ReadPatchFile(path);
+}
+
+void ScanRun::ReadClaim(const Claim &claim) {
+    Batch &batch = *claim.batch;
+    for (std::size_t i = claim.begin; i < claim.end; ++i) {
+        File &file = batch.files[i];
+        std::uint8_t state = kAbandoned;
+        if (!StopRequested(m_options.stop)) {
+            const ListedEntry &entry = batch.listed.entries[file.entry];
+            std::optional<Result<PatchText>> read = ReadListed(batch.listed, entry);
+            if (read) {
+                const NativeString &prefix = batch.listed.folder->prefix;
+                NativeString relative = prefix.substr(std::min(batch.rootLength, prefix.size()));
+                relative.append(batch.listed.Name(entry), entry.length);
+                file.patch = ScanPatch(batch.folder, RelativeBytes(relative), std::move(*read));
+                state = kPatch;
+            } else {
+                state = kNoPatch;
+            }
+            m_filesRead.fetch_add(1, std::memory_order_relaxed);
+        }
+        file.state.store(state, std::memory_order_release);
+        const std::lock_guard lock(m_lock);
+        m_fileDone.notify_one();
+    }
+}
+
+void ScanRun::HelperLoop() {
+    for (;;) {
+        std::optional<Claim> claim;
+        {
+            std::unique_lock lock(m_lock);
+            for (;;) {
+                if (m_quit)
+                    return;
+                if ((claim = ClaimLocked()))
+                    break;
+                if (m_listingOver)
+                    return;
+                m_workReady.wait(lock);
+            }
+        }
+        ReadClaim(*claim);
+    }
+}
+
+void ScanRun::StopHelpers() {
+    {
+        const std::lock_guard lock(m_lock);
+        m_quit = true;
+        m_workReady.notify_all();
+    }
+    for (std::thread &helper : m_helpers)
+        helper.join();
+    m_helpers.clear();
+}
+
+// ---- The handing on -----------------------------------------------------------------------------
+
+// Hands on, in order, every file and trouble whose turn has come and whose fate is known.
+void ScanRun::HandReady() {
+    while (!m_batches.empty()) {
+        Batch &batch = *m_batches.front();
+        if (batch.trouble) {
+            ++m_outcome.progress.troubles;
+            if (m_observer != nullptr && m_observer->onTrouble)
+                m_observer->onTrouble(*batch.trouble);
+            m_outcome.troubles.push_back(std::move(*batch.trouble));
+            batch.trouble.reset();
+        }
+        while (m_handAt < batch.fileCount) {
+            File &file = batch.files[m_handAt];
+            const std::uint8_t state = file.state.load(std::memory_order_acquire);
+            if (state == kPending || state == kAbandoned)
+                return;
+            Hand(file);
+            ++m_handAt;
+        }
+        std::unique_ptr<Batch> done;
+        {
+            const std::lock_guard lock(m_lock);
+            done = std::move(m_batches.front());
+            m_batches.pop_front();
+            if (m_claimBatch > 0)
+                --m_claimBatch;
+        }
+        m_handAt = 0;
+    }
+}
+
+void ScanRun::Hand(File &file) {
+    ScanProgress &progress = m_outcome.progress;
+    ++progress.handed;
+    --m_ahead;
+    if (file.patch) {
+        ++progress.patches;
+        progress.accepted += file.patch->accepted() ? 1 : 0;
+        if (m_options.keepEntries)
+            m_outcome.collection.Add(*file.patch);
+        if (m_observer != nullptr && m_observer->onPatch)
+            m_observer->onPatch(*file.patch, progress);
+        file.patch.reset();
+    }
+    if (++m_sinceProgress >= kProgressEvery)
+        ReportProgress();
+}
+
+void ScanRun::ReportProgress() {
+    m_sinceProgress = 0;
+    if (m_observer != nullptr && m_observer->onProgress)
+        m_observer->onProgress(m_outcome.progress);
+}
+
+// Waits until the next file to hand on is done; another thread took it.
+void ScanRun::WaitForNext() {
+    std::unique_lock lock(m_lock);
+    if (m_batches.empty())
+        return;
+    const Batch &batch = *m_batches.front();
+    if (m_handAt >= batch.fileCount)
+        return;
+    const std::atomic<std::uint8_t> &state = batch.files[m_handAt].state;
+    m_fileDone.wait(lock, [&] { return state.load(std::memory_order_acquire) != kPending; });
+}
+
+} // namespace
+
+ScanOutcome ScanCollection(std::span<const std::filesystem::path> folders, const ScanOptions &options,
+                           const ScanObserver *observer) {
+    ScanRun run(folders, options, observer);
+    return run.Run();
+}
+
+} // namespace patchlens
