@@ -36,6 +36,15 @@ TEST(ByteText, CrLfListItemsAndFields) {
     EXPECT_EQ(FieldAt("no delimiter", ',', 0), "no delimiter");
 }
 
+// A CR LF found from every position, past lone CRs and LFs, and not across the end: the text's
+// last CR is followed by an LF that is not part of it.
+TEST(ByteText, FindCrLfFindsWhatASearchForTheTwoBytesFinds) {
+    const std::string_view text("\r\rx\n\r\n\n\r\r\n\0\r\n", 12);
+    for (std::size_t from = 0; from <= text.size() + 1; ++from)
+        EXPECT_EQ(FindCrLf(text, from), text.find("\r\n", from)) << from;
+    EXPECT_EQ(FindCrLf("", 0), std::string_view::npos);
+}
+
 TEST(DisplayText, ValidUtf8IsShownAsItIs) {
     EXPECT_EQ(ToDisplayUtf8("Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB8"),
               "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB8");

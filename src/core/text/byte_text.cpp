@@ -1,5 +1,7 @@
 #include "text/byte_text.h"
 
+#include <cstring>
+
 namespace patchlens {
 
 namespace {
@@ -33,9 +35,22 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
     return out;
 }
 
+std::size_t FindCrLf(std::string_view text, std::size_t from) {
+    if (from >= text.size())
+        return std::string_view::npos;
+    const char *const begin = text.data();
+    const char *const end = begin + text.size();
+    for (const char *p = begin + from;
+         (p = static_cast<const char *>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)))) != nullptr;
+         ++p)
+        if (end - p > 1 && p[1] == '\n')
+            return static_cast<std::size_t>(p - begin);
+    return std::string_view::npos;
+}
+
 std::size_t CountCrLf(std::string_view text) {
     std::size_t count = 0;
-    for (std::size_t at = text.find(kCrLf); at != std::string_view::npos; at = text.find(kCrLf, at + 2))
+    for (std::size_t at = FindCrLf(text, 0); at != std::string_view::npos; at = FindCrLf(text, at + 2))
         ++count;
     return count;
 }
@@ -43,12 +58,12 @@ std::size_t CountCrLf(std::string_view text) {
 std::string_view ItemOf(std::string_view list, std::size_t index) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < index; ++i) {
-        const std::size_t end = list.find(kCrLf, start);
+        const std::size_t end = FindCrLf(list, start);
         if (end == std::string_view::npos)
             return {};
         start = end + 2;
     }
-    const std::size_t end = list.find(kCrLf, start);
+    const std::size_t end = FindCrLf(list, start);
     return list.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 

@@ -23,6 +23,10 @@ std::string_view TrimBlanks(std::string_view text);
 // An empty `what` leaves the text unchanged.
 std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with);
 
+// Where the first CR LF at or after `from` begins, or npos: the position text.find(kCrLf, from)
+// gives, found without comparing at every CR.
+std::size_t FindCrLf(std::string_view text, std::size_t from);
+
 // The number of CR LF pairs in the text, that is the number of items of a CR LF text list.
 std::size_t CountCrLf(std::string_view text);
 
