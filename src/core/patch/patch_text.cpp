@@ -1,6 +1,7 @@
 #include "patch/patch_text.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <initializer_list>
@@ -63,9 +64,32 @@ const NameRule *RuleFor(std::string_view context, std::string_view id) {
     return nullptr;
 }
 
+// Whether the line contains any of the names. The names of a rule mostly share their first two
+// bytes ("Amp A Enable", "Amp A Type", ...): each two bytes are looked for once, and every name
+// that begins with them is compared wherever they occur.
 bool NameLinePasses(std::string_view nameLine, std::initializer_list<std::string_view> names) {
-    return std::any_of(names.begin(), names.end(),
-                       [&](std::string_view name) { return nameLine.find(name) != std::string_view::npos; });
+    const auto sameStart = [](std::string_view a, std::string_view b) {
+        return a[0] == b[0] && a[1] == b[1];
+    };
+    for (auto name = names.begin(); name != names.end(); ++name) {
+        if (name->size() < 2) {
+            if (nameLine.find(*name) != std::string_view::npos)
+                return true;
+            continue;
+        }
+        if (std::any_of(names.begin(), name, [&](std::string_view earlier) {
+                return earlier.size() >= 2 && sameStart(earlier, *name);
+            }))
+            continue; // looked for with the earlier name
+        for (std::size_t at = FindPair(nameLine, 0, (*name)[0], (*name)[1]); at != std::string_view::npos;
+             at = FindPair(nameLine, at + 1, (*name)[0], (*name)[1]))
+            if (std::any_of(name, names.end(), [&](std::string_view later) {
+                    return later.size() >= 2 && sameStart(later, *name) &&
+                           nameLine.substr(at, later.size()) == later;
+                }))
+                return true;
+    }
+    return false;
 }
 
 // A patch file spends about 160 bytes on each parameter record; the index reserves room for one
@@ -107,28 +131,31 @@ std::string MakeKey(std::string_view id) {
     return key;
 }
 
-// Where "<ID>" next occurs at or after `from`. Patch text is dense with '<', so this looks for
-// the rarer 'I' first and checks the bytes around it.
+// Where "<ID>" next occurs at or after `from`: at a "<I" followed by "D>".
 std::size_t FindIdOpen(std::string_view bytes, std::size_t from) {
-    if (bytes.size() < 4 || from > bytes.size() - 4)
-        return std::string_view::npos;
-    const char *const begin = bytes.data();
-    const char *const end = begin + bytes.size();
-    const char *p = begin + from + 1;
-    while (p + 2 < end) {
-        p = static_cast<const char *>(std::memchr(p, 'I', static_cast<std::size_t>(end - p - 2)));
-        if (p == nullptr)
-            return std::string_view::npos;
-        if (p[-1] == '<' && p[1] == 'D' && p[2] == '>')
-            return static_cast<std::size_t>(p - 1 - begin);
-        ++p;
-    }
+    for (std::size_t at = FindPair(bytes, from, '<', 'I'); at != std::string_view::npos;
+         at = FindPair(bytes, at + 1, '<', 'I'))
+        if (bytes.size() - at >= kIdOpen.size() && bytes[at + 2] == 'D' && bytes[at + 3] == '>')
+            return at;
     return std::string_view::npos;
 }
 
-void SkipLines(LineReader &lines, int count) {
-    for (int i = 0; i < count; ++i)
-        lines.Next();
+// The name and value lines of the record whose key begins at `key` (its fourth and fifth lines, as
+// a LineReader from the key reads them) and where the line behind them begins.
+struct RecordLines {
+    std::string_view name, value;
+    std::size_t behind;
+};
+RecordLines ReadRecordLines(std::string_view bytes, std::size_t key) {
+    std::array<std::size_t, 5> ends{};
+    const std::size_t found = FindCrLfs(bytes, key, ends);
+    const auto begin = [&](std::size_t line) {
+        return line == 0 ? key : line - 1 < found ? ends[line - 1] + kCrLf.size() : bytes.size();
+    };
+    const auto lineAt = [&](std::size_t line) {
+        return bytes.substr(begin(line), (line < found ? ends[line] : bytes.size()) - begin(line));
+    };
+    return {lineAt(3), lineAt(4), begin(5)};
 }
 
 // The line with every `open` ("<" tag ">") removed, then every `close` ("</" tag ">") removed from
@@ -155,21 +182,17 @@ std::optional<std::string> Lookup(const PatchText &text, std::string_view contex
     if (first == std::string_view::npos)
         return {};
 
-    LineReader lines(text.bytes(), first);
-    SkipLines(lines, 3);
-    const std::string_view nameLine = lines.Next();
+    RecordLines record = ReadRecordLines(text.bytes(), first);
     if (const NameRule *rule = RuleFor(context, id);
-        rule != nullptr && !NameLinePasses(nameLine, rule->first)) {
-        lines.Next(); // the rejected record's value line
-        const std::size_t second = nextKey(lines.Position());
+        rule != nullptr && !NameLinePasses(record.name, rule->first)) {
+        const std::size_t second = nextKey(record.behind); // behind the rejected record's value line
         if (second == std::string_view::npos)
             return {};
-        lines = LineReader(text.bytes(), second);
-        SkipLines(lines, 3);
-        if (!NameLinePasses(lines.Next(), rule->second))
+        record = ReadRecordLines(text.bytes(), second);
+        if (!NameLinePasses(record.name, rule->second))
             return {};
     }
-    return StripTags(TrimBlanks(lines.Next()), "<Text>", "</Text>");
+    return StripTags(TrimBlanks(record.value), "<Text>", "</Text>");
 }
 
 } // namespace
@@ -190,10 +213,12 @@ PatchText MakePatchText(std::string bytes) {
     found.reserve(all.size() / kBytesPerRecord + 1);
     for (std::size_t at = FindIdOpen(all, 0); at != std::string_view::npos;) {
         const std::size_t idStart = at + kIdOpen.size();
-        const std::size_t close = all.find('<', idStart);
-        if (close == std::string_view::npos)
+        std::size_t close = idStart; // ids are short: a loop, not a library search
+        while (close < all.size() && all[close] != '<')
+            ++close;
+        if (close == all.size())
             break;
-        const bool isKey = all.compare(close, kIdClose.size(), kIdClose) == 0;
+        const bool isKey = all.substr(close, kIdClose.size()) == kIdClose;
         if (isKey)
             found.push_back({IdCode(all.substr(idStart, close - idStart)), {at, close - idStart}, 0});
         at = FindIdOpen(all, isKey ? close + kIdClose.size() : close);

@@ -1,6 +1,13 @@
 #include "text/byte_text.h"
 
-#include <cstring>
+#include <bit>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define PATCHLENS_SSE2 1
+#else
+#define PATCHLENS_SSE2 0
+#endif
 
 namespace patchlens {
 
@@ -35,17 +42,62 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
     return out;
 }
 
-std::size_t FindCrLf(std::string_view text, std::size_t from) {
-    if (from >= text.size())
+std::size_t FindPair(std::string_view text, std::size_t from, char first, char second) {
+    if (text.size() < 2 || from > text.size() - 2)
         return std::string_view::npos;
-    const char *const begin = text.data();
-    const char *const end = begin + text.size();
-    for (const char *p = begin + from;
-         (p = static_cast<const char *>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)))) != nullptr;
-         ++p)
-        if (end - p > 1 && p[1] == '\n')
-            return static_cast<std::size_t>(p - begin);
+    const char *const bytes = text.data();
+    const std::size_t lastStart = text.size() - 2;
+    std::size_t at = from;
+#if PATCHLENS_SSE2
+    // The sixteen positions from `at` whose byte is `first` and whose next byte is `second`.
+    const __m128i firsts = _mm_set1_epi8(first), seconds = _mm_set1_epi8(second);
+    for (; at + 17 <= text.size(); at += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at + 1));
+        const int hits =
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, firsts), _mm_cmpeq_epi8(next, seconds)));
+        if (hits != 0)
+            return at + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(hits)));
+    }
+#endif
+    for (; at <= lastStart; ++at)
+        if (bytes[at] == first && bytes[at + 1] == second)
+            return at;
     return std::string_view::npos;
+}
+
+std::size_t FindCrLf(std::string_view text, std::size_t from) {
+    return FindPair(text, from, '\r', '\n');
+}
+
+std::size_t FindCrLfs(std::string_view text, std::size_t from, std::span<std::size_t> ends) {
+    std::size_t count = 0;
+    if (ends.empty() || text.size() < 2 || from > text.size() - 2)
+        return count;
+    const char *const bytes = text.data();
+    std::size_t at = from;
+#if PATCHLENS_SSE2
+    // Two CR LFs never overlap, so every hit of a block is the next line end.
+    const __m128i crs = _mm_set1_epi8('\r'), lfs = _mm_set1_epi8('\n');
+    for (; at + 17 <= text.size(); at += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at + 1));
+        auto hits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, crs), _mm_cmpeq_epi8(next, lfs))));
+        for (; hits != 0; hits &= hits - 1) {
+            ends[count++] = at + static_cast<std::size_t>(std::countr_zero(hits));
+            if (count == ends.size())
+                return count;
+        }
+    }
+#endif
+    for (; at + 2 <= text.size(); ++at)
+        if (bytes[at] == '\r' && bytes[at + 1] == '\n') {
+            ends[count++] = at;
+            if (count == ends.size())
+                return count;
+        }
+    return count;
 }
 
 std::size_t CountCrLf(std::string_view text) {
