@@ -135,11 +135,13 @@ TEST(FindParameter, KeysValuesAndTheNameLineRules) {
 // The index must give exactly what scanning gives, for any text and any id.
 TEST(FindParameter, IndexedLookupEqualsScanningOnRandomPatches) {
     std::mt19937 random(20261206);
-    const std::vector<std::string> ids = {"2497", "2560", "8196", "8258", "3203",
-                                          "64",   "65",   "2433", "0",    "12345"};
-    const std::vector<std::string> names = {"Amp A Gain", "Amp B Gain",  "Cab A Type", "Cab B Type",
-                                            "Wah Min",    "LFO1 Speed",  "LFO2 Assign", "EQ B Bass",
-                                            "Dist Drive", ""};
+    // Short ids and ids too long to be held whole in the index, some sharing their first bytes.
+    const std::vector<std::string> ids = {"2497",    "2560",      "8196", "8258",     "3203",     "64",
+                                          "65",      "2433",      "0",    "12345",    "1234567",  "12345678",
+                                          "1234568", "123456789", "",     "24972497", "249724970"};
+    const std::vector<std::string> names = {
+        "Amp A Gain", "Amp B Gain",  "Cab A Type", "Cab B Type", "Wah Min",
+        "LFO1 Speed", "LFO2 Assign", "EQ B Bass",  "Dist Drive", ""};
     const std::vector<std::string> contexts = {"",     "Wah",  "Amp A", "Amp B", "EQ A",
                                                "EQ B", "LFO1", "LFO2",  "Delay"};
     auto pick = [&](const std::vector<std::string> &from) { return from[random() % from.size()]; };

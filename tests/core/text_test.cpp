@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
+#include <string>
+
 #include "text/byte_text.h"
 #include "text/display_text.h"
 
@@ -34,6 +38,39 @@ TEST(ByteText, CrLfListItemsAndFields) {
     EXPECT_EQ(FieldAt("Wah,Funky,r0,", ',', 3), "");
     EXPECT_EQ(FieldAt("Wah,Funky,r0,", ',', 9), "");
     EXPECT_EQ(FieldAt("no delimiter", ',', 0), "no delimiter");
+}
+
+// A CR LF found from every position, past lone CRs and LFs, and not across the end: the text's
+// last CR is followed by an LF that is not part of it.
+TEST(ByteText, FindCrLfFindsWhatASearchForTheTwoBytesFinds) {
+    const std::string_view text("\r\rx\n\r\n\n\r\r\n\0\r\n", 12);
+    for (std::size_t from = 0; from <= text.size() + 1; ++from)
+        EXPECT_EQ(FindCrLf(text, from), text.find("\r\n", from)) << from;
+    EXPECT_EQ(FindCrLf("", 0), std::string_view::npos);
+}
+
+// Pairs and line ends are found sixteen bytes at a time: texts of up to seventy bytes of CR, LF,
+// '<' and 'I', cut from a longer text (a pair may go on past the end), searched from every position.
+TEST(ByteText, PairsAndLineEndsAreFoundAsASearchFindsThem) {
+    std::mt19937 random(7);
+    const std::string_view alphabet = "\r\n<Ix";
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes(random() % 71 + 1, ' ');
+        for (char &c : bytes)
+            c = alphabet[random() % alphabet.size()];
+        const std::string_view text = std::string_view(bytes).substr(0, bytes.size() - 1);
+        for (std::size_t from = 0; from <= text.size() + 1; ++from) {
+            ASSERT_EQ(FindPair(text, from, '<', 'I'), text.find("<I", from)) << bytes << " " << from;
+            ASSERT_EQ(FindCrLf(text, from), text.find("\r\n", from)) << bytes << " " << from;
+            std::array<std::size_t, 3> ends{};
+            const std::size_t count = FindCrLfs(text, from, ends);
+            std::size_t expected = 0;
+            for (std::size_t at = text.find("\r\n", from);
+                 at != std::string_view::npos && expected < ends.size(); at = text.find("\r\n", at + 2))
+                ASSERT_EQ(ends[expected++], at) << bytes << " " << from;
+            ASSERT_EQ(count, expected) << bytes << " " << from;
+        }
+    }
 }
 
 TEST(DisplayText, ValidUtf8IsShownAsItIs) {

@@ -1,6 +1,8 @@
 #include "patch/patch_text.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <initializer_list>
 
@@ -62,9 +64,64 @@ const NameRule *RuleFor(std::string_view context, std::string_view id) {
     return nullptr;
 }
 
+// Whether the line contains any of the names. The names of a rule mostly share their first two
+// bytes ("Amp A Enable", "Amp A Type", ...): each two bytes are looked for once, and every name
+// that begins with them is compared wherever they occur.
 bool NameLinePasses(std::string_view nameLine, std::initializer_list<std::string_view> names) {
-    return std::any_of(names.begin(), names.end(),
-                       [&](std::string_view name) { return nameLine.find(name) != std::string_view::npos; });
+    const auto sameStart = [](std::string_view a, std::string_view b) {
+        return a[0] == b[0] && a[1] == b[1];
+    };
+    for (auto name = names.begin(); name != names.end(); ++name) {
+        if (name->size() < 2) {
+            if (nameLine.find(*name) != std::string_view::npos)
+                return true;
+            continue;
+        }
+        if (std::any_of(names.begin(), name, [&](std::string_view earlier) {
+                return earlier.size() >= 2 && sameStart(earlier, *name);
+            }))
+            continue; // looked for with the earlier name
+        for (std::size_t at = FindPair(nameLine, 0, (*name)[0], (*name)[1]); at != std::string_view::npos;
+             at = FindPair(nameLine, at + 1, (*name)[0], (*name)[1]))
+            if (std::any_of(name, names.end(), [&](std::string_view later) {
+                    return later.size() >= 2 && sameStart(later, *name) &&
+                           nameLine.substr(at, later.size()) == later;
+                }))
+                return true;
+    }
+    return false;
+}
+
+// A patch file spends about 160 bytes on each parameter record; the index reserves room for one
+// key in this many bytes, so that a patch's keys fit at once.
+constexpr std::size_t kBytesPerRecord = 128;
+
+// An id of up to this many bytes is held in its code whole.
+constexpr std::size_t kShortIdBytes = 7;
+
+// The id as one number, compared at once: a short id's bytes and its length (so that different
+// short ids never share a code), a longer id's hash with the top byte all ones (no short id's).
+std::uint64_t IdCode(std::string_view id) {
+    std::uint64_t code = 0;
+    if (id.size() <= kShortIdBytes) {
+        for (const char c : id)
+            code = code << 8 | static_cast<unsigned char>(c);
+        return code | std::uint64_t{id.size()} << 56;
+    }
+    code = 14695981039346656037u; // FNV-1a
+    for (const char c : id)
+        code = (code ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    return code | std::uint64_t{0xFF} << 56;
+}
+
+// The index's table has at least two slots for each key, so that a search soon meets a free one.
+int TableBits(std::size_t keys) {
+    return std::bit_width(2 * keys - 1);
+}
+
+// Where a code's search in a table of 2^bits slots begins: the top bits of its Fibonacci hash.
+std::size_t SlotOf(std::uint64_t code, int bits) {
+    return static_cast<std::size_t>((code * 0x9E3779B97F4A7C15u) >> (64 - bits));
 }
 
 std::string MakeKey(std::string_view id) {
@@ -74,31 +131,44 @@ std::string MakeKey(std::string_view id) {
     return key;
 }
 
-// Where "<ID>" next occurs at or after `from`. Patch text is dense with '<', so this looks for
-// the rarer 'I' first and checks the bytes around it.
+// Where "<ID>" next occurs at or after `from`: at a "<I" followed by "D>".
 std::size_t FindIdOpen(std::string_view bytes, std::size_t from) {
-    if (bytes.size() < 4 || from > bytes.size() - 4)
-        return std::string_view::npos;
-    const char *const begin = bytes.data();
-    const char *const end = begin + bytes.size();
-    const char *p = begin + from + 1;
-    while (p + 2 < end) {
-        p = static_cast<const char *>(std::memchr(p, 'I', static_cast<std::size_t>(end - p - 2)));
-        if (p == nullptr)
-            return std::string_view::npos;
-        if (p[-1] == '<' && p[1] == 'D' && p[2] == '>')
-            return static_cast<std::size_t>(p - 1 - begin);
-        ++p;
-    }
+    for (std::size_t at = FindPair(bytes, from, '<', 'I'); at != std::string_view::npos;
+         at = FindPair(bytes, at + 1, '<', 'I'))
+        if (bytes.size() - at >= kIdOpen.size() && bytes[at + 2] == 'D' && bytes[at + 3] == '>')
+            return at;
     return std::string_view::npos;
 }
 
-void SkipLines(LineReader &lines, int count) {
-    for (int i = 0; i < count; ++i)
-        lines.Next();
+// The name and value lines of the record whose key begins at `key` (its fourth and fifth lines, as
+// a LineReader from the key reads them) and where the line behind them begins.
+struct RecordLines {
+    std::string_view name, value;
+    std::size_t behind;
+};
+RecordLines ReadRecordLines(std::string_view bytes, std::size_t key) {
+    std::array<std::size_t, 5> ends{};
+    const std::size_t found = FindCrLfs(bytes, key, ends);
+    const auto begin = [&](std::size_t line) {
+        return line == 0 ? key : line - 1 < found ? ends[line - 1] + kCrLf.size() : bytes.size();
+    };
+    const auto lineAt = [&](std::size_t line) {
+        return bytes.substr(begin(line), (line < found ? ends[line] : bytes.size()) - begin(line));
+    };
+    return {lineAt(3), lineAt(4), begin(5)};
 }
 
+// The line with every `open` ("<" tag ">") removed, then every `close` ("</" tag ">") removed from
+// what is left. A line with no '<' has neither; a line that is `open`, bytes without '<', `close`
+// holds each once (either needs a '<' to begin at), so the bytes between are what is left.
 std::string StripTags(std::string_view line, std::string_view open, std::string_view close) {
+    if (line.find('<') == std::string_view::npos)
+        return std::string(line);
+    if (line.size() >= open.size() + close.size() && line.starts_with(open) && line.ends_with(close)) {
+        const std::string_view between = line.substr(open.size(), line.size() - open.size() - close.size());
+        if (between.find('<') == std::string_view::npos)
+            return std::string(between);
+    }
     return ReplaceAll(ReplaceAll(line, open, ""), close, "");
 }
 
@@ -112,21 +182,17 @@ std::optional<std::string> Lookup(const PatchText &text, std::string_view contex
     if (first == std::string_view::npos)
         return {};
 
-    LineReader lines(text.bytes(), first);
-    SkipLines(lines, 3);
-    const std::string_view nameLine = lines.Next();
+    RecordLines record = ReadRecordLines(text.bytes(), first);
     if (const NameRule *rule = RuleFor(context, id);
-        rule != nullptr && !NameLinePasses(nameLine, rule->first)) {
-        lines.Next(); // the rejected record's value line
-        const std::size_t second = nextKey(lines.Position());
+        rule != nullptr && !NameLinePasses(record.name, rule->first)) {
+        const std::size_t second = nextKey(record.behind); // behind the rejected record's value line
         if (second == std::string_view::npos)
             return {};
-        lines = LineReader(text.bytes(), second);
-        SkipLines(lines, 3);
-        if (!NameLinePasses(lines.Next(), rule->second))
+        record = ReadRecordLines(text.bytes(), second);
+        if (!NameLinePasses(record.name, rule->second))
             return {};
     }
-    return StripTags(TrimBlanks(lines.Next()), "<Text>", "</Text>");
+    return StripTags(TrimBlanks(record.value), "<Text>", "</Text>");
 }
 
 } // namespace
@@ -135,38 +201,92 @@ PatchText MakePatchText(std::string bytes) {
     PatchText text;
     text.m_bytes = std::move(bytes);
     // Every key "<ID>" id "</ID>" with an id free of '<' is the bytes between an "<ID>" and the
-    // first '<' behind it, when that '<' begins "</ID>".
-    const std::string_view all(text.m_bytes);
-    for (std::size_t at = FindIdOpen(all, 0); at != std::string_view::npos; at = FindIdOpen(all, at + 1)) {
-        const std::size_t idStart = at + kIdOpen.size();
-        const std::size_t close = all.find('<', idStart);
-        if (close == std::string_view::npos)
-            break;
-        if (all.compare(close, kIdClose.size(), kIdClose) == 0)
-            text.m_keys.push_back({at, close - idStart});
-    }
-    const auto idOf = [all](const PatchText::Key &key) {
-        return all.substr(key.at + kIdOpen.size(), key.idSize);
+    // first '<' behind it, when that '<' begins "</ID>". No "<ID>" begins inside a key, so the
+    // next one is looked for behind it; behind any other '<' it may begin at that '<'.
+    struct Found {
+        std::uint64_t code;
+        PatchText::Key key;
+        std::size_t run;
     };
-    std::sort(text.m_keys.begin(), text.m_keys.end(), [&](const PatchText::Key &a, const PatchText::Key &b) {
-        const int order = idOf(a).compare(idOf(b));
-        return order != 0 ? order < 0 : a.at < b.at;
-    });
+    std::vector<Found> found;
+    const std::string_view all(text.m_bytes);
+    found.reserve(all.size() / kBytesPerRecord + 1);
+    for (std::size_t at = FindIdOpen(all, 0); at != std::string_view::npos;) {
+        const std::size_t idStart = at + kIdOpen.size();
+        std::size_t close = idStart; // ids are short: a loop, not a library search
+        while (close < all.size() && all[close] != '<')
+            ++close;
+        if (close == all.size())
+            break;
+        const bool isKey = all.substr(close, kIdClose.size()) == kIdClose;
+        if (isKey)
+            found.push_back({IdCode(all.substr(idStart, close - idStart)), {at, close - idStart}, 0});
+        at = FindIdOpen(all, isKey ? close + kIdClose.size() : close);
+    }
+    if (found.empty())
+        return text;
+
+    // Each id gets a run, entered in the table at its code's slot or the first free one after it;
+    // while the table is made, a run's `begin` is where its first key is in `found`.
+    const int bits = TableBits(found.size());
+    text.m_table.assign(std::size_t{1} << bits, 0);
+    text.m_runs.reserve(found.size());
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const std::string_view id = all.substr(found[i].key.at + kIdOpen.size(), found[i].key.idSize);
+        for (std::size_t slot = SlotOf(found[i].code, bits);; slot = (slot + 1) & (text.m_table.size() - 1)) {
+            if (text.m_table[slot] == 0) {
+                text.m_runs.push_back({found[i].code, i, 0});
+                text.m_table[slot] = text.m_runs.size();
+            }
+            const PatchText::Run &run = text.m_runs[text.m_table[slot] - 1];
+            if (run.code == found[i].code &&
+                (id.size() <= kShortIdBytes || text.IdOf(found[run.begin].key) == id)) {
+                found[i].run = text.m_table[slot] - 1;
+                break;
+            }
+        }
+        ++text.m_runs[found[i].run].count;
+    }
+    // The runs laid out one after the other, each filled in text order.
+    std::size_t next = 0;
+    for (PatchText::Run &run : text.m_runs) {
+        run.begin = next;
+        next += run.count;
+        run.count = 0;
+    }
+    text.m_keys.resize(found.size());
+    for (const Found &f : found) {
+        PatchText::Run &run = text.m_runs[f.run];
+        text.m_keys[run.begin + run.count++] = f.key;
+    }
     return text;
+}
+
+std::string_view PatchText::IdOf(const Key &key) const {
+    return std::string_view(m_bytes).substr(key.at + kIdOpen.size(), key.idSize);
 }
 
 std::size_t PatchText::FindKey(std::string_view id, std::size_t from) const {
     if (id.find('<') != std::string_view::npos)
         return std::string_view(m_bytes).find(MakeKey(id), from);
-    const std::string_view all(m_bytes);
-    const auto it = std::lower_bound(
-        m_keys.begin(), m_keys.end(), std::pair(id, from), [&](const Key &key, const auto &wanted) {
-            const int order = all.substr(key.at + kIdOpen.size(), key.idSize).compare(wanted.first);
-            return order != 0 ? order < 0 : key.at < wanted.second;
-        });
-    if (it == m_keys.end() || all.substr(it->at + kIdOpen.size(), it->idSize) != id)
+    if (m_table.empty())
         return std::string_view::npos;
-    return it->at;
+    // A short id is its code; a long one is compared with the text of its run's first key.
+    const std::uint64_t code = IdCode(id);
+    const int bits = std::countr_zero(m_table.size());
+    for (std::size_t slot = SlotOf(code, bits);; slot = (slot + 1) & (m_table.size() - 1)) {
+        if (m_table[slot] == 0)
+            return std::string_view::npos;
+        const Run &run = m_runs[m_table[slot] - 1];
+        if (run.code != code || (id.size() > kShortIdBytes && IdOf(m_keys[run.begin]) != id))
+            continue;
+        const auto begin = m_keys.begin() + static_cast<std::ptrdiff_t>(run.begin);
+        const auto end = begin + static_cast<std::ptrdiff_t>(run.count);
+        const auto it = begin->at >= from ? begin : std::partition_point(begin, end, [from](const Key &key) {
+            return key.at < from;
+        });
+        return it == end ? std::string_view::npos : it->at;
+    }
 }
 
 std::string PatchText::TakeBytes() && {
@@ -186,7 +306,7 @@ Result<PatchText> ReadPatchFile(const std::filesystem::path &path) {
 
 std::string_view LineReader::Next() {
     const std::size_t start = m_at;
-    const std::size_t end = m_bytes.find(kCrLf, start);
+    const std::size_t end = FindCrLf(m_bytes, start);
     m_at = end == std::string_view::npos ? m_bytes.size() : end + kCrLf.size();
     return m_bytes.substr(start, std::min(end, m_bytes.size()) - start);
 }

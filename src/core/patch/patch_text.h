@@ -37,8 +37,15 @@ private:
     struct Key {
         std::size_t at, idSize; // where "<ID>" begins; the length of the id behind it
     };
+    struct Run {            // the keys of one id: m_keys[begin, begin + count)
+        std::uint64_t code; // the id as a number (IdCode in patch_text.cpp): equal ids, equal codes
+        std::size_t begin, count;
+    };
+    std::string_view IdOf(const Key &key) const;
     std::string m_bytes;
-    std::vector<Key> m_keys; // every key whose id is free of '<': by id, then by position
+    std::vector<Key> m_keys;          // every key whose id is free of '<': by id, each id's in text order
+    std::vector<Run> m_runs;          // one for each id, in the order the ids first occur
+    std::vector<std::size_t> m_table; // open addressing by code: 0 empty, else 1 + the id's run
 };
 
 // The text over the given bytes, indexed.

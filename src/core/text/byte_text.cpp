@@ -1,5 +1,14 @@
 #include "text/byte_text.h"
 
+#include <bit>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define PATCHLENS_SSE2 1
+#else
+#define PATCHLENS_SSE2 0
+#endif
+
 namespace patchlens {
 
 namespace {
@@ -33,9 +42,67 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
     return out;
 }
 
+std::size_t FindPair(std::string_view text, std::size_t from, char first, char second) {
+    if (text.size() < 2 || from > text.size() - 2)
+        return std::string_view::npos;
+    const char *const bytes = text.data();
+    const std::size_t lastStart = text.size() - 2;
+    std::size_t at = from;
+#if PATCHLENS_SSE2
+    // The sixteen positions from `at` whose byte is `first` and whose next byte is `second`.
+    const __m128i firsts = _mm_set1_epi8(first), seconds = _mm_set1_epi8(second);
+    for (; at + 17 <= text.size(); at += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at + 1));
+        const int hits =
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, firsts), _mm_cmpeq_epi8(next, seconds)));
+        if (hits != 0)
+            return at + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(hits)));
+    }
+#endif
+    for (; at <= lastStart; ++at)
+        if (bytes[at] == first && bytes[at + 1] == second)
+            return at;
+    return std::string_view::npos;
+}
+
+std::size_t FindCrLf(std::string_view text, std::size_t from) {
+    return FindPair(text, from, '\r', '\n');
+}
+
+std::size_t FindCrLfs(std::string_view text, std::size_t from, std::span<std::size_t> ends) {
+    std::size_t count = 0;
+    if (ends.empty() || text.size() < 2 || from > text.size() - 2)
+        return count;
+    const char *const bytes = text.data();
+    std::size_t at = from;
+#if PATCHLENS_SSE2
+    // Two CR LFs never overlap, so every hit of a block is the next line end.
+    const __m128i crs = _mm_set1_epi8('\r'), lfs = _mm_set1_epi8('\n');
+    for (; at + 17 <= text.size(); at += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at + 1));
+        auto hits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, crs), _mm_cmpeq_epi8(next, lfs))));
+        for (; hits != 0; hits &= hits - 1) {
+            ends[count++] = at + static_cast<std::size_t>(std::countr_zero(hits));
+            if (count == ends.size())
+                return count;
+        }
+    }
+#endif
+    for (; at + 2 <= text.size(); ++at)
+        if (bytes[at] == '\r' && bytes[at + 1] == '\n') {
+            ends[count++] = at;
+            if (count == ends.size())
+                return count;
+        }
+    return count;
+}
+
 std::size_t CountCrLf(std::string_view text) {
     std::size_t count = 0;
-    for (std::size_t at = text.find(kCrLf); at != std::string_view::npos; at = text.find(kCrLf, at + 2))
+    for (std::size_t at = FindCrLf(text, 0); at != std::string_view::npos; at = FindCrLf(text, at + 2))
         ++count;
     return count;
 }
@@ -43,12 +110,12 @@ std::size_t CountCrLf(std::string_view text) {
 std::string_view ItemOf(std::string_view list, std::size_t index) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < index; ++i) {
-        const std::size_t end = list.find(kCrLf, start);
+        const std::size_t end = FindCrLf(list, start);
         if (end == std::string_view::npos)
             return {};
         start = end + 2;
     }
-    const std::size_t end = list.find(kCrLf, start);
+    const std::size_t end = FindCrLf(list, start);
     return list.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 

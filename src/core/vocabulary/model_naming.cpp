@@ -208,8 +208,12 @@ bool IsAcousticOrDirect(std::string_view abbreviation) {
     return abbreviation == "ACDRED" || abbreviation == "ACJMBO" || abbreviation == "DIRECT";
 }
 
+// Room for the few lines a panel shows is made once, not line by line as they are added.
+constexpr std::size_t kMostPanelLines = 8;
+
 std::string ShowModelLine(const PatchText &text, std::string_view context, PanelList &list) {
     ClearLines(list);
+    list.lines.reserve(kMostPanelLines);
     const std::string_view modelId = ModelParameterId(context);
     if (modelId.empty())
         return {};
