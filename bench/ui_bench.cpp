@@ -23,6 +23,9 @@ public:
     QString ChoosePatchFile(QWidget *, const QString &) override { return {}; }
     QString PickFolder(QWidget *, const QString &, const QString &) override { return {}; }
     QString ChooseImageFile(QWidget *, const QString &) override { return {}; }
+    QString ChooseSaveFile(QWidget *, const QString &, const QString &, const QString &) override {
+        return {};
+    }
     bool ChoosePrinter(QWidget *, QPrinter &) override { return false; }
     bool OpenDocument(const QString &) override { return true; }
     void ShowBuiltInHelp(QWidget *) override {}

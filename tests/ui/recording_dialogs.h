@@ -24,8 +24,10 @@ public:
     std::deque<QString> folderAnswers; // what the folder picker answers (empty: cancel)
     QStringList openedDocuments;
     bool documentsOpen = true;            // whether the system has a program for the documents asked for
-    QStringList imageRequests;          // the name each image save dialog suggested
-    std::deque<QString> imageAnswers;   // what the image save dialog answers (empty: cancel)
+    QStringList imageRequests;            // the name each image save dialog suggested
+    std::deque<QString> imageAnswers;     // what the image save dialog answers (empty: cancel)
+    QStringList saveRequests;             // caption and suggested name of every other save dialog
+    std::deque<QString> saveAnswers;      // what those save dialogs answer (empty: cancel)
     std::vector<QPrinter *> printDialogs; // the printer each print dialog was shown on
     std::deque<QString> printAnswers;     // a PDF file to print into, or empty: cancel
     int builtInHelpShown = 0;
@@ -46,6 +48,11 @@ public:
     QString ChooseImageFile(QWidget *, const QString &suggested) override {
         imageRequests << suggested;
         return Next(imageAnswers);
+    }
+    QString ChooseSaveFile(QWidget *, const QString &caption, const QString &suggested,
+                           const QString &) override {
+        saveRequests << caption << suggested;
+        return Next(saveAnswers);
     }
     bool ChoosePrinter(QWidget *, QPrinter &printer) override {
         printDialogs.push_back(&printer);

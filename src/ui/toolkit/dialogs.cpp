@@ -47,6 +47,16 @@ QString QtDialogs::ChooseImageFile(QWidget *owner, const QString &suggested) {
     return dialog.selectedFiles().front();
 }
 
+QString QtDialogs::ChooseSaveFile(QWidget *owner, const QString &caption, const QString &suggested,
+                                  const QString &filters) {
+    QFileDialog dialog(owner, caption, suggested, filters);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
+
 bool QtDialogs::ChoosePrinter(QWidget *owner, QPrinter &printer) {
     QPrintDialog dialog(&printer, owner);
     return dialog.exec() == QDialog::Accepted;

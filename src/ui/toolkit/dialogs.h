@@ -34,6 +34,12 @@ public:
     // the empty text when cancelled.
     virtual QString ChooseImageFile(QWidget *owner, const QString &suggested) = 0;
 
+    // The save dialog for another kind of file: captioned `caption`, suggesting `suggested` (a
+    // full path), offering the file types of `filters` (as "CSV (*.csv);;JSON (*.json)"); it asks
+    // before replacing a file. The chosen full path, or the empty text when cancelled.
+    virtual QString ChooseSaveFile(QWidget *owner, const QString &caption, const QString &suggested,
+                                   const QString &filters) = 0;
+
     // The print dialog on `printer`, which keeps the choices made in it. True when the user
     // confirms; false when cancelled.
     virtual bool ChoosePrinter(QWidget *owner, QPrinter &printer) = 0;
@@ -57,6 +63,8 @@ public:
     QString ChoosePatchFile(QWidget *owner, const QString &startFolder) override;
     QString PickFolder(QWidget *owner, const QString &title, const QString &startFolder) override;
     QString ChooseImageFile(QWidget *owner, const QString &suggested) override;
+    QString ChooseSaveFile(QWidget *owner, const QString &caption, const QString &suggested,
+                           const QString &filters) override;
     bool ChoosePrinter(QWidget *owner, QPrinter &printer) override;
     bool OpenDocument(const QString &path) override;
     void ShowBuiltInHelp(QWidget *owner) override;

@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include "collection/collection_window.h"
 #include "compare/compare_window.h"
 #include "files/whole_file.h"
 #include "image/patch_picture.h"
@@ -106,6 +107,16 @@ SearchWindow &MainWindow::searchWindow() {
     return *m_search;
 }
 
+CollectionWindow &MainWindow::collectionWindow() {
+    if (m_collection == nullptr) {
+        m_collection = new CollectionWindow(this, m_dialogs, CollectionSettingsFile());
+        connect(m_collection, &CollectionWindow::patchChosen, this, &MainWindow::LoadPatchFile);
+        connect(m_collection, &CollectionWindow::compareRequested, this, &MainWindow::ComparePatchFile);
+        connect(m_collection, &CollectionWindow::compareFilesRequested, this, &MainWindow::ComparePatchFiles);
+    }
+    return *m_collection;
+}
+
 void MainWindow::CreateControls() {
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -127,6 +138,19 @@ void MainWindow::CreateControls() {
 
     m_printButton = MakeButton(QStringLiteral("Print Patch"), "printPatchButton", {485, 10, 60, 20}, client);
     connect(m_printButton, &QPushButton::clicked, this, &MainWindow::PrintPatch);
+
+    // In the third row of panels, in the place no module takes, above the library's rows.
+    m_collectionButton =
+        MakeButton(QStringLiteral("Collection..."), "collectionButton", {285, 345, 93, 20}, client);
+    m_collectionButton->setToolTip(QStringLiteral("Every patch of a folder tree in one table (Ctrl+L)"));
+    connect(m_collectionButton, &QPushButton::clicked, this,
+            [this] { collectionWindow().ShowCollectionWindow(); });
+    auto *openCollection = new QAction(QStringLiteral("Collection..."), this);
+    openCollection->setObjectName(QStringLiteral("collectionAction"));
+    openCollection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    openCollection->setShortcutContext(Qt::WindowShortcut);
+    connect(openCollection, &QAction::triggered, this, [this] { collectionWindow().ShowCollectionWindow(); });
+    addAction(openCollection);
 
     m_numberField = new QLineEdit(QStringLiteral("01"), client);
     m_numberField->setObjectName(QStringLiteral("patchNumberField"));
@@ -229,7 +253,22 @@ void MainWindow::ComparePatchFile(const std::filesystem::path &other) {
     FreshPatch a = DecodeFresh(m_shown->path, m_shown->bytes);
     if (!m_shown->readError.empty())
         a.outcome = Error::Unreadable(m_shown->readError);
-    const FreshPatch b = DecodeFresh(ShownPath(other)); // named as the status bar names files
+    ShowComparison(a, DecodeFresh(ShownPath(other))); // named as the status bar names files
+}
+
+void MainWindow::ComparePatchFiles(const std::filesystem::path &a, const std::filesystem::path &b) {
+    std::erase_if(m_comparisons, [](const OpenComparison &open) { return open.window.isNull(); });
+    for (const OpenComparison &open : m_comparisons)
+        if (SameFile(open.a, a) && SameFile(open.b, b)) {
+            open.window->setWindowState(open.window->windowState() & ~Qt::WindowMinimized);
+            open.window->raise();
+            open.window->activateWindow();
+            return;
+        }
+    ShowComparison(DecodeFresh(ShownPath(a)), DecodeFresh(ShownPath(b)));
+}
+
+void MainWindow::ShowComparison(const FreshPatch &a, const FreshPatch &b) {
     for (const FreshPatch *side : {static_cast<const FreshPatch *>(&a), &b}) {
         if (side->usable())
             continue;
@@ -264,7 +303,7 @@ void MainWindow::ComparePatchFile(const std::filesystem::path &other) {
             sizes.push_back(window->WholeSize(columns).grownBy(frame));
         return ChooseOuterRect(area, sizes, list, taken);
     });
-    m_comparisons.push_back({m_shown->path, other, window});
+    m_comparisons.push_back({a.patch.path, b.patch.path, window});
     window->show();
     window->raise();
     window->activateWindow();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "compare/patch_compare.h"
 #include "patch/decode.h"
 #include "settings/settings_file.h"
 #include "toolkit/program_folder.h"
@@ -23,6 +24,7 @@ class QPushButton;
 
 namespace patchlens {
 
+class CollectionWindow;
 class CompareWindow;
 class Dialogs;
 class HelpKeyFilter;
@@ -67,6 +69,8 @@ public:
     // of the compare windows open; the same two files compared again bring their window to the
     // front instead.
     void ComparePatchFile(const std::filesystem::path &other);
+    // Compares two files, each decoded afresh from its file, in a compare window as above.
+    void ComparePatchFiles(const std::filesystem::path &a, const std::filesystem::path &b);
     // The compare windows open, oldest first.
     std::vector<CompareWindow *> compareWindows() const;
     // Selects the patch list's first entry and loads it; nothing when the list is empty.
@@ -103,6 +107,8 @@ public:
     LibraryGroup &library() const { return *m_library; }
     // The search window, made when first wanted: most starts never open it.
     SearchWindow &searchWindow();
+    // The collection window, made when first wanted; "Collection..." (Ctrl+L) shows it.
+    CollectionWindow &collectionWindow();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -121,6 +127,8 @@ private:
     // (after a refusal) the keyboard's current entry stays where it is.
     void HighlightShownEntry(bool keepCursor);
     QPoint CentredTopLeft() const;
+    // Shows the comparison of two patches decoded afresh (a refused one is named in a message).
+    void ShowComparison(const FreshPatch &a, const FreshPatch &b);
 
     Dialogs &m_dialogs;
     ProgramPaths m_paths;
@@ -146,6 +154,7 @@ private:
     QPushButton *m_loadFolderButton = nullptr;
     QPushButton *m_searchButton = nullptr;
     QPushButton *m_printButton = nullptr;
+    QPushButton *m_collectionButton = nullptr;
     ElidedLabel *m_nameField = nullptr;
     QLineEdit *m_numberField = nullptr;
     QListWidget *m_patchList = nullptr;
@@ -154,6 +163,7 @@ private:
     HelpKeyFilter *m_helpKeys = nullptr;
     LibraryGroup *m_library = nullptr;
     SearchWindow *m_search = nullptr;
+    CollectionWindow *m_collection = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     mutable std::unique_ptr<PatchPicture> m_picture; // made when a picture is first asked for
 };
