@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/platform_files.h"
+#include "search/reading_threads.h"
 #include "search/tree_walk.h"
 #include "text/byte_text.h"
 #include "text/path_bytes.h"
@@ -28,12 +29,6 @@ constexpr std::size_t kPieceEntries = 512;  // the most entries of one piece of 
 constexpr std::size_t kFilesAhead = 1024;   // the most files listed and not yet handed on
 constexpr std::size_t kBlock = 8;           // the files a reading thread takes at once
 constexpr std::size_t kProgressEvery = 256; // files handed on between two progress reports
-constexpr unsigned kMostThreads = 64;
-// Reads that wait for the disk leave the processors idle: each time kFilesJudged more files were
-// read, the threads double (up to kMostWaitingThreads) when the process read from the disk at least
-// once per file meanwhile (as the search does).
-constexpr std::size_t kFilesJudged = 32;
-constexpr unsigned kMostWaitingThreads = 16;
 
 bool StopRequested(const std::atomic<bool> *stop) {
     return stop != nullptr && stop->load(std::memory_order_relaxed);
@@ -125,8 +120,7 @@ class ScanRun {
 public:
     ScanRun(std::span<const std::filesystem::path> folders, const ScanOptions &options,
             const ScanObserver *observer)
-        : m_folders(folders), m_options(options), m_observer(observer), m_threads(ThreadsFor(options)),
-          m_growing(options.threads == 0) {
+        : m_folders(folders), m_options(options), m_observer(observer), m_threads(options.threads) {
         m_outcome.collection = Collection(std::vector<std::filesystem::path>(folders.begin(), folders.end()));
     }
     ~ScanRun() { StopHelpers(); }
@@ -136,12 +130,10 @@ public:
     ScanOutcome Run();
 
 private:
-    static unsigned ThreadsFor(const ScanOptions &options);
     // The listing.
     void ListNext();
     void AddTrouble(std::size_t folder, const std::filesystem::path &path, std::string message);
     void Share(std::unique_ptr<Batch> batch);
-    void GrowWhenReadsWait();
     void StartHelpersIfUseful();
     // The reading.
     std::optional<Claim> ClaimLocked();
@@ -172,10 +164,7 @@ private:
 
     // The rest is this thread's own.
     std::vector<std::thread> m_helpers;
-    unsigned m_threads;
-    bool m_growing;
-    std::size_t m_filesJudged = 0;
-    std::uint64_t m_diskReads = 0;
+    ReadingThreads m_threads; // the reading threads wanted; this thread only
     std::size_t m_nextFolder = 0;   // the next scanned folder to walk
     std::optional<TreeWalk> m_walk; // the walk of folder m_nextFolder - 1
     std::size_t m_rootLength = 0;   // its prefix's length, once its first piece came
@@ -185,16 +174,8 @@ private:
     ScanOutcome m_outcome;
 };
 
-unsigned ScanRun::ThreadsFor(const ScanOptions &options) {
-    unsigned threads = options.threads;
-    if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
-    return std::min(threads, kMostThreads);
-}
-
 ScanOutcome ScanRun::Run() {
-    if (m_growing)
-        m_diskReads = platform::DiskReadsSoFar().value_or(0);
+    m_threads.Begin();
     for (;;) {
         if (StopRequested(m_options.stop)) {
             m_outcome.stopped = true;
@@ -303,30 +284,15 @@ void ScanRun::Share(std::unique_ptr<Batch> batch) {
     m_workReady.notify_all();
 }
 
-void ScanRun::GrowWhenReadsWait() {
-    const std::size_t files = m_filesRead.load(std::memory_order_relaxed);
-    if (!m_growing || m_threads >= kMostWaitingThreads || files < m_filesJudged + kFilesJudged)
-        return;
-    const std::optional<std::uint64_t> diskReads = platform::DiskReadsSoFar();
-    if (!diskReads) { // the system does not tell
-        m_growing = false;
-        return;
-    }
-    if (*diskReads - m_diskReads >= files - m_filesJudged)
-        m_threads = std::min(2 * m_threads, kMostWaitingThreads);
-    m_filesJudged = files;
-    m_diskReads = *diskReads;
-}
-
 // Helpers start once there are files enough to keep them busy a while: a few files are read by
 // this thread alone.
 void ScanRun::StartHelpersIfUseful() {
-    GrowWhenReadsWait();
-    while (m_helpers.size() + 1 < m_threads && m_ahead >= 2 * kBlock * (m_helpers.size() + 1)) {
+    m_threads.Judge(m_filesRead.load(std::memory_order_relaxed));
+    while (m_helpers.size() + 1 < m_threads.wanted() && m_ahead >= 2 * kBlock * (m_helpers.size() + 1)) {
         try {
             m_helpers.emplace_back([this] { HelperLoop(); });
         } catch (const std::exception &) {
-            m_threads = static_cast<unsigned>(m_helpers.size() + 1); // the same entries, later
+            m_threads.Settle(static_cast<unsigned>(m_helpers.size() + 1)); // the same entries, later
         }
     }
 }
@@ -360,7 +326,8 @@ std::optional<Result<PatchText>> ReadListed(const ListedPiece &listed, const Lis
             std::string bytes(size + 1, '\0');
             std::size_t got = 0;
             for (;;) {
-                const Result<std::size_t> read = platform::ReadAt(file, bytes.data() + got, bytes.size() - got, got);
+                const Result<std::size_t> read =
+                    platform::ReadAt(file, bytes.data() + got, bytes.size() - got, got);
                 if (!read.ok() || read.value() == 0)
                     break;
                 got += read.value();

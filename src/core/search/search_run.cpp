@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "search/file_reading.h"
+#include "search/reading_threads.h"
 #include "search/tree_walk.h"
 #include "text/path_bytes.h"
 
@@ -28,12 +29,6 @@ constexpr std::size_t kPieceEntries = 512;
 constexpr std::size_t kAheadPieces = 64;
 // The entries a reading thread takes at once.
 constexpr std::size_t kBlock = 16;
-constexpr unsigned kMostThreads = 64;
-// Reads that wait for the disk (a cold cache) leave the processors idle: more of them in flight let
-// the disk serve them together. Each time kFilesJudged more files were read, the threads double
-// (up to kMostWaitingThreads) when the process read from the disk at least once per file meanwhile.
-constexpr std::size_t kFilesJudged = 32;
-constexpr unsigned kMostWaitingThreads = 16;
 
 // What became of one entry of the list.
 enum EntryState : std::uint8_t { kPending, kSkipped, kNoMatch, kMatch, kAbandoned };
@@ -80,8 +75,7 @@ public:
               const SearchObserver *observer)
         : m_target(target), m_stop(options.stop), m_ahead(std::max<std::size_t>(options.entriesAhead, 1)),
           m_pieceEntries(std::min(kPieceEntries, m_ahead)), m_keepResults(options.keepResults), m_walk(root),
-          m_observer(observer), m_threads(ThreadsFor(options)), m_growing(options.threads == 0),
-          m_reader(target) {}
+          m_observer(observer), m_threads(options.threads), m_reader(target) {}
     ~SearchRun() { StopHelpers(); }
     SearchRun(const SearchRun &) = delete;
     SearchRun &operator=(const SearchRun &) = delete;
@@ -89,9 +83,6 @@ public:
     SearchOutcome Run();
 
 private:
-    static unsigned ThreadsFor(const SearchOptions &options);
-    void GrowWhenReadsWait();
-
     // The listing.
     void ListPiece();
     void StartHelpersIfUseful();
@@ -135,10 +126,7 @@ private:
     std::vector<std::thread> m_helpers;
     TreeWalk m_walk;
     const SearchObserver *m_observer;
-    unsigned m_threads;            // reading threads wanted, this one included
-    bool m_growing;                // more when reads wait for the disk
-    std::size_t m_filesJudged = 0; // files read when the disk reads were last looked at
-    std::uint64_t m_diskReads = 0; // the disk reads of the process then
+    ReadingThreads m_threads; // the reading threads wanted; this thread only
     PatchFileReader m_reader;
     SearchOutcome m_outcome;
     SearchProgress m_progress;
@@ -150,17 +138,9 @@ private:
     bool m_lastPatchIsLast = false;
 };
 
-unsigned SearchRun::ThreadsFor(const SearchOptions &options) {
-    unsigned threads = options.threads;
-    if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
-    return std::min(threads, kMostThreads);
-}
-
 SearchOutcome SearchRun::Run() {
     SetStatus(std::string(kSearchingStatus));
-    if (m_growing)
-        m_diskReads = platform::DiskReadsSoFar().value_or(0);
+    m_threads.Begin();
     for (;;) {
         if (StopRequested(m_stop)) {
             m_outcome.stopped = true;
@@ -257,30 +237,15 @@ void SearchRun::ListPiece() {
     StartHelpersIfUseful();
 }
 
-void SearchRun::GrowWhenReadsWait() {
-    const std::size_t files = m_filesRead.load(std::memory_order_relaxed);
-    if (!m_growing || m_threads >= kMostWaitingThreads || files < m_filesJudged + kFilesJudged)
-        return;
-    const std::optional<std::uint64_t> diskReads = platform::DiskReadsSoFar();
-    if (!diskReads) { // the system does not tell
-        m_growing = false;
-        return;
-    }
-    if (*diskReads - m_diskReads >= files - m_filesJudged)
-        m_threads = std::min(2 * m_threads, kMostWaitingThreads);
-    m_filesJudged = files;
-    m_diskReads = *diskReads;
-}
-
 // Helpers start once there are files enough to keep them busy for a while: a small tree is read by
 // this thread alone.
 void SearchRun::StartHelpersIfUseful() {
-    GrowWhenReadsWait();
-    while (m_helpers.size() + 1 < m_threads && m_toRead >= 4 * kBlock * (m_helpers.size() + 1)) {
+    m_threads.Judge(m_filesRead.load(std::memory_order_relaxed));
+    while (m_helpers.size() + 1 < m_threads.wanted() && m_toRead >= 4 * kBlock * (m_helpers.size() + 1)) {
         try {
             m_helpers.emplace_back([this] { HelperLoop(); });
         } catch (const std::exception &) {
-            m_threads = static_cast<unsigned>(m_helpers.size() + 1); // the same results, later
+            m_threads.Settle(static_cast<unsigned>(m_helpers.size() + 1)); // the same results, later
         }
     }
 }
