@@ -205,8 +205,6 @@ ScanOutcome ScanRun::Run() {
         WaitForNext();
     }
     StopHelpers();
-    if (m_outcome.stopped)
-        HandReady(); // what was read before the stop, as far as it goes in order
     ReportProgress();
     return std::move(m_outcome);
 }
@@ -419,8 +417,8 @@ void ScanRun::HandReady() {
         while (m_handAt < batch.fileCount) {
             File &file = batch.files[m_handAt];
             const std::uint8_t state = file.state.load(std::memory_order_acquire);
-            if (state == kPending || state == kAbandoned)
-                return;
+            if (state == kPending || state == kAbandoned || StopRequested(m_options.stop))
+                return; // once stopped, nothing more is handed on, read or not
             Hand(file);
             ++m_handAt;
         }

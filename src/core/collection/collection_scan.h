@@ -60,8 +60,9 @@ struct ScanOptions {
     // How many files are read and decoded at once; 0: one per processor. The entries and the
     // callbacks are the same for every value.
     unsigned threads = 0;
-    // When it becomes true the scan ends soon, between two files. The entries handed on before are
-    // kept: they are the first entries of the whole scan, in order.
+    // When it becomes true the scan ends soon, between two files, and hands nothing on after that
+    // (an observer that sets it sees no entry more). The entries handed on before are kept: they
+    // are the first entries of the whole scan, in order.
     const std::atomic<bool> *stop = nullptr;
     // False: the entries are only handed to the observer and the outcome's collection stays empty,
     // so that the memory stays bounded (a few megabytes) whatever the size of the tree.
