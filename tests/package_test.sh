@@ -155,6 +155,9 @@ for heading in SYNOPSIS OPTIONS 'EXIT STATUS' FILES EXAMPLES; do
     grep -qx "$heading" "$work/patchlens.man" || fail "man patchlens has no $heading"
 done
 grep -Eq -- '--sheet-pdf +OUT.pdf' "$work/patchlens.man" || fail "man patchlens does not describe --sheet-pdf"
+for mode in '--list +FOLDER' '--duplicates +FOLDER' '--compare-folders +OLD +NEW' '--where +FILTER'; do
+    grep -Eq -- "^ +$mode" "$work/patchlens.man" || fail "man patchlens does not describe $mode"
+done
 grep -Eq '^ *patchlens-window +- ' "$work/patchlens-window.man" || fail "man patchlens-window shows no NAME"
 
 step "the bash completion"
