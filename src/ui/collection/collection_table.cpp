@@ -56,6 +56,7 @@ void CollectionTable::Reset(std::vector<std::filesystem::path> folders) {
     m_collection = Collection(std::move(folders));
     m_passes.clear();
     m_rows.clear();
+    m_shownUpTo = 0;
     m_groupOf.clear();
     m_groupList.clear();
     m_other.clear();
@@ -64,15 +65,25 @@ void CollectionTable::Reset(std::vector<std::filesystem::path> folders) {
 }
 
 void CollectionTable::Add(std::vector<ScannedPatch> &patches) {
-    if (patches.empty())
-        return;
+    Take(patches);
+    ShowTaken();
+}
+
+void CollectionTable::Take(std::vector<ScannedPatch> &patches) {
     const std::size_t first = m_collection.size();
     for (const ScannedPatch &patch : patches) {
         const std::size_t entry = m_collection.Add(patch);
-        m_passes.push_back(Matches(m_filter, m_collection.Facts(entry)) ? 1 : 0);
+        m_passes.push_back(m_filter.empty() || Matches(m_filter, m_collection.Facts(entry)) ? 1 : 0);
     }
     if (m_sortColumn >= 0)
         MakeKeys(first);
+}
+
+void CollectionTable::ShowTaken() {
+    const std::size_t first = m_shownUpTo;
+    if (first == m_collection.size())
+        return;
+    m_shownUpTo = m_collection.size();
     if (m_groups != CollectionGroups::None) {
         SetGroups(m_groups);
         return;
@@ -86,6 +97,7 @@ void CollectionTable::Add(std::vector<ScannedPatch> &patches) {
     if (m_sortColumn < 0) {
         const int row = rowCount();
         beginInsertRows({}, row, row + static_cast<int>(added.size()) - 1);
+        m_shownUpTo = m_collection.size();
         m_rows.insert(m_rows.end(), added.begin(), added.end());
         endInsertRows();
         return;
@@ -318,8 +330,10 @@ std::vector<std::size_t> CollectionTable::OrderedRows() const {
 }
 
 void CollectionTable::ShowRows(std::vector<std::size_t> rows) {
-    if (rows == m_rows)
+    if (rows == m_rows) {
+        m_shownUpTo = m_collection.size();
         return;
+    }
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> rowOf(m_collection.size(), -1);
     for (std::size_t row = 0; row < rows.size(); ++row)
@@ -332,6 +346,7 @@ void CollectionTable::ShowRows(std::vector<std::size_t> rows) {
         after << (row < 0 ? QModelIndex() : createIndex(row, old.column()));
     }
     m_rows = std::move(rows);
+    m_shownUpTo = m_collection.size();
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

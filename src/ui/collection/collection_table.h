@@ -47,6 +47,10 @@ public:
     // Adds the patches (in the scan's order) as entries; those the filter passes are shown, in their
     // place for the sort and groups chosen.
     void Add(std::vector<ScannedPatch> &patches);
+    // Add in two steps, so that many batches taken in make one change of the rows: Take adds the
+    // entries, ShowTaken shows those of them the filter passes.
+    void Take(std::vector<ScannedPatch> &patches);
+    void ShowTaken();
 
     void SetFilter(PatchFilter filter);
     void SetGroups(CollectionGroups groups);
@@ -84,6 +88,7 @@ private:
     PatchFilter m_filter;
     std::vector<char> m_passes;      // per entry: whether the filter passes it
     std::vector<std::size_t> m_rows; // the entries shown, in order
+    std::size_t m_shownUpTo = 0;     // the entries before it are in m_rows when they pass
     CollectionGroups m_groups = CollectionGroups::None;
     std::vector<std::uint32_t> m_groupOf; // per entry: its group from 1, or 0
     EntryGroups m_groupList;

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -20,6 +21,12 @@
 #include <limits>
 #include <map>
 #include <sstream>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 #include "collection/collection_export.h"
 #include "collection/collection_groups.h"
@@ -42,6 +49,19 @@ namespace {
 
 constexpr QSize kInitialSize(1000, 600);
 constexpr int kBatchIntervalMs = 16; // rows taken into the table about once a frame
+constexpr int kBatchBudgetMs = 8;    // and for at most this long, so that the window keeps responding
+constexpr std::size_t kChunk = 256;  // patches taken at once within that time
+// How many patches the scan may have handed on ahead of the table before it waits: it bounds the
+// memory when the table takes them in more slowly than they are read.
+constexpr std::size_t kMostPending = 8192;
+
+// The scan's threads (the worker and the reading threads it starts, which take its priority over)
+// give way to the user-interface thread, so that the window stays responsive on a busy machine.
+void LowerThisThreadsPriority() {
+#if defined(__linux__)
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 5);
+#endif
+}
 
 QString ModuleNames(const std::vector<Module> &modules) {
     QStringList names;
@@ -205,7 +225,15 @@ CollectionWindow::CollectionWindow(QWidget *mainWindow, Dialogs &dialogs, std::f
 }
 
 CollectionWindow::~CollectionWindow() {
-    m_stop = true;
+    StopWorkers();
+}
+
+void CollectionWindow::StopWorkers() {
+    {
+        std::lock_guard lock(m_lock);
+        m_stop = true;
+    }
+    m_roomForMore.notify_all();
     JoinWorkers();
 }
 
@@ -252,9 +280,10 @@ void CollectionWindow::ChooseAndScan() {
 }
 
 void CollectionWindow::Scan(const std::filesystem::path &folder) {
-    m_stop = true;
-    JoinWorkers();
+    StopWorkers();
     m_stop = false;
+    m_scanEnded = false;
+    m_endTroubles.clear();
     m_folder = folder;
     m_folderField->setText(PathToQString(folder));
     WriteSettings();
@@ -277,10 +306,13 @@ void CollectionWindow::Scan(const std::filesystem::path &folder) {
     options.recursive = m_recursive->isChecked();
     options.stop = &m_stop;
     options.keepEntries = false; // the table keeps them
-    m_worker = std::thread([this, folder, options] {
+    const unsigned number = ++m_scanNumber;
+    m_worker = std::thread([this, folder, options, number] {
+        LowerThisThreadsPriority();
         ScanObserver observer;
         observer.onPatch = [this](ScannedPatch &patch, const ScanProgress &progress) {
-            std::lock_guard lock(m_lock);
+            std::unique_lock lock(m_lock);
+            m_roomForMore.wait(lock, [this] { return m_pending.size() < kMostPending || m_stop; });
             m_pending.push_back(std::move(patch));
             m_progress = progress;
         };
@@ -296,42 +328,74 @@ void CollectionWindow::Scan(const std::filesystem::path &folder) {
         const std::vector<std::filesystem::path> folders{folder};
         ScanOutcome outcome = ScanCollection(folders, options, &observer);
         QMetaObject::invokeMethod(
-            this, [this, outcome = std::move(outcome)]() mutable { FinishScan(std::move(outcome)); },
+            this,
+            [this, outcome = std::move(outcome), number]() mutable {
+                if (number == m_scanNumber)
+                    FinishScan(std::move(outcome));
+            },
             Qt::QueuedConnection);
     });
 }
 
 void CollectionWindow::StopScan() {
-    m_stop = true;
-}
-
-void CollectionWindow::TakeBatch() {
-    std::vector<ScannedPatch> batch;
     {
         std::lock_guard lock(m_lock);
-        batch.swap(m_pending);
+        m_stop = true;
     }
-    m_table->Add(batch);
+    m_roomForMore.notify_all();
+}
+
+// Takes the patches pending into the table, a chunk at a time, for a few milliseconds at most;
+// once the scan has ended and none is left, the scan is finished.
+void CollectionWindow::TakeBatch() {
+    QElapsedTimer budget;
+    budget.start();
+    bool drained = false;
+    do {
+        std::vector<ScannedPatch> chunk;
+        {
+            std::lock_guard lock(m_lock);
+            const std::size_t count = std::min(kChunk, m_pending.size());
+            chunk.reserve(count);
+            for (std::size_t i = 0; i < count; ++i) {
+                chunk.push_back(std::move(m_pending.front()));
+                m_pending.pop_front();
+            }
+            drained = m_pending.empty();
+        }
+        m_roomForMore.notify_all();
+        m_table->Take(chunk);
+    } while (!drained && budget.elapsed() < kBatchBudgetMs);
+    m_table->ShowTaken();
+    if (drained && m_scanEnded) {
+        m_scanEnded = false;
+        m_batchTimer->stop();
+        {
+            std::lock_guard lock(m_lock);
+            m_running = false;
+        }
+        m_stopButton->setEnabled(false);
+        m_compareFolderButton->setEnabled(true);
+        if (!m_endTroubles.empty() && m_endTroubles.front().folder == 0 &&
+            m_endTroubles.front().path == m_folder)
+            m_dialogs.ShowMessage(this, ToQString(m_endTroubles.front().message));
+        ShowStatus();
+        emit scanFinished();
+        return;
+    }
     ShowStatus();
 }
 
 void CollectionWindow::FinishScan(ScanOutcome outcome) {
     if (m_worker.joinable())
         m_worker.join();
-    m_batchTimer->stop();
     {
         std::lock_guard lock(m_lock);
-        m_running = false;
         m_progress = outcome.progress;
     }
+    m_endTroubles = std::move(outcome.troubles);
+    m_scanEnded = true;
     TakeBatch();
-    m_stopButton->setEnabled(false);
-    m_compareFolderButton->setEnabled(true);
-    if (!outcome.troubles.empty() && outcome.troubles.front().folder == 0 &&
-        outcome.troubles.front().path == m_folder)
-        m_dialogs.ShowMessage(this, ToQString(outcome.troubles.front().message));
-    ShowStatus();
-    emit scanFinished();
 }
 
 void CollectionWindow::ShowStatus() {
@@ -514,6 +578,7 @@ void CollectionWindow::CompareWithFolder() {
     m_folderCompareNote = QStringLiteral("comparing with ") + PathToQString(other) + QStringLiteral("...");
     ShowStatus();
     m_comparer = std::thread([this, folder, other] {
+        LowerThisThreadsPriority();
         // This folder is the new one, the other the old one (a backup, say).
         const std::vector<std::filesystem::path> folders{folder, other};
         ScanOptions options;
@@ -571,7 +636,7 @@ void CollectionWindow::CompareWithFolder() {
 }
 
 void CollectionWindow::closeEvent(QCloseEvent *event) {
-    m_stop = true;
+    StopScan();
     hide();
     event->ignore();
 }

@@ -14,6 +14,8 @@
 #include <QString>
 #include <QWidget>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -86,6 +88,8 @@ private:
     void GroupsChanged(QCheckBox *ticked);
     void TakeBatch();
     void FinishScan(ScanOutcome outcome);
+    // Stops the scan and any folder comparison and waits for their threads.
+    void StopWorkers();
     void ShowStatus();
     std::vector<std::size_t> SelectedEntries() const;
     std::filesystem::path EntryPath(std::size_t entry) const;
@@ -100,8 +104,9 @@ private:
     std::thread m_worker;
     std::thread m_comparer;
     std::atomic<bool> m_stop{false};
-    std::mutex m_lock; // guards the two fields below, written by the worker
-    std::vector<ScannedPatch> m_pending;
+    std::mutex m_lock;                     // guards the fields below up to m_troubles, written by the worker
+    std::condition_variable m_roomForMore; // the worker waits while many patches are pending
+    std::deque<ScannedPatch> m_pending;    // handed on by the scan, not yet in the table
     ScanProgress m_progress;
     bool m_running = false;
     std::string m_troubles; // folders that could not be read, as the scan reported them
@@ -124,6 +129,9 @@ private:
     ElidedLabel *m_status = nullptr;
     QProgressBar *m_progressBar = nullptr;
     QString m_folderCompareNote; // what the last folder comparison found beyond the rows
+    bool m_scanEnded = false;    // the worker is done; the rows pending are the last
+    unsigned m_scanNumber = 0;   // counts the scans started: the end of an earlier one is ignored
+    std::vector<FolderTrouble> m_endTroubles;
 };
 
 } // namespace patchlens
