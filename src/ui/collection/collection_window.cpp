@@ -49,8 +49,12 @@ namespace {
 
 constexpr QSize kInitialSize(1000, 600);
 constexpr int kBatchIntervalMs = 16; // rows taken into the table about once a frame
-constexpr int kBatchBudgetMs = 8;    // and for at most this long, so that the window keeps responding
-constexpr std::size_t kChunk = 256;  // patches taken at once within that time
+constexpr int kBatchBudgetMs = 6;    // and for at most this long, so that the window keeps responding
+constexpr std::size_t kChunk = 64;   // patches taken at once within that time
+// The rows taken are shown (the table relaid out and repainted, the status line rewritten) at most
+// this often while the scan runs: a repaint of the table costs about as much as taking in a batch,
+// so showing every batch would keep the window busy with painting.
+constexpr int kShowIntervalMs = 120;
 // How many patches the scan may have handed on ahead of the table before it waits: it bounds the
 // memory when the table takes them in more slowly than they are read.
 constexpr std::size_t kMostPending = 8192;
@@ -297,6 +301,7 @@ void CollectionWindow::Scan(const std::filesystem::path &folder) {
     m_folderCompareNote.clear();
     m_view->setColumnHidden(CollectionTable::kOtherFolderColumn, true);
     m_table->Reset({folder});
+    m_sinceShown.invalidate();
     m_stopButton->setEnabled(true);
     m_compareFolderButton->setEnabled(false);
     m_batchTimer->start();
@@ -366,8 +371,12 @@ void CollectionWindow::TakeBatch() {
         m_roomForMore.notify_all();
         m_table->Take(chunk);
     } while (!drained && budget.elapsed() < kBatchBudgetMs);
+    const bool finished = drained && m_scanEnded;
+    if (!finished && m_table->rowCount() > 0 && m_sinceShown.isValid() && m_sinceShown.elapsed() < kShowIntervalMs)
+        return;
     m_table->ShowTaken();
-    if (drained && m_scanEnded) {
+    m_sinceShown.start();
+    if (finished) {
         m_scanEnded = false;
         m_batchTimer->stop();
         {

@@ -11,6 +11,7 @@
 // "Export..." writes the rows shown, in their order, as CSV or JSON (the command line's bytes);
 // "Compare with folder..." tells for each row what it is in another folder.
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <atomic>
@@ -111,6 +112,7 @@ private:
     bool m_running = false;
     std::string m_troubles; // folders that could not be read, as the scan reported them
     QTimer *m_batchTimer = nullptr;
+    QElapsedTimer m_sinceShown; // since the rows taken were last shown
 
     CollectionTable *m_table = nullptr;
     QTableView *m_view = nullptr;
