@@ -451,6 +451,50 @@ class DesktopTest(unittest.TestCase):
         self.assertEqual(self.programs[-1].wait(20), 0)
         self.assertEqual(compares(), [])
 
+    def test_a_header_click_sorts_the_collection_while_rows_still_arrive(self):
+        # 20,000 patch files: hard links to the samples in twenty folders, so that the names follow
+        # each other in no order the sort would keep.
+        samples = os.path.join(self.folder, "samples")
+        shutil.copytree(SAMPLES, samples)
+        names = sorted(n for n in os.listdir(samples) if n.endswith(".rp350p"))
+        tree = os.path.join(self.folder, "collection")
+        for number in range(20000):
+            folder = os.path.join(tree, "%02d" % (number // 1000))
+            os.makedirs(folder, exist_ok=True)
+            os.link(os.path.join(samples, names[number * 5 % len(names)]),
+                    os.path.join(folder, "p%05d.rp350p" % number))
+        self.start(SAMPLES)
+        self.desktop.key("ctrl+l")
+        self.desktop.framed_window(r"^Select Collection Folder")
+        self.desktop.type(tree)
+        self.desktop.key("Return")
+        window = self.desktop.window(r"^Collection$")
+        self.desktop.click(window, 88, 72)  # the Name header: ascending
+        left, top, _, _ = self.desktop.geometry(window)
+
+        def names_shown(shot):  # the Name cells of the first twenty rows
+            return [region(shot, left + 12, top + 84 + 18 * row, 138, 14) for row in range(20)]
+
+        def part(shot, x, y, w, h):
+            return region(shot, left + x, top + y, w, h)
+        def sorted_by_name():  # a screenshot whose first twenty rows all show one name
+            shot = self.desktop.screenshot()
+            return shot if len({b"".join(cell) for cell in names_shown(shot)}) == 1 else None
+        sorted_shot = wait_until(sorted_by_name, what="the rows sorted by name")
+        done = self.desktop.settled_screenshot()
+        # The sorted rows were shown while the scan still ran: Stop was enabled and the status line
+        # still counting; the rows that came after kept the order (Acoustic Strum first).
+        self.assertNotEqual(part(sorted_shot, 915, 12, 70, 14), part(done, 915, 12, 70, 14), "Stop")
+        self.assertNotEqual(part(sorted_shot, 8, 579, 380, 14), part(done, 8, 579, 380, 14), "the status line")
+        self.assertEqual(names_shown(done), names_shown(sorted_shot))
+        self.assertTrue(ink(done, left + 12, top + 84, 138, 14, pixel(done, left + 160, top + 84)), "no rows shown")
+        # And the last rows are those of the last name, not the rows that came in after the click.
+        self.desktop.click(window, 250, 84)
+        self.desktop.key("ctrl+End")
+        last = self.desktop.settled_screenshot()
+        self.assertNotEqual(names_shown(last)[0], names_shown(done)[0])
+        self.assertEqual(len({b"".join(cell) for cell in names_shown(last)}), 1, "the last rows are not sorted")
+
 def main():
     global PROGRAM, SAMPLES
     parser = argparse.ArgumentParser()
