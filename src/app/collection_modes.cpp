@@ -121,20 +121,6 @@ std::string TableRow(const PatchFacts &facts, const ScannedPatch &patch) {
     return row + '\n';
 }
 
-std::string_view KindText(FolderDifference::Kind kind) {
-    switch (kind) {
-    case FolderDifference::Kind::Added:
-        return "added";
-    case FolderDifference::Kind::Removed:
-        return "removed";
-    case FolderDifference::Kind::Changed:
-        return "changed";
-    case FolderDifference::Kind::Moved:
-        return "moved";
-    }
-    return "";
-}
-
 std::string ShownPath(const std::string &path, bool outIsTerminal) {
     return outIsTerminal ? VisibleText(path) : path;
 }
@@ -241,8 +227,8 @@ int RunCompareFolders(const CommandLine &command, std::ostream &out, std::ostrea
         out << kind << ' ' << ShownPath(std::string(path), outIsTerminal);
         if (difference.kind == Kind::Moved)
             out << " -> " << ShownPath(std::string(collection.File(difference.newEntry)), outIsTerminal);
-        for (std::size_t m = 0; m < difference.modules.size(); ++m)
-            out << (m > 0 ? ", " : ": ") << InfoOf(difference.modules[m]).name;
+        if (!difference.modules.empty())
+            out << ": " << ModuleNamesText(difference.modules);
         out << '\n';
     }
     if (command.json)

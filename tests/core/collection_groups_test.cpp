@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,18 @@ TEST_F(FolderComparison, DifferencesAreFoundByPathAndSortedByIt) {
                                         "added f.rp350p", "moved m1.rp350p -> n1.rp350p", "removed m2.rp350p",
                                         "moved sub/c.rp350p -> sub/deeper/c2.rp350p", "added sub-b/x.rp350p",
                                         "changed z.rp350p:"}));
+    // The window's column beside the new folder's rows says the same, by the new file's path.
+    const OldFolderNotes notes = NotesAgainstOldFolder(scan.collection, CompareFolders(scan.collection));
+    EXPECT_EQ(notes.removed, 2u);
+    const std::map<std::string, std::string, std::less<>> expected{
+        {"b.rp350p", "changed: Distortion, Delay"},
+        {"e.rp350p", "changed: Distortion"},
+        {"f.rp350p", "added"},
+        {"n1.rp350p", "moved from m1.rp350p"},
+        {"sub/deeper/c2.rp350p", "moved from sub/c.rp350p"},
+        {"sub-b/x.rp350p", "added"},
+        {"z.rp350p", "changed"}};
+    EXPECT_EQ(notes.byFile, expected);
     // The same folder on both sides: nothing differs.
     const ScanOutcome same = ScanCollection(std::vector<fs::path>{folder / "old", folder / "old"});
     EXPECT_TRUE(CompareFolders(same.collection).empty());

@@ -149,4 +149,53 @@ std::vector<FolderDifference> CompareFolders(const Collection &collection, std::
     return result;
 }
 
+std::string_view KindText(FolderDifference::Kind kind) {
+    switch (kind) {
+    case FolderDifference::Kind::Added:
+        return "added";
+    case FolderDifference::Kind::Removed:
+        return "removed";
+    case FolderDifference::Kind::Changed:
+        return "changed";
+    case FolderDifference::Kind::Moved:
+        return "moved";
+    }
+    return "";
+}
+
+std::string ModuleNamesText(const std::vector<Module> &modules) {
+    std::string names;
+    for (const Module module : modules) {
+        if (!names.empty())
+            names += ", ";
+        names += InfoOf(module).name;
+    }
+    return names;
+}
+
+OldFolderNotes NotesAgainstOldFolder(const Collection &collection,
+                                     const std::vector<FolderDifference> &differences) {
+    OldFolderNotes notes;
+    for (const FolderDifference &difference : differences) {
+        std::string note(KindText(difference.kind));
+        switch (difference.kind) {
+        case FolderDifference::Kind::Removed:
+            ++notes.removed;
+            continue;
+        case FolderDifference::Kind::Added:
+            break;
+        case FolderDifference::Kind::Changed:
+            if (!difference.modules.empty())
+                note += ": " + ModuleNamesText(difference.modules);
+            break;
+        case FolderDifference::Kind::Moved:
+            note += " from ";
+            note += collection.File(difference.oldEntry);
+            break;
+        }
+        notes.byFile[std::string(collection.File(difference.newEntry))] = std::move(note);
+    }
+    return notes;
+}
+
 } // namespace patchlens

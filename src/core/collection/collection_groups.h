@@ -3,7 +3,10 @@
 // collection side by side. Pure functions over a collection: nothing is read or decoded again.
 
 #include <cstddef>
+#include <functional>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "collection/collection.h"
@@ -47,5 +50,21 @@ struct FolderDifference {
 // taken yet; both then leave the added and removed ones.
 std::vector<FolderDifference> CompareFolders(const Collection &collection, std::size_t oldFolder = 0,
                                              std::size_t newFolder = 1);
+
+// The word a difference is said with: "added", "removed", "changed", "moved".
+std::string_view KindText(FolderDifference::Kind kind);
+// The modules' names as the panels' captions give them, joined by ", ".
+std::string ModuleNamesText(const std::vector<Module> &modules);
+
+// What each file of the new folder is in the old one, for a column beside the new folder's rows, by
+// its path relative to the new folder: "added", "changed: Distortion, Delay" (only "changed" when
+// the two differ by a refusal), "moved from OLDPATH". A file of the new folder that is not there is
+// the same in both; the files only in the old folder have no row and are counted.
+struct OldFolderNotes {
+    std::map<std::string, std::string, std::less<>> byFile;
+    std::size_t removed = 0;
+};
+OldFolderNotes NotesAgainstOldFolder(const Collection &collection,
+                                     const std::vector<FolderDifference> &differences);
 
 } // namespace patchlens

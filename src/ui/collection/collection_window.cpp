@@ -67,15 +67,6 @@ void LowerThisThreadsPriority() {
 #endif
 }
 
-QString ModuleNames(const std::vector<Module> &modules) {
-    QStringList names;
-    for (const Module module : modules) {
-        const std::string_view name = Modules()[static_cast<std::size_t>(module)].name;
-        names << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
-    }
-    return names.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 std::filesystem::path CollectionSettingsFile() {
@@ -372,7 +363,8 @@ void CollectionWindow::TakeBatch() {
         m_table->Take(chunk);
     } while (!drained && budget.elapsed() < kBatchBudgetMs);
     const bool finished = drained && m_scanEnded;
-    if (!finished && m_table->rowCount() > 0 && m_sinceShown.isValid() && m_sinceShown.elapsed() < kShowIntervalMs)
+    if (!finished && m_table->rowCount() > 0 && m_sinceShown.isValid() &&
+        m_sinceShown.elapsed() < kShowIntervalMs)
         return;
     m_table->ShowTaken();
     m_sinceShown.start();
@@ -594,42 +586,21 @@ void CollectionWindow::CompareWithFolder() {
         options.stop = &m_stop;
         const ScanOutcome outcome = ScanCollection(folders, options);
         const Collection &both = outcome.collection;
-        std::map<std::string, QString, std::less<>> what;
-        std::size_t removed = 0;
-        for (const FolderDifference &difference : CompareFolders(both, 1, 0)) {
-            switch (difference.kind) {
-            case FolderDifference::Kind::Added:
-                what[std::string(both.File(difference.newEntry))] = QStringLiteral("added");
-                break;
-            case FolderDifference::Kind::Removed:
-                ++removed;
-                break;
-            case FolderDifference::Kind::Changed:
-                what[std::string(both.File(difference.newEntry))] =
-                    difference.modules.empty()
-                        ? QStringLiteral("changed")
-                        : QStringLiteral("changed: ") + ModuleNames(difference.modules);
-                break;
-            case FolderDifference::Kind::Moved:
-                what[std::string(both.File(difference.newEntry))] =
-                    QStringLiteral("moved from ") + ToQString(both.File(difference.oldEntry));
-                break;
-            }
-        }
+        OldFolderNotes notes = NotesAgainstOldFolder(both, CompareFolders(both, 1, 0));
         const QString note =
             outcome.troubles.empty()
-                ? QStringLiteral("compared with %1: %2 removed").arg(PathToQString(other)).arg(removed)
+                ? QStringLiteral("compared with %1: %2 removed").arg(PathToQString(other)).arg(notes.removed)
                 : ToQString(outcome.troubles.front().message);
         QMetaObject::invokeMethod(
             this,
-            [this, what = std::move(what), note, failed = !outcome.troubles.empty()] {
+            [this, what = std::move(notes.byFile), note, failed = !outcome.troubles.empty()] {
                 if (m_comparer.joinable())
                     m_comparer.join();
                 const Collection &shown = m_table->collection();
                 std::vector<QString> perEntry(shown.size());
                 for (std::size_t entry = 0; entry < shown.size(); ++entry) {
                     const auto found = what.find(shown.File(entry));
-                    perEntry[entry] = found != what.end() ? found->second : QStringLiteral("same");
+                    perEntry[entry] = found != what.end() ? ToQString(found->second) : QStringLiteral("same");
                 }
                 if (!failed) {
                     m_table->SetOtherFolder(std::move(perEntry));
