@@ -141,6 +141,16 @@ private slots:
             files << row.second;
         QCOMPARE(Column(CollectionTable::kFileColumn), files);
 
+        // Escape closes the window, as its close box does; opened again, it shows the same rows
+        // without asking for a folder.
+        const std::size_t asked = Dialogs().folderRequests.size();
+        QTest::keyClick(View(), Qt::Key_Escape);
+        QVERIFY(!Collection().isVisible());
+        Collection().ShowCollectionWindow();
+        QVERIFY(Collection().isVisible());
+        QCOMPARE(Table().rowCount(), 5);
+        QCOMPARE(Dialogs().folderRequests.size(), asked);
+
         // The folder is remembered for the next run, in a file of the collection's own.
         Window().close();
         m_fixture->window.reset();

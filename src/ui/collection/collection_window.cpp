@@ -75,7 +75,7 @@ std::filesystem::path CollectionSettingsFile() {
 }
 
 CollectionWindow::CollectionWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesystem::path settingsFile)
-    : QWidget(mainWindow, Qt::Window), m_dialogs(dialogs), m_mainWindow(mainWindow),
+    : CompanionWindow(mainWindow, Qt::Window), m_dialogs(dialogs), m_mainWindow(mainWindow),
       m_settingsFile(std::move(settingsFile)) {
     setObjectName(QStringLiteral("collectionWindow"));
     setWindowTitle(QStringLiteral("Collection"));
@@ -615,18 +615,8 @@ void CollectionWindow::CompareWithFolder() {
     });
 }
 
-void CollectionWindow::closeEvent(QCloseEvent *event) {
+void CollectionWindow::Closing() {
     StopScan();
-    hide();
-    event->ignore();
-}
-
-void CollectionWindow::keyPressEvent(QKeyEvent *event) {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 bool CollectionWindow::eventFilter(QObject *watched, QEvent *event) {

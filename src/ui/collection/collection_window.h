@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "collection/collection_scan.h"
+#include "toolkit/companion_window.h"
 
 class QCheckBox;
 class QLabel;
@@ -43,7 +44,7 @@ class ElidedLabel;
 // file of its own in the per-user configuration folder.
 std::filesystem::path CollectionSettingsFile();
 
-class CollectionWindow : public QWidget {
+class CollectionWindow : public CompanionWindow {
     Q_OBJECT
 
 public:
@@ -78,8 +79,7 @@ signals:
     void folderCompareFinished(); // a folder comparison's results are shown
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
+    void Closing() override; // stops a scan running
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -40,8 +40,8 @@ QString Text(std::string_view bytes) {
 } // namespace
 
 SearchWindow::SearchWindow(QWidget *mainWindow, Dialogs &dialogs, std::filesystem::path programFolder)
-    : QWidget(mainWindow, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : CompanionWindow(mainWindow, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                      Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_dialogs(dialogs), m_mainWindow(mainWindow), m_programFolder(std::move(programFolder)) {
     setObjectName(QStringLiteral("searchWindow"));
     setWindowTitle(QStringLiteral("Search Patch"));
@@ -150,18 +150,8 @@ void SearchWindow::ShowSearchWindow() {
     activateWindow();
 }
 
-void SearchWindow::closeEvent(QCloseEvent *event) {
+void SearchWindow::Closing() {
     emit settingsChanged();
-    hide();
-    event->ignore();
-}
-
-void SearchWindow::keyPressEvent(QKeyEvent *event) {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 bool SearchWindow::eventFilter(QObject *watched, QEvent *event) {

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "search/patch_search.h"
+#include "toolkit/companion_window.h"
 
 class QComboBox;
 class QKeyEvent;
@@ -30,7 +31,7 @@ namespace patchlens {
 class Dialogs;
 class ElidedLabel;
 
-class SearchWindow : public QWidget {
+class SearchWindow : public CompanionWindow {
     Q_OBJECT
 
 public:
@@ -66,9 +67,7 @@ signals:
     void searchFinished();  // a search has ended (finished or stopped)
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
-    // Escape closes the window, as the close box does.
-    void keyPressEvent(QKeyEvent *event) override;
+    void Closing() override; // tells that the folder field may hold a new folder
     // The result list's keys: the first Down selects the first result; Ctrl+Return compares.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -87,7 +86,7 @@ private:
     Dialogs &m_dialogs;
     QWidget *m_mainWindow;
     std::filesystem::path m_programFolder;
-    std::string m_startupFolder; // the picker's starting folder, as read at start-up
+    std::string m_startupFolder;    // the picker's starting folder, as read at start-up
     std::string m_shownFolderBytes; // the bytes the folder field was last set from
     SearchTarget m_target;
     bool m_placed = false;
