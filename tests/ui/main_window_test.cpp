@@ -164,14 +164,18 @@ private slots:
     }
 
     // Each font is the largest size whose line fits the cell (and whose digits fit the advance
-    // given), as trying every size from the cell height down finds it.
+    // given), as trying every size from the cell height down with QFontMetricsF finds it: at every
+    // cell height, by the names asked for and by the installed names they are asked for by.
     void fontsAreTheLargestThatFitTheirCells() {
-        for (const char *family : {"Courier", "Courier New", "MS Sans Serif"})
-            for (const int cell : {2, 5, 13, 14, 16, 20, 33})
-                for (const qreal advance : {0.0, 8.0}) {
+        for (const char *family :
+             {"Courier", "Courier New", "MS Sans Serif", "Liberation Mono", "Liberation Sans"})
+            for (int cell = 2; cell <= 40; ++cell)
+                for (const qreal advance : {0.0, 8.0, 11.0}) {
                     QFont font{QString::fromLatin1(family)};
                     font.setWeight(QFont::Normal);
-                    font.setStyleHint(*family == 'C' ? QFont::TypeWriter : QFont::SansSerif);
+                    font.setStyleHint(QByteArray(family).contains("Mono") || *family == 'C'
+                                          ? QFont::TypeWriter
+                                          : QFont::SansSerif);
                     font.setHintingPreference(QFont::PreferVerticalHinting);
                     int expected = 2;
                     for (int pixels = cell; pixels >= 2; --pixels) {

@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QRawFont>
 #include <QStringList>
 #include <algorithm>
 
@@ -50,21 +51,37 @@ QFont FontWithCellHeight(const QString &family, int cellHeight, qreal maxAdvance
     font.setWeight(QFont::Normal);
     font.setStyleHint(hint);
     font.setHintingPreference(QFont::PreferVerticalHinting);
-    // The largest size up to the cell height that fits (the smallest size when none does). Every
-    // size measured loads a face of its own, the dearest step of the window's start, so the search
-    // starts where a face of the usual proportions fits and walks from there: heights and advances
-    // grow with the size, so the size that fits while the one above it does not is the answer.
+    // The largest size up to the cell height that fits (the smallest size when none does). The
+    // search starts where a face of the usual proportions fits and walks from there: heights and
+    // advances grow with the size, so the size that fits while the one above it does not is the
+    // answer.
     constexpr int kSmallest = 2;
     constexpr qreal kUsualHeightPerPixel = 1.15;
     if (cellHeight < kSmallest)
         return font;
-    const auto fits = [&](int pixels) {
-        font.setPixelSize(pixels);
-        const QFontMetricsF metrics(font);
-        return metrics.height() <= cellHeight &&
-               (maxAdvance <= 0 || metrics.horizontalAdvance(QLatin1Char('0')) <= maxAdvance);
-    };
     int pixels = std::clamp(static_cast<int>(cellHeight / kUsualHeightPerPixel), kSmallest, cellHeight);
+    font.setPixelSize(pixels);
+    // Every size a QFont is measured at is matched against the system's font configuration afresh,
+    // the dearest step of the window's start. So the face is matched once, at the size most
+    // likely to be the answer, and the other sizes are measured on that face scaled (the same
+    // face, the same rendering settings, the metrics the font engine gives at that size).
+    QRawFont face = QRawFont::fromFont(font);
+    const quint32 zero = face.isValid() ? face.glyphIndexesForString(QStringLiteral("0")).value(0) : 0;
+    const auto fits = [&](int size) {
+        qreal height = 0, advance = 0;
+        if (face.isValid()) {
+            face.setPixelSize(size);
+            height = face.ascent() + face.descent();
+            if (maxAdvance > 0)
+                advance = face.advancesForGlyphIndexes(QList<quint32>{zero}).value(0).x();
+        } else {
+            font.setPixelSize(size);
+            const QFontMetricsF metrics(font);
+            height = metrics.height();
+            advance = metrics.horizontalAdvance(QLatin1Char('0'));
+        }
+        return height <= cellHeight && (maxAdvance <= 0 || advance <= maxAdvance);
+    };
     if (fits(pixels)) {
         while (pixels < cellHeight && fits(pixels + 1))
             ++pixels;

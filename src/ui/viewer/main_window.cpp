@@ -9,10 +9,12 @@
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPixmap>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
@@ -71,7 +73,11 @@ MainWindow::MainWindow(Dialogs &dialogs, ProgramPaths paths, QWidget *parent)
     InitIconResource();
     // The built-in icon, not the icon theme's: looking a name up in the themes reads every theme
     // folder and costs a sixth of the start (and finds nothing Qt can draw without its SVG module).
-    setWindowIcon(QIcon(QStringLiteral(":/icons/patchlens.png")));
+    // Read as the PNG it is: an image reader left to tell the format loads every image plug-in
+    // to ask it.
+    QImageReader iconReader(QStringLiteral(":/icons/patchlens.png"), "png");
+    iconReader.setAutoDetectImageFormat(false);
+    setWindowIcon(QIcon(QPixmap::fromImage(iconReader.read())));
     // The fixed-size frame: on Windows without the resizing border of other windows.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
