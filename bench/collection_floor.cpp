@@ -18,16 +18,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "floor_listing.h"
 
 #include "patch/decode.h"
 
@@ -46,27 +46,7 @@ bool IsPatchName(std::string_view name) {
 }
 
 std::vector<std::string> ListPatchFiles(const std::string &root) {
-    std::vector<std::string> files;
-    std::deque<std::string> waiting{root};
-    while (!waiting.empty()) {
-        const std::string folder = std::move(waiting.front());
-        waiting.pop_front();
-        DIR *dir = ::opendir(folder.c_str());
-        if (dir == nullptr)
-            continue;
-        while (const dirent *entry = ::readdir(dir)) {
-            const std::string_view name = entry->d_name;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = folder + '/' + entry->d_name;
-            if (entry->d_type == DT_DIR)
-                waiting.push_back(path);
-            else if (entry->d_type == DT_REG && IsPatchName(name))
-                files.push_back(std::move(path));
-        }
-        ::closedir(dir);
-    }
-    return files;
+    return ListFloorFiles(root, [](std::string_view name, std::string_view) { return IsPatchName(name); });
 }
 
 // The whole file, or nothing when it cannot be read.
