@@ -1,6 +1,6 @@
 // The floor of the folder-tree search: the least work any search of the tree must do. Lists the tree
 // once, breadth-first, taking each entry's type from the listing; then, on THREADS threads, opens
-// each patch file (a path holding ".rp350p", ".rp250p" or ".rp150p"), reads its first BYTES bytes
+// each patch file (a path holding ".rp350p", ".rp250p" or ".rp150p" in any letter case), reads its first BYTES bytes
 // in one read, looks for KEY in them, and closes it. Prints how many patch files hold the key.
 //
 //   search_floor TREE KEY BYTES [THREADS]
@@ -24,8 +24,12 @@
 namespace {
 
 bool IsPatchPath(std::string_view path) {
+    // As the search takes them: the extension anywhere in the path, in any letter case.
+    std::string lower(path);
+    for (char &c : lower)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     for (std::string_view extension : {".rp350p", ".rp250p", ".rp150p"})
-        if (path.find(extension) != std::string_view::npos)
+        if (lower.find(extension) != std::string::npos)
             return true;
     return false;
 }
