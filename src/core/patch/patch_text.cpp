@@ -72,31 +72,57 @@ const NameRule *RuleFor(std::string_view context, std::string_view id) {
     return nullptr;
 }
 
-// Whether the line contains any of the names. The names of a rule mostly share their first two
-// bytes ("Amp A Enable", "Amp A Type", ...): each two bytes are looked for once, and every name
-// that begins with them is compared wherever they occur.
-bool NameLinePasses(std::string_view nameLine, std::initializer_list<std::string_view> names) {
-    const auto sameStart = [](std::string_view a, std::string_view b) {
-        return a[0] == b[0] && a[1] == b[1];
-    };
-    for (auto name = names.begin(); name != names.end(); ++name) {
-        if (name->size() < 2) {
-            if (nameLine.find(*name) != std::string_view::npos)
-                return true;
+// A rule's names grouped by their first two bytes, which they mostly share ("Amp A Enable", "Amp A
+// Type", ...): each two bytes are looked for once, and every name that begins with them is compared
+// wherever they occur. Names shorter than two bytes are looked for alone.
+struct NameGroup {
+    char first, second;
+    std::vector<std::string_view> names;
+};
+struct NameGroups {
+    std::vector<NameGroup> groups;
+    std::vector<std::string_view> shortNames;
+};
+NameGroups GroupNames(std::initializer_list<std::string_view> names) {
+    NameGroups grouped;
+    for (const std::string_view name : names) {
+        if (name.size() < 2) {
+            grouped.shortNames.push_back(name);
             continue;
         }
-        if (std::any_of(names.begin(), name, [&](std::string_view earlier) {
-                return earlier.size() >= 2 && sameStart(earlier, *name);
-            }))
-            continue; // looked for with the earlier name
-        for (std::size_t at = FindPair(nameLine, 0, (*name)[0], (*name)[1]); at != std::string_view::npos;
-             at = FindPair(nameLine, at + 1, (*name)[0], (*name)[1]))
-            if (std::any_of(name, names.end(), [&](std::string_view later) {
-                    return later.size() >= 2 && sameStart(later, *name) &&
-                           nameLine.substr(at, later.size()) == later;
-                }))
-                return true;
+        const auto group =
+            std::find_if(grouped.groups.begin(), grouped.groups.end(),
+                         [&](const NameGroup &g) { return g.first == name[0] && g.second == name[1]; });
+        if (group != grouped.groups.end())
+            group->names.push_back(name);
+        else
+            grouped.groups.push_back({name[0], name[1], {name}});
     }
+    return grouped;
+}
+
+// The names of the rule's first (or second) occurrence, grouped once for the whole run.
+const NameGroups &GroupedNames(const NameRule &rule, bool second) {
+    static const std::vector<std::array<NameGroups, 2>> grouped = [] {
+        std::vector<std::array<NameGroups, 2>> all;
+        for (const NameRule &each : kNameRules)
+            all.push_back({GroupNames(each.first), GroupNames(each.second)});
+        return all;
+    }();
+    return grouped[static_cast<std::size_t>(&rule - kNameRules)][second ? 1 : 0];
+}
+
+// Whether the line contains any of the names.
+bool NameLinePasses(std::string_view nameLine, const NameGroups &names) {
+    for (const std::string_view name : names.shortNames)
+        if (nameLine.find(name) != std::string_view::npos)
+            return true;
+    for (const NameGroup &group : names.groups)
+        for (std::size_t at = FindPair(nameLine, 0, group.first, group.second); at != std::string_view::npos;
+             at = FindPair(nameLine, at + 1, group.first, group.second))
+            for (const std::string_view name : group.names)
+                if (nameLine.substr(at, name.size()) == name)
+                    return true;
     return false;
 }
 
@@ -226,12 +252,12 @@ RecordLines ReadRecordLines(std::string_view bytes, std::size_t key) {
 // what is left. A line with no '<' has neither; a line that is `open`, bytes without '<', `close`
 // holds each once (either needs a '<' to begin at), so the bytes between are what is left.
 std::string StripTags(std::string_view line, std::string_view open, std::string_view close) {
-    if (line.find('<') == std::string_view::npos)
-        return std::string(line);
     if (line.size() >= open.size() + close.size() && line.starts_with(open) && line.ends_with(close)) {
         const std::string_view between = line.substr(open.size(), line.size() - open.size() - close.size());
-        if (between.find('<') == std::string_view::npos)
+        if (std::find(between.begin(), between.end(), '<') == between.end())
             return std::string(between);
+    } else if (line.find('<') == std::string_view::npos) {
+        return std::string(line);
     }
     return ReplaceAll(ReplaceAll(line, open, ""), close, "");
 }
@@ -248,12 +274,12 @@ std::optional<std::string> Lookup(const PatchText &text, std::string_view contex
 
     RecordLines record = ReadRecordLines(text.bytes(), first);
     if (const NameRule *rule = RuleFor(context, id);
-        rule != nullptr && !NameLinePasses(record.name, rule->first)) {
+        rule != nullptr && !NameLinePasses(record.name, GroupedNames(*rule, false))) {
         const std::size_t second = nextKey(record.behind); // behind the rejected record's value line
         if (second == std::string_view::npos)
             return {};
         record = ReadRecordLines(text.bytes(), second);
-        if (!NameLinePasses(record.name, rule->second))
+        if (!NameLinePasses(record.name, GroupedNames(*rule, true)))
             return {};
     }
     return StripTags(TrimBlanks(record.value), "<Text>", "</Text>");
