@@ -121,7 +121,9 @@ bool NameLinePasses(std::string_view nameLine, const NameGroups &names) {
         for (std::size_t at = FindPair(nameLine, 0, group.first, group.second); at != std::string_view::npos;
              at = FindPair(nameLine, at + 1, group.first, group.second))
             for (const std::string_view name : group.names)
-                if (nameLine.substr(at, name.size()) == name)
+                if (nameLine.size() - at >= name.size() &&
+                    std::equal(name.begin() + 2, name.end(),
+                               nameLine.begin() + static_cast<std::ptrdiff_t>(at + 2)))
                     return true;
     return false;
 }
@@ -262,6 +264,22 @@ std::string StripTags(std::string_view line, std::string_view open, std::string_
     return ReplaceAll(ReplaceAll(line, open, ""), close, "");
 }
 
+// A value line without its blanks and <Text> tags. The usual line, "<Text>" bytes without '<'
+// "</Text>", is cut with the tags' lengths known here; any other goes through StripTags.
+std::string ValueOf(std::string_view line) {
+    constexpr std::string_view kOpen = "<Text>", kClose = "</Text>";
+    const std::string_view value = TrimBlanks(line);
+    if (value.size() >= kOpen.size() + kClose.size() &&
+        std::memcmp(value.data(), kOpen.data(), kOpen.size()) == 0 &&
+        std::memcmp(value.data() + value.size() - kClose.size(), kClose.data(), kClose.size()) == 0) {
+        const std::string_view between =
+            value.substr(kOpen.size(), value.size() - kOpen.size() - kClose.size());
+        if (std::find(between.begin(), between.end(), '<') == between.end())
+            return std::string(between);
+    }
+    return StripTags(value, kOpen, kClose);
+}
+
 std::optional<std::string> Lookup(const PatchText &text, std::string_view context, std::string_view id,
                                   bool useIndex) {
     const std::string key = useIndex ? std::string() : MakeKey(id);
@@ -282,7 +300,7 @@ std::optional<std::string> Lookup(const PatchText &text, std::string_view contex
         if (!NameLinePasses(record.name, GroupedNames(*rule, true)))
             return {};
     }
-    return StripTags(TrimBlanks(record.value), "<Text>", "</Text>");
+    return ValueOf(record.value);
 }
 
 } // namespace
