@@ -206,8 +206,14 @@ __attribute__((target("avx2"))) std::size_t CheckIsByAvx2(std::string_view bytes
 template <typename Found> void ForEachIdOpen(std::string_view bytes, Found &&found) {
     const char *const b = bytes.data();
     const std::size_t size = bytes.size();
+    std::uint32_t idOpen; // "<ID>" as four bytes compared at once
+    std::memcpy(&idOpen, kIdOpen.data(), 4);
     auto check = [&](std::size_t i) { // an 'I' at i
-        if (i >= 1 && i + 2 < size && b[i - 1] == '<' && b[i + 1] == 'D' && b[i + 2] == '>')
+        if (i < 1 || i + 2 >= size)
+            return;
+        std::uint32_t here;
+        std::memcpy(&here, b + i - 1, 4);
+        if (here == idOpen)
             found(i - 1);
     };
     std::size_t at = 0;
@@ -355,7 +361,7 @@ PatchText MakePatchText(std::string bytes) {
     std::vector<Found> found;
     found.reserve(all.size() / kBytesPerRecord + 1);
     text.m_runs.reserve(all.size() / kBytesPerRecord + 1);
-    int bits = TableBits(all.size() / kBytesPerRecord + 1);
+    int bits = TableBits(all.size() / (2 * kBytesPerRecord) + 1); // a patch's ids fill it not half
     text.m_table.assign(std::size_t{1} << bits, 0);
     const auto grow = [&] {
         ++bits;
