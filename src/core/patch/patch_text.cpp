@@ -67,6 +67,9 @@ const NameRule kNameRules[] = {
 #undef PL_LFO_NAMES
 
 const NameRule *RuleFor(std::string_view context, std::string_view id) {
+    // Most lookups are made under a context without a rule, told by its first byte.
+    if (context.empty() || (context[0] != 'W' && context[0] != 'A' && context[0] != 'E' && context[0] != 'L'))
+        return nullptr;
     for (const NameRule &rule : kNameRules) {
         if (rule.context != context)
             continue;
