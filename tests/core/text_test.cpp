@@ -49,7 +49,8 @@ TEST(ByteText, FindCrLfFindsWhatASearchForTheTwoBytesFinds) {
     EXPECT_EQ(FindCrLf("", 0), std::string_view::npos);
 }
 
-// Pairs and line ends are found sixteen bytes at a time: texts of up to seventy bytes of CR, LF,
+// Pairs and line ends are found sixteen or thirty-two bytes at a time: texts of up to seventy bytes of CR,
+// LF,
 // '<' and 'I', cut from a longer text (a pair may go on past the end), searched from every position.
 TEST(ByteText, PairsAndLineEndsAreFoundAsASearchFindsThem) {
     std::mt19937 random(7);

@@ -21,7 +21,8 @@ inline constexpr std::string_view kSupportedSchemaVersion = "1.2";
 
 // The content of one patch file. It is made once (MakePatchText, ReadPatchFile) with an index of
 // where each parameter's key occurs, and never changes after: any number of threads may read
-// one text at once.
+// one text at once. A text of more than 4 GiB (never a patch file) is not indexed: its keys are
+// searched for in its bytes.
 class PatchText {
 public:
     PatchText() = default; // the empty text
@@ -34,18 +35,15 @@ public:
 
 private:
     friend PatchText MakePatchText(std::string bytes);
-    struct Key {
-        std::size_t at, idSize; // where "<ID>" begins; the length of the id behind it
-    };
     struct Run {            // the keys of one id: m_keys[begin, begin + count)
         std::uint64_t code; // the id as a number (IdCode in patch_text.cpp): equal ids, equal codes
-        std::size_t begin, count;
+        std::uint32_t begin, count;
     };
-    std::string_view IdOf(const Key &key) const;
     std::string m_bytes;
-    std::vector<Key> m_keys;          // every key whose id is free of '<': by id, each id's in text order
-    std::vector<Run> m_runs;          // one for each id, in the order the ids first occur
-    std::vector<std::size_t> m_table; // open addressing by code: 0 empty, else 1 + the id's run
+    std::vector<std::uint32_t> m_keys;  // where each key whose id is free of '<' begins: by id, each id's
+                                        // in text order
+    std::vector<Run> m_runs;            // one for each id, in the order the ids first occur
+    std::vector<std::uint32_t> m_table; // open addressing by code: 0 empty, else 1 + the id's run
 };
 
 // The text over the given bytes, indexed.

@@ -1,6 +1,7 @@
 #include "text/byte_text.h"
 
 #include <bit>
+#include <cstdint>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -75,25 +76,37 @@ std::size_t FindCrLfs(std::string_view text, std::size_t from, std::span<std::si
     if (ends.empty() || text.size() < 2 || from > text.size() - 2)
         return count;
     const char *const bytes = text.data();
-    std::size_t at = from;
+    // A CR LF at p is an LF at p + 1 with a CR before it: the LFs from `from` + 1 are looked for
+    // with one comparison, and each one's CR checked (two CR LFs never overlap, so every one found
+    // is the next line end).
+    std::size_t at = from + 1;
 #if PATCHLENS_SSE2
-    // Two CR LFs never overlap, so every hit of a block is the next line end.
-    const __m128i crs = _mm_set1_epi8('\r'), lfs = _mm_set1_epi8('\n');
-    for (; at + 17 <= text.size(); at += 16) {
-        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at));
-        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at + 1));
-        auto hits = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, crs), _mm_cmpeq_epi8(next, lfs))));
+    const __m128i lfs = _mm_set1_epi8('\n');
+    const auto take = [&](std::uint32_t hits) { // the LFs of a block from `at`; true when `ends` is full
         for (; hits != 0; hits &= hits - 1) {
-            ends[count++] = at + static_cast<std::size_t>(std::countr_zero(hits));
+            const std::size_t lf = at + static_cast<std::size_t>(std::countr_zero(hits));
+            if (bytes[lf - 1] != '\r')
+                continue;
+            ends[count++] = lf - 1;
             if (count == ends.size())
-                return count;
+                return true;
         }
-    }
+        return false;
+    };
+    const auto lfsOf = [&](std::size_t block) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + block));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, lfs)));
+    };
+    for (; at + 32 <= text.size(); at += 32)
+        if (take(lfsOf(at) | lfsOf(at + 16) << 16))
+            return count;
+    for (; at + 16 <= text.size(); at += 16)
+        if (take(lfsOf(at)))
+            return count;
 #endif
-    for (; at + 2 <= text.size(); ++at)
-        if (bytes[at] == '\r' && bytes[at + 1] == '\n') {
-            ends[count++] = at;
+    for (; at < text.size(); ++at)
+        if (bytes[at] == '\n' && bytes[at - 1] == '\r') {
+            ends[count++] = at - 1;
             if (count == ends.size())
                 return count;
         }

@@ -1,5 +1,7 @@
 #include "vocabulary/model_catalogue.h"
 
+#include <algorithm>
+
 namespace patchlens {
 
 namespace {
@@ -127,16 +129,19 @@ KnobList ListOf(const CatalogueEntry &entry, const CatalogueModel &model) {
 
 } // namespace
 
+// Entries are a few bytes long: their commas are looked for byte by byte.
 std::string_view KnobSlot::id() const {
-    return entry.substr(0, entry.find(','));
+    return entry.substr(0,
+                        static_cast<std::size_t>(std::find(entry.begin(), entry.end(), ',') - entry.begin()));
 }
 
 std::string_view KnobSlot::label() const {
-    const std::size_t comma = entry.find(',');
-    if (comma == std::string_view::npos)
+    const auto comma = std::find(entry.begin(), entry.end(), ',');
+    if (comma == entry.end())
         return {};
-    const std::string_view rest = entry.substr(comma + 1);
-    return rest.substr(0, rest.find(','));
+    const auto end = std::find(comma + 1, entry.end(), ',');
+    return entry.substr(static_cast<std::size_t>(comma + 1 - entry.begin()),
+                        static_cast<std::size_t>(end - comma - 1));
 }
 
 std::span<const CatalogueEntry> ModelCatalogue() {
