@@ -468,7 +468,8 @@ class DesktopTest(unittest.TestCase):
         self.desktop.framed_window(r"^Select Collection Folder")
         self.desktop.type(tree)
         self.desktop.key("Return")
-        window = self.desktop.window(r"^Collection$")
+        # Framed and in place first: a click before the window takes input would be lost.
+        window = self.desktop.framed_window(r"^Collection$")
         self.desktop.click(window, 88, 72)  # the Name header: ascending
         left, top, _, _ = self.desktop.geometry(window)
 
