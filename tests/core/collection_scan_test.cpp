@@ -181,6 +181,13 @@ protected:
         ASSERT_EQ(::mkfifo((folder / "fifo.rp350p").c_str(), 0600), 0);
 #endif
     }
+
+    // `count` copies of one sample, each named by its number, in seven folders.
+    void WriteNumbered(int count) {
+        for (int i = 0; i < count; ++i)
+            Write(fs::path("f" + std::to_string(i % 7)) / (std::to_string(i) + ".rp350p"),
+                  test::WithName(Sample("Metal Rhythm"), std::to_string(i)));
+    }
 };
 
 // Whatever the threads: the entries of the plain scan, in its order, with its refusals; and the
@@ -280,11 +287,38 @@ TEST_F(CollectionScan, FoldersAndFilesThatCannotBeReadAreReported) {
     }));
 }
 
+// Hundreds of files on several threads, the patches taken away by the observer or kept: each is
+// handed on once, in order, as one thread reads it, while the threads that made the patches get
+// them back to free them.
+TEST_F(CollectionScan, EntriesOfManyFilesAreThoseOfOneThread) {
+    WriteNumbered(700);
+    const std::vector<fs::path> folders{folder};
+    const Observed one = Observe(folders, {.threads = 1});
+    ASSERT_EQ(one.outcome.collection.size(), 700u);
+    for (const unsigned threads : {2u, 4u, 16u}) {
+        const Observed kept = Observe(folders, {.threads = threads});
+        EXPECT_EQ(kept.handed, one.handed) << threads;
+        ASSERT_EQ(kept.outcome.collection.size(), 700u);
+        for (std::size_t i = 0; i < 700; ++i)
+            EXPECT_EQ(kept.outcome.collection.Name(i), one.outcome.collection.Name(i)) << threads;
+
+        std::vector<std::string> names;
+        ScanObserver taker;
+        taker.onPatch = [&](ScannedPatch &patch, const ScanProgress &) {
+            const ScannedPatch taken = std::move(patch);
+            names.push_back(taken.name);
+        };
+        const ScanOutcome streamed = ScanCollection(folders, {.threads = threads, .keepEntries = false}, &taker);
+        ASSERT_EQ(names.size(), 700u);
+        EXPECT_EQ(streamed.progress.handed, 700u);
+        for (std::size_t i = 0; i < 700; ++i)
+            EXPECT_EQ(names[i], one.outcome.collection.Name(i)) << threads;
+    }
+}
+
 // Stopped half way, the scan keeps what it handed on: the first entries of the whole scan.
 TEST_F(CollectionScan, AStoppedScanKeepsTheFirstEntries) {
-    for (int i = 0; i < 300; ++i)
-        Write(fs::path("f" + std::to_string(i % 7)) / (std::to_string(i) + ".rp350p"),
-              test::WithName(Sample("Metal Rhythm"), std::to_string(i)));
+    WriteNumbered(300);
     const std::vector<fs::path> folders{folder};
     const Observed whole = Observe(folders, {.threads = 1});
     ASSERT_EQ(whole.outcome.collection.size(), 300u);

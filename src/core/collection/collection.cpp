@@ -31,15 +31,10 @@ const std::array<std::string_view, kModuleCount> &SearchTypeIds() {
 }
 
 // The value line of the first record of the key, as the search's match test reads it (the fifth
-// line from the key's first byte), without its blanks and <Text> tags.
+// line from the key's first byte), without its blanks and <Text> tags: what the lookup of the key
+// under no context gives.
 std::string SearchedValue(const PatchText &text, std::string_view id) {
-    const std::size_t at = text.FindKey(id, 0);
-    if (at == std::string::npos)
-        return {};
-    LineReader lines(text.bytes(), at);
-    for (int skipped = 0; skipped < 4; ++skipped)
-        lines.Next();
-    return ReplaceAll(ReplaceAll(TrimBlanks(lines.Next()), "<Text>", ""), "</Text>", "");
+    return FindParameter(text, {}, id).value_or(std::string());
 }
 
 std::string ModelTextOf(const PatchText &text, Module module) {

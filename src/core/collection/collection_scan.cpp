@@ -1,10 +1,12 @@
 #include "collection/collection_scan.h"
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -29,6 +31,7 @@ constexpr std::size_t kPieceEntries = 512;  // the most entries of one piece of 
 constexpr std::size_t kFilesAhead = 1024;   // the most files listed and not yet handed on
 constexpr std::size_t kBlock = 8;           // the files a reading thread takes at once
 constexpr std::size_t kProgressEvery = 256; // files handed on between two progress reports
+constexpr std::size_t kSpentBunch = 32;     // patches handed on given back to their thread at once
 
 bool StopRequested(const std::atomic<bool> *stop) {
     return stop != nullptr && stop->load(std::memory_order_relaxed);
@@ -93,6 +96,7 @@ struct File {
     // Set by the listing thread before the batch is shared, then once by the reading thread that
     // claimed it (last, with release); read by the listing thread to hand the file on.
     std::atomic<std::uint8_t> state{kPending};
+    std::uint8_t reader = 0;           // the reading thread that read it (0: this thread)
     std::optional<ScannedPatch> patch; // kPatch: what it holds; written by the reading thread
 };
 
@@ -137,8 +141,8 @@ private:
     void StartHelpersIfUseful();
     // The reading.
     std::optional<Claim> ClaimLocked();
-    void ReadClaim(const Claim &claim);
-    void HelperLoop();
+    void ReadClaim(const Claim &claim, std::uint8_t reader);
+    void HelperLoop(std::uint8_t reader);
     void StopHelpers();
     // The handing on.
     void HandReady();
@@ -156,14 +160,22 @@ private:
     // m_batches and m_listingOver, so it reads them without the lock; the helpers take it.
     std::mutex m_lock;
     std::condition_variable m_workReady;          // a batch came, or the end
-    std::condition_variable m_fileDone;           // a reading thread stored the state of a file
+    std::condition_variable m_fileDone;           // a reading thread stored the state of m_awaited
     std::deque<std::unique_ptr<Batch>> m_batches; // listed and not fully handed on, in order
     std::size_t m_claimBatch = 0;                 // the first batch with files not yet claimed
     bool m_listingOver = false;
     bool m_quit = false;
+    // The patches handed on, by the reading thread that made them, for it to free: a block of
+    // memory is freed fastest by the thread that took it (the allocator keeps an arena for each
+    // thread, and a block freed by another thread waits for the lock of its arena).
+    std::vector<std::vector<ScannedPatch>> m_spent;
+
+    // The file this thread waits for, if any: only its reader wakes this thread.
+    std::atomic<const File *> m_awaited{nullptr};
 
     // The rest is this thread's own.
     std::vector<std::thread> m_helpers;
+    std::vector<std::vector<ScannedPatch>> m_spentHere; // by reading thread, not yet given back
     ReadingThreads m_threads; // the reading threads wanted; this thread only
     std::size_t m_nextFolder = 0;   // the next scanned folder to walk
     std::optional<TreeWalk> m_walk; // the walk of folder m_nextFolder - 1
@@ -198,7 +210,7 @@ ScanOutcome ScanRun::Run() {
             claim = ClaimLocked();
         }
         if (claim) {
-            ReadClaim(*claim);
+            ReadClaim(*claim, 0);
             StartHelpersIfUseful();
             continue;
         }
@@ -288,7 +300,13 @@ void ScanRun::StartHelpersIfUseful() {
     m_threads.Judge(m_filesRead.load(std::memory_order_relaxed));
     while (m_helpers.size() + 1 < m_threads.wanted() && m_ahead >= 2 * kBlock * (m_helpers.size() + 1)) {
         try {
-            m_helpers.emplace_back([this] { HelperLoop(); });
+            const auto reader = static_cast<std::uint8_t>(m_helpers.size() + 1);
+            {
+                const std::lock_guard lock(m_lock);
+                m_spent.resize(reader + 1u);
+            }
+            m_spentHere.resize(reader + 1u);
+            m_helpers.emplace_back([this, reader] { HelperLoop(reader); });
         } catch (const std::exception &) {
             m_threads.Settle(static_cast<unsigned>(m_helpers.size() + 1)); // the same entries, later
         }
@@ -310,13 +328,33 @@ std::optional<Claim> ScanRun::ClaimLocked() {
     return std::nullopt;
 }
 
-// Reads the file whole through its folder, as ReadPatchFile would read it by its path; where that
-// gives an error, it is ReadPatchFile's own (read again by the path, for its words). None when the
-// file is no regular file after all (a link to a folder, say): the patch list does not show it.
-std::optional<Result<PatchText>> ReadListed(const ListedPiece &listed, const ListedEntry &entry) {
-    const platform::InputFile file = listed.folder->reader.OpenFile(listed.Name(entry));
+// A file of a claim, opened before any of them is read.
+struct OpenedFile {
+    platform::InputFile file;
+    platform::FileFacts facts;
+};
+
+// Opens the file through its folder and, when it may be a patch file, asks the system to start
+// reading it: the files of a claim are opened first and read after, so that on a cold cache the
+// disk serves their reads together instead of one after the other.
+OpenedFile OpenListed(const ListedPiece &listed, const ListedEntry &entry) {
+    OpenedFile opened{listed.folder->reader.OpenFile(listed.Name(entry)), {}};
+    if (opened.file.IsOpen()) {
+        opened.facts = platform::FactsOf(opened.file);
+        if (opened.facts.regular && opened.facts.size <= kMaxPatchFileBytes)
+            platform::AdviseReadingSoon(opened.file, opened.facts.size);
+    }
+    return opened;
+}
+
+// Reads the opened file whole, as ReadPatchFile would read it by its path; where that gives an
+// error, it is ReadPatchFile's own (read again by the path, for its words). None when the file is
+// no regular file after all (a link to a folder, say): the patch list does not show it.
+std::optional<Result<PatchText>> ReadListed(const ListedPiece &listed, const ListedEntry &entry,
+                                            const OpenedFile &opened) {
+    const platform::InputFile &file = opened.file;
     if (file.IsOpen()) {
-        const platform::FileFacts facts = platform::FactsOf(file);
+        const platform::FileFacts &facts = opened.facts;
         if (!facts.regular)
             return std::nullopt;
         if (facts.size <= kMaxPatchFileBytes) {
@@ -346,14 +384,19 @@ std::optional<Result<PatchText>> ReadListed(const ListedPiece &listed, const Lis
     return ReadPatchFile(path);
 }
 
-void ScanRun::ReadClaim(const Claim &claim) {
+void ScanRun::ReadClaim(const Claim &claim, std::uint8_t reader) {
     Batch &batch = *claim.batch;
+    std::array<OpenedFile, kBlock> opened;
+    const bool stopped = StopRequested(m_options.stop);
+    for (std::size_t i = claim.begin; i < claim.end && !stopped; ++i)
+        opened[i - claim.begin] = OpenListed(batch.listed, batch.listed.entries[batch.files[i].entry]);
     for (std::size_t i = claim.begin; i < claim.end; ++i) {
         File &file = batch.files[i];
         std::uint8_t state = kAbandoned;
         if (!StopRequested(m_options.stop)) {
             const ListedEntry &entry = batch.listed.entries[file.entry];
-            std::optional<Result<PatchText>> read = ReadListed(batch.listed, entry);
+            std::optional<Result<PatchText>> read = ReadListed(batch.listed, entry, opened[i - claim.begin]);
+            opened[i - claim.begin] = {}; // closed as soon as it was read
             if (read) {
                 const NativeString &prefix = batch.listed.folder->prefix;
                 NativeString relative = prefix.substr(std::min(batch.rootLength, prefix.size()));
@@ -365,17 +408,25 @@ void ScanRun::ReadClaim(const Claim &claim) {
             }
             m_filesRead.fetch_add(1, std::memory_order_relaxed);
         }
-        file.state.store(state, std::memory_order_release);
-        const std::lock_guard lock(m_lock);
-        m_fileDone.notify_one();
+        file.reader = reader;
+        // Stored before m_awaited is looked at, and looked at after it was set by a waiting
+        // thread that then finds the state still pending: one of the two sees the other.
+        file.state.store(state, std::memory_order_seq_cst);
+        if (m_awaited.load(std::memory_order_seq_cst) == &file) {
+            const std::lock_guard lock(m_lock); // held by the waiting thread until it waits
+            m_fileDone.notify_one();
+        }
     }
 }
 
-void ScanRun::HelperLoop() {
+void ScanRun::HelperLoop(std::uint8_t reader) {
+    std::vector<ScannedPatch> spent;
     for (;;) {
+        spent.clear(); // freed by the thread that made them, outside the lock
         std::optional<Claim> claim;
         {
             std::unique_lock lock(m_lock);
+            spent.swap(m_spent[reader]);
             for (;;) {
                 if (m_quit)
                     return;
@@ -386,7 +437,7 @@ void ScanRun::HelperLoop() {
                 m_workReady.wait(lock);
             }
         }
-        ReadClaim(*claim);
+        ReadClaim(*claim, reader);
     }
 }
 
@@ -445,6 +496,19 @@ void ScanRun::Hand(File &file) {
             m_outcome.collection.Add(*file.patch);
         if (m_observer != nullptr && m_observer->onPatch)
             m_observer->onPatch(*file.patch, progress);
+        if (file.reader != 0 && file.reader < m_spentHere.size()) {
+            std::vector<ScannedPatch> &here = m_spentHere[file.reader];
+            here.push_back(std::move(*file.patch));
+            if (here.size() >= kSpentBunch) {
+                const std::lock_guard lock(m_lock);
+                std::vector<ScannedPatch> &given = m_spent[file.reader];
+                if (given.empty())
+                    given.swap(here);
+                else
+                    std::move(here.begin(), here.end(), std::back_inserter(given));
+                here.clear();
+            }
+        }
         file.patch.reset();
     }
     if (++m_sinceProgress >= kProgressEvery)
@@ -465,8 +529,10 @@ void ScanRun::WaitForNext() {
     const Batch &batch = *m_batches.front();
     if (m_handAt >= batch.fileCount)
         return;
-    const std::atomic<std::uint8_t> &state = batch.files[m_handAt].state;
-    m_fileDone.wait(lock, [&] { return state.load(std::memory_order_acquire) != kPending; });
+    const File &file = batch.files[m_handAt];
+    m_awaited.store(&file, std::memory_order_seq_cst);
+    m_fileDone.wait(lock, [&] { return file.state.load(std::memory_order_seq_cst) != kPending; });
+    m_awaited.store(nullptr, std::memory_order_relaxed);
 }
 
 } // namespace

@@ -67,6 +67,10 @@ FileFacts FactsOf(const InputFile &file);
 // Tells the system the file will be read from start to end (more read-ahead). May do nothing.
 void AdviseSequentialReading(const InputFile &file);
 
+// Tells the system the first `bytes` of the file will be read soon, so that it may start reading
+// them from the disk now, beside reads already waiting. Returns at once; may do nothing.
+void AdviseReadingSoon(const InputFile &file, std::uint64_t bytes);
+
 // Reads at most `size` bytes from byte `offset` into `buffer`, without moving any shared position.
 // Gives the number of bytes read (0 at the end of the file), or Unreadable with the reason.
 Result<std::size_t> ReadAt(const InputFile &file, char *buffer, std::size_t size, std::uint64_t offset);

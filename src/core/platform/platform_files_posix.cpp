@@ -58,6 +58,13 @@ void AdviseSequentialReading([[maybe_unused]] const InputFile &file) {
 #endif
 }
 
+void AdviseReadingSoon([[maybe_unused]] const InputFile &file, [[maybe_unused]] std::uint64_t bytes) {
+#if defined(POSIX_FADV_WILLNEED)
+    if (bytes > 0 && bytes <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+        ::posix_fadvise(Descriptor(file), 0, static_cast<off_t>(bytes), POSIX_FADV_WILLNEED);
+#endif
+}
+
 Result<std::size_t> ReadAt(const InputFile &file, char *buffer, std::size_t size, std::uint64_t offset) {
     if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
         return Error::Unreadable(Reason(EOVERFLOW));

@@ -65,6 +65,9 @@ FileFacts FactsOf(const InputFile &file) {
 // The read-ahead of Windows follows sequential reads by itself.
 void AdviseSequentialReading(const InputFile &) {}
 
+// Nothing asks Windows to read a file ahead without reading it (overlapped reads would).
+void AdviseReadingSoon(const InputFile &, std::uint64_t) {}
+
 Result<std::size_t> ReadAt(const InputFile &file, char *buffer, std::size_t size, std::uint64_t offset) {
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
