@@ -8,7 +8,6 @@
 #include "compare/patch_compare.h"
 #include "patch/decode.h"
 #include "search/search_modules.h"
-#include "text/byte_text.h"
 #include "text/path_bytes.h"
 #include "vocabulary/model_naming.h"
 
