@@ -147,6 +147,7 @@ private:
     // The handing on.
     void HandReady();
     void Hand(File &file);
+    void GiveBack(std::uint8_t reader, ScannedPatch &&patch);
     void WaitForNext();
     void ReportProgress();
 
@@ -395,8 +396,9 @@ void ScanRun::ReadClaim(const Claim &claim, std::uint8_t reader) {
         std::uint8_t state = kAbandoned;
         if (!StopRequested(m_options.stop)) {
             const ListedEntry &entry = batch.listed.entries[file.entry];
-            std::optional<Result<PatchText>> read = ReadListed(batch.listed, entry, opened[i - claim.begin]);
-            opened[i - claim.begin] = {}; // closed as soon as it was read
+            OpenedFile &own = opened[i - claim.begin];
+            std::optional<Result<PatchText>> read = ReadListed(batch.listed, entry, own);
+            own = {}; // closed as soon as it was read
             if (read) {
                 const NativeString &prefix = batch.listed.folder->prefix;
                 NativeString relative = prefix.substr(std::min(batch.rootLength, prefix.size()));
@@ -496,23 +498,27 @@ void ScanRun::Hand(File &file) {
             m_outcome.collection.Add(*file.patch);
         if (m_observer != nullptr && m_observer->onPatch)
             m_observer->onPatch(*file.patch, progress);
-        if (file.reader != 0 && file.reader < m_spentHere.size()) {
-            std::vector<ScannedPatch> &here = m_spentHere[file.reader];
-            here.push_back(std::move(*file.patch));
-            if (here.size() >= kSpentBunch) {
-                const std::lock_guard lock(m_lock);
-                std::vector<ScannedPatch> &given = m_spent[file.reader];
-                if (given.empty())
-                    given.swap(here);
-                else
-                    std::move(here.begin(), here.end(), std::back_inserter(given));
-                here.clear();
-            }
-        }
+        if (file.reader != 0)
+            GiveBack(file.reader, std::move(*file.patch));
         file.patch.reset();
     }
     if (++m_sinceProgress >= kProgressEvery)
         ReportProgress();
+}
+
+// Keeps the patch for the helper that made it, and gives it the patches kept once they are a bunch.
+void ScanRun::GiveBack(std::uint8_t reader, ScannedPatch &&patch) {
+    std::vector<ScannedPatch> &here = m_spentHere[reader];
+    here.push_back(std::move(patch));
+    if (here.size() < kSpentBunch)
+        return;
+    const std::lock_guard lock(m_lock);
+    std::vector<ScannedPatch> &given = m_spent[reader];
+    if (given.empty())
+        given.swap(here); // the usual case: the helper took the last bunch
+    else
+        std::move(here.begin(), here.end(), std::back_inserter(given));
+    here.clear();
 }
 
 void ScanRun::ReportProgress() {
